@@ -1,0 +1,48 @@
+# cmnexecutor: the two commands that matter are `make test` and `make demo`.
+# Both install what a fresh Debian machine lacks (as root), configure, build and run.
+
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Debian packages the build needs, as "command-or-file:package".
+NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
+         /usr/share/java/junit-platform-console-standalone.jar:junit5 \
+         /usr/include/gtest/gtest.h:libgtest-dev
+
+.PHONY: all build test demo deps clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for need in $(NEEDS); do \
+	  what=$${need%%:*}; pkg=$${need#*:}; \
+	  case "$$what" in \
+	    /*) [ -e "$$what" ] || missing="$$missing $$pkg" ;; \
+	    *) command -v "$$what" >/dev/null 2>&1 || missing="$$missing $$pkg" ;; \
+	  esac; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing Debian packages:$$missing (run make as root, or apt-get install them)"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+$(BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	tests/demo/run-demo.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) build-win64

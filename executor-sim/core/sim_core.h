@@ -1,0 +1,159 @@
+// Core of the simulated executor: handles one request block or one control line at a time.
+//
+// The core is shared by every host (the Linux daemon now, a Windows kernel-mode driver later),
+// so it makes no OS call, allocates nothing, throws nothing and has no global constructors.
+// All of its state lives in one SimState that the host owns and passes in; the host feeds it
+// the wall clock through simSetClock because the core cannot read one itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velksim {
+
+// Request block geometry shared with the library.
+constexpr uint32_t kBlockSize = 64016;
+constexpr uint32_t kHeaderSize = 16;
+
+// Header fields, little-endian 32-bit words.
+constexpr uint32_t kOffCommand = 0;
+constexpr uint32_t kOffResult = 4;
+constexpr uint32_t kOffReason = 8;
+constexpr uint32_t kOffLength = 12;
+
+// Sizes of the fixed tables. The record keeps the latest kRecordKeep requests in full.
+constexpr uint32_t kRecordKeep = 64;
+constexpr uint32_t kNextMax = 64;         // queued SCRIPT NEXT entries
+constexpr uint32_t kCmdScriptMax = 64;    // SCRIPT CMD entries
+constexpr uint32_t kPutsPerScript = 16;   // PUT actions of one script
+constexpr uint32_t kPutPoolSize = 4 * kBlockSize;  // bytes of all PUT actions together
+constexpr uint32_t kClusterMax = 256;
+constexpr uint32_t kPortMax = 1024;
+constexpr uint32_t kConnectionMax = 256;
+constexpr uint32_t kAliasMax = 33;        // what one NIC record answer (command 55) can carry
+constexpr uint32_t kLogTextSize = 32768;
+
+// Record sizes of the model's tables (bytes of the request layouts they mirror).
+constexpr uint32_t kSettingsLength = 696;
+constexpr uint32_t kClusterRecordLength = 192;
+constexpr uint32_t kPortRecordLength = 96;
+
+// A control line may carry a PUT of a whole block in hex; an answer may carry a whole
+// recorded request in hex. Hosts size their line and answer buffers with these.
+constexpr size_t kControlLineMax = 2 * kBlockSize + 4096;
+constexpr size_t kControlAnswerMax = 2 * kBlockSize + 64;
+
+struct ScriptPut {
+    uint32_t offset;   // where the bytes go in the answer
+    uint32_t length;
+    uint32_t poolAt;   // where they are kept in SimState::putPool
+};
+
+struct Script {
+    uint32_t command;     // SCRIPT CMD only
+    uint32_t timesLeft;   // SCRIPT CMD only; 0 = until RESET or UNSCRIPT
+    uint32_t error;       // device error when hasError
+    int32_t result;
+    int32_t reason;
+    uint32_t answerLength;
+    uint8_t hasError;
+    uint8_t useModel;
+    uint8_t hasResult;
+    uint8_t hasReason;
+    uint8_t hasAnswerLength;
+    uint8_t putCount;
+    ScriptPut puts[kPutsPerScript];
+};
+
+struct RecordedRequest {
+    uint32_t length;  // bytes received
+    uint8_t bytes[kBlockSize];
+};
+
+struct ClusterEntry {
+    uint8_t record[kClusterRecordLength];  // laid out as the cluster record request
+    uint32_t connectionsPerSecond;
+};
+
+struct PortEntry {
+    uint8_t record[kPortRecordLength];  // laid out as the port record request
+    uint32_t connectionsPerSecond;
+};
+
+struct ConnectionEntry {
+    uint8_t key[24];  // payload bytes 16..39 with the bytes the library leaves unset cleared
+};
+
+struct AliasEntry {
+    char name[32];
+    int32_t unit;
+    uint8_t address[4];  // network byte order
+    uint32_t mask;       // host byte order
+    uint8_t source[4];   // network byte order
+};
+
+struct ModelState {
+    uint8_t settings[kSettingsLength];
+    uint32_t executorConnectionsPerSecond;
+    uint64_t startTime;
+    uint64_t served;  // device requests served by the model since RESET
+
+    uint32_t clusterCount;
+    ClusterEntry clusters[kClusterMax];  // in order of addition
+    uint32_t portCount;
+    PortEntry ports[kPortMax];           // in order of addition
+    uint32_t connectionCount;
+    ConnectionEntry connections[kConnectionMax];
+    uint32_t aliasCount;
+    AliasEntry aliases[kAliasMax];
+
+    uint32_t logLength;  // text bytes in logText, no terminator kept
+    char logText[kLogTextSize];
+};
+
+struct SimState {
+    uint64_t clock;  // seconds since 1970, as the host last set it
+
+    uint32_t nextCount;
+    Script next[kNextMax];  // oldest first
+    uint32_t cmdCount;
+    Script cmd[kCmdScriptMax];  // oldest first
+    uint32_t putPoolUsed;
+    uint8_t putPool[kPutPoolSize];
+
+    uint64_t recordTotal;  // requests received since RESET
+    RecordedRequest record[kRecordKeep];  // request i lives in slot i % kRecordKeep
+
+    ModelState model;
+};
+
+void simInit(SimState& s);
+
+// The host calls this before handing in a request so the model can report times.
+void simSetClock(SimState& s, uint64_t unixSeconds);
+
+enum class DeviceOutcome {
+    kAnswer,     // answerLength bytes of the answer buffer go back to the client
+    kError,      // the device call fails with error
+    kBadLength,  // the length field is below 16 or above 64016: the host's "invalid argument"
+};
+
+struct DeviceReply {
+    DeviceOutcome outcome;
+    uint32_t answerLength;
+    uint32_t error;
+};
+
+// Handles one device request: `request` holds the `received` bytes the client wrote (the first
+// L bytes of its block). `answer` must have room for kBlockSize bytes.
+DeviceReply simHandleRequest(SimState& s, const uint8_t* request, uint32_t received,
+                             uint8_t* answer);
+
+enum class ControlOutcome { kContinue, kStop };
+
+// Handles one control line (without or with its trailing newline) and writes the answer line,
+// NUL-terminated and without a newline, to `answer`. kStop asks the host to answer and exit.
+ControlOutcome simHandleControl(SimState& s, const char* line, char* answer,
+                                size_t answerCapacity);
+
+}  // namespace velksim

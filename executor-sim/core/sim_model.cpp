@@ -1,0 +1,497 @@
+// The executor model: what the simulated executor answers when no script overrides it.
+//
+// It keeps the executor-wide settings, clusters, ports, connection entries, interface aliases
+// and a log of the requests it served, and answers in the request layouts the library reads.
+// Commands it does not model come back unchanged with result 0.
+#include <cstring>
+
+#include "sim_internal.h"
+
+namespace velksim {
+
+namespace {
+
+// Reason codes of refused requests (result -1). They are chosen among the codes the library
+// maps, so each refusal reaches Java as a code of its own rather than the catch-all.
+constexpr int32_t kReasonTooShort = -1;       // request shorter than its command's layout
+constexpr int32_t kReasonNotFound = -5;       // no such cluster, port or connection entry
+constexpr int32_t kReasonClusterExists = -8;  // cluster add: the ID key is taken
+constexpr int32_t kReasonClusterLimit = -7;   // cluster add: the cluster limit is reached
+constexpr int32_t kReasonPortExists = -4;     // port add: the port number is taken
+constexpr int32_t kReasonPortLimit = -3;      // port add: the cluster's port limit is reached
+constexpr int32_t kReasonEntryExists = -8;    // connection allocate: the entry exists
+constexpr int32_t kReasonEntryLimit = -7;     // connection allocate: the table is full
+
+constexpr char kVersionText[] = "velklb simulated executor 1.0";
+constexpr uint32_t kHashBuckets = 4096;
+constexpr uint32_t kBytesPerConnection = 512;  // how rates in bytes follow connection rates
+constexpr uint32_t kNicMtu = 1500;
+
+// A setting that a request changes only when its flag byte is 1.
+struct FlaggedField {
+    uint16_t flag;
+    uint16_t offset;
+    uint16_t width;
+};
+
+// Executor settings record (commands 1 and 2).
+constexpr FlaggedField kSettingsFields[] = {
+    {628, 16, 4},   // non-forwarding address
+    {629, 20, 4},   // trace level
+    {630, 24, 4},   // log filter
+    {631, 28, 4},   // default maximum ports per cluster
+    {632, 32, 8},   // FIN timeout
+    {633, 40, 8},   // high-availability timeout
+    {634, 48, 8},   // high-availability synchronisation timeout
+    {635, 600, 4},  // client gateway
+    {636, 56, 4},   // default maximum servers per port
+    {637, 64, 8},   // default port stale timeout
+    {638, 72, 8},   // default port sticky time
+    {639, 80, 2},   // default port affinity type
+    {640, 82, 2},   // default port weight bound
+    {641, 84, 1},   // default port type
+    {642, 85, 1},   // default port replicate setting
+    {643, 604, 4},  // maximum number of clusters
+    {644, 608, 4},  // wide port number
+    {645, 616, 8},  // seconds west of Greenwich
+    {646, 86, 256}, // configuration file name
+    {648, 624, 4},  // shared bandwidth
+    {656, 664, 4},  // cookie expiry interval
+    {668, 672, 16}, // IPv6 client gateway
+};
+
+// Cluster record (commands 4 and 8). The address (flag 95) counts on set only: an add always
+// takes the address it carries.
+constexpr FlaggedField kClusterFields[] = {
+    {84, 20, 4},  {85, 24, 4},  {86, 32, 8},  {87, 40, 2},  {88, 42, 2},
+    {89, 44, 1},  {90, 45, 1},  {91, 48, 8},  {92, 56, 4},  {93, 80, 4},
+    {94, 64, 16}, {95, 16, 4},  {169, 172, 4},
+};
+
+// Port record (commands 10 and 14).
+constexpr FlaggedField kPortFields[] = {
+    {80, 32, 4}, {81, 40, 8}, {82, 48, 2}, {83, 52, 4}, {84, 56, 8}, {85, 64, 2},
+    {86, 66, 1}, {87, 68, 2}, {88, 70, 1}, {89, 72, 2}, {90, 76, 4}, {91, 92, 1},
+};
+
+template <size_t N>
+void applyFlagged(uint8_t* record, const uint8_t* request, const FlaggedField (&fields)[N],
+                  uint16_t skipFlag = 0) {
+    for (const FlaggedField& f : fields)
+        if (f.flag != skipFlag && request[f.flag] == 1)
+            std::memcpy(record + f.offset, request + f.offset, f.width);
+}
+
+struct Exchange {
+    const uint8_t* req;
+    uint32_t length;
+    uint8_t* ans;
+    uint32_t n;  // answer length so far
+
+    void fail(int32_t reason) {
+        storeI32(ans + kOffResult, -1);
+        storeI32(ans + kOffReason, reason);
+    }
+    void grow(uint32_t end) {
+        if (end > n) n = end;
+    }
+};
+
+uint32_t minimumLength(uint32_t command) {
+    switch (command) {
+        case 1: case 2: return kSettingsLength;
+        case 3: case 71: return 240;
+        case 4: case 5: case 7: case 8: return kClusterRecordLength;
+        case 6: return 20;
+        case 9: case 15: case 72: case 80: return 72;
+        case 10: case 11: case 13: case 14: return kPortRecordLength;
+        case 12: return 24;
+        case 34: case 63: return 40;
+        case 35: return 32;
+        case 36: return 28;
+        case 55: return 20;
+        default: return kHeaderSize;
+    }
+}
+
+// ---- clusters and ports ----------------------------------------------------------------------
+
+uint32_t clusterKey(const ClusterEntry& c) { return loadU32(c.record + 100); }
+
+ClusterEntry* findCluster(ModelState& m, uint32_t key) {
+    for (uint32_t i = 0; i < m.clusterCount; ++i)
+        if (clusterKey(m.clusters[i]) == key) return &m.clusters[i];
+    return nullptr;
+}
+
+PortEntry* findPort(ModelState& m, uint32_t key, const uint8_t* portNumber) {
+    for (uint32_t i = 0; i < m.portCount; ++i) {
+        const uint8_t* r = m.ports[i].record;
+        if (loadU32(r + 16) == key && r[20] == portNumber[0] && r[21] == portNumber[1])
+            return &m.ports[i];
+    }
+    return nullptr;
+}
+
+uint32_t portsOf(const ModelState& m, uint32_t key) {
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < m.portCount; ++i)
+        if (loadU32(m.ports[i].record + 16) == key) ++count;
+    return count;
+}
+
+void removePortsOf(ModelState& m, uint32_t key, const uint8_t* onlyPort) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < m.portCount; ++i) {
+        const uint8_t* r = m.ports[i].record;
+        bool match = loadU32(r + 16) == key &&
+                     (!onlyPort || (r[20] == onlyPort[0] && r[21] == onlyPort[1]));
+        if (!match) m.ports[kept++] = m.ports[i];
+    }
+    m.portCount = kept;
+}
+
+uint32_t clusterLimit(const ModelState& m) {
+    uint32_t limit = loadU32(m.settings + 604);
+    return (limit == 0 || limit > kClusterMax) ? kClusterMax : limit;
+}
+
+void addCluster(ModelState& m, Exchange& x) {
+    uint32_t key = loadU32(x.req + 100);
+    if (findCluster(m, key)) return x.fail(kReasonClusterExists);
+    if (m.clusterCount >= clusterLimit(m)) return x.fail(kReasonClusterLimit);
+    ClusterEntry& c = m.clusters[m.clusterCount++];
+    std::memset(&c, 0, sizeof c);
+    uint8_t* r = c.record;
+    // What the add does not set comes from the executor-wide defaults.
+    const uint8_t* s = m.settings;
+    std::memcpy(r + 20, s + 28, 4);  // maximum ports
+    std::memcpy(r + 24, s + 56, 4);  // port maximum servers
+    std::memcpy(r + 32, s + 72, 8);  // port sticky time
+    std::memcpy(r + 40, s + 80, 2);  // port affinity type
+    std::memcpy(r + 42, s + 82, 2);  // port weight bound
+    std::memcpy(r + 44, s + 84, 2);  // port type and replicate setting
+    std::memcpy(r + 48, s + 64, 8);  // port stale timeout
+    applyFlagged(r, x.req, kClusterFields, 95);
+    std::memcpy(r + 16, x.req + 16, 4);
+    storeU32(r + 100, key);
+    std::memcpy(r + 104, x.req + 104, 64);  // identifier, at most 64 characters
+    r[168] = 0;
+}
+
+void clusterCommand(ModelState& m, Exchange& x, uint32_t command) {
+    if (command == 4) return addCluster(m, x);
+    uint32_t key = loadU32(x.req + (command == 9 || command == 72 ? 16 : 100));
+    ClusterEntry* c = findCluster(m, key);
+    if (!c) return x.fail(kReasonNotFound);
+    switch (command) {
+        case 5:
+            removePortsOf(m, key, nullptr);
+            // Close the gap so the list keeps the order of addition.
+            for (ClusterEntry* p = c + 1; p < m.clusters + m.clusterCount; ++p) p[-1] = *p;
+            --m.clusterCount;
+            break;
+        case 7:
+            std::memcpy(x.ans + 16, c->record + 16, kClusterRecordLength - 16);
+            storeU32(x.ans + 96, portsOf(m, key));
+            break;
+        case 8:
+            applyFlagged(c->record, x.req, kClusterFields);
+            break;
+        case 9: {
+            uint8_t* a = x.ans;
+            std::memset(a + 20, 0, 52);  // no packets flow through the simulated executor
+            std::memcpy(a + 20, c->record + 16, 4);
+            storeU32(a + 24, portsOf(m, key));
+            storeU32(a + 64, c->connectionsPerSecond * kBytesPerConnection);
+            storeU32(a + 68, c->connectionsPerSecond);
+            break;
+        }
+        case 72:
+            c->connectionsPerSecond = loadU32(x.req + 68);
+            break;
+        default:
+            break;
+    }
+}
+
+void listClusters(ModelState& m, Exchange& x) {
+    const uint32_t entrySize = 72;
+    uint32_t count = m.clusterCount;
+    const uint32_t fits = (kBlockSize - 20) / entrySize;
+    if (count > fits) count = fits;
+    storeU32(x.ans + 16, count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* e = x.ans + 20 + entrySize * i;
+        std::memset(e, 0, entrySize);
+        std::memcpy(e, m.clusters[i].record + 104, 65);
+        storeU32(e + 68, clusterKey(m.clusters[i]));
+    }
+    x.grow(20 + entrySize * count);
+}
+
+void addPort(ModelState& m, Exchange& x, ClusterEntry& c) {
+    uint32_t key = loadU32(x.req + 16);
+    if (findPort(m, key, x.req + 20)) return x.fail(kReasonPortExists);
+    uint32_t limit = loadU32(c.record + 20);
+    if (m.portCount == kPortMax || (limit && portsOf(m, key) >= limit))
+        return x.fail(kReasonPortLimit);
+    PortEntry& p = m.ports[m.portCount++];
+    std::memset(&p, 0, sizeof p);
+    uint8_t* r = p.record;
+    // What the add does not set comes from the cluster's port defaults.
+    std::memcpy(r + 32, c.record + 24, 4);  // maximum servers
+    std::memcpy(r + 40, c.record + 32, 8);  // sticky time
+    std::memcpy(r + 56, c.record + 48, 8);  // stale timeout
+    std::memcpy(r + 64, c.record + 42, 2);  // weight bound
+    r[66] = c.record[44];                   // type
+    r[70] = c.record[45];                   // replicate setting
+    applyFlagged(r, x.req, kPortFields);
+    std::memcpy(r + 16, x.req + 16, 6);  // cluster key and port number as sent
+}
+
+void portCommand(ModelState& m, Exchange& x, uint32_t command) {
+    uint32_t key = loadU32(x.req + 16);
+    ClusterEntry* c = findCluster(m, key);
+    if (!c) return x.fail(kReasonNotFound);
+    if (command == 10) return addPort(m, x, *c);
+    if (command == 12) {
+        uint32_t count = 0;
+        const uint32_t fits = (kBlockSize - 24) / 8;
+        for (uint32_t i = 0; i < m.portCount && count < fits; ++i) {
+            if (loadU32(m.ports[i].record + 16) != key) continue;
+            uint8_t* e = x.ans + 24 + 8 * count++;
+            std::memset(e, 0, 8);
+            std::memcpy(e, m.ports[i].record + 20, 2);
+        }
+        storeU32(x.ans + 20, count);
+        x.grow(24 + 8 * count);
+        return;
+    }
+    PortEntry* p = findPort(m, key, x.req + 20);
+    if (!p) return x.fail(kReasonNotFound);
+    switch (command) {
+        case 11:
+            removePortsOf(m, key, x.req + 20);
+            break;
+        case 13:
+            std::memcpy(x.ans + 16, p->record + 16, kPortRecordLength - 16);
+            storeU32(x.ans + 28, 0);  // servers are not modelled
+            break;
+        case 14:
+            applyFlagged(p->record, x.req, kPortFields);
+            break;
+        case 15: {
+            uint8_t* a = x.ans;
+            std::memset(a + 24, 0, 48);  // no traffic: connection and server counts stay 0
+            storeU32(a + 24, p->connectionsPerSecond);
+            storeI32(a + 48, static_cast<int16_t>(loadU16(p->record + 64)));  // maximum weight
+            storeU32(a + 60, p->connectionsPerSecond * kBytesPerConnection);
+            std::memcpy(a + 68, p->record + 48, 2);  // protocol
+            std::memcpy(a + 70, p->record + 68, 2);  // method
+            break;
+        }
+        case 80:
+            p->connectionsPerSecond = loadU32(x.req + 24);
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- executor settings, report, log, connections, NIC records -------------------------------
+
+void executorReport(ModelState& m, Exchange& x) {
+    uint8_t* a = x.ans;
+    std::memcpy(a + 16, m.settings + 16, 4);
+    std::memset(a + 20, 0, 100);
+    std::memcpy(a + 20, kVersionText, sizeof kVersionText);
+    storeU64(a + 120, m.startTime);
+    // Distinct counters with their high halves in use, growing with every request served.
+    for (uint32_t k = 0; k < 11; ++k)
+        storeU64(a + 128 + 8 * k, (static_cast<uint64_t>(k + 1) << 32) + m.served);
+    storeU32(a + 216, kHashBuckets);
+    storeU32(a + 220, m.clusterCount);
+    storeU32(a + 224, 0);
+    storeU32(a + 228, m.executorConnectionsPerSecond * kBytesPerConnection);
+    storeU32(a + 232, m.executorConnectionsPerSecond);
+    storeU32(a + 236, 0);
+}
+
+// Log text for head (35) and tail (36): whole lines where the size allows, never more than
+// the size asked for, NUL-terminated at 16.
+void logText(const ModelState& m, Exchange& x, bool head) {
+    int32_t asked = loadI32(x.req + 24);
+    uint32_t limit = asked > 0 ? static_cast<uint32_t>(asked) : 0;
+    if (limit > kBlockSize - 16 - 1) limit = kBlockSize - 16 - 1;
+    uint32_t begin = 0, end = m.logLength;
+    if (end - begin > limit) {
+        if (head) {
+            end = limit;
+            uint32_t cut = end;
+            while (cut > 0 && m.logText[cut - 1] != '\n') --cut;
+            if (cut > 0) end = cut;
+        } else {
+            begin = end - limit;
+            uint32_t cut = begin;
+            while (cut < end && m.logText[cut - 1] != '\n') ++cut;
+            if (cut < end) begin = cut;
+        }
+    }
+    std::memcpy(x.ans + 16, m.logText + begin, end - begin);
+    x.ans[16 + end - begin] = 0;
+}
+
+void appendLog(ModelState& m, const uint8_t* ans, uint32_t command, uint32_t length) {
+    char line[128];
+    TextOut out(line, sizeof line);
+    out.putUnsigned(m.served);
+    out.put(" command ");
+    out.putUnsigned(command);
+    out.put(" length ");
+    out.putUnsigned(length);
+    int32_t result = loadI32(ans + kOffResult);
+    out.put(" result ");
+    out.putSigned(result);
+    if (result != 0) {
+        out.put(" reason ");
+        out.putSigned(loadI32(ans + kOffReason));
+    }
+    out.putChar('\n');
+    uint32_t n = static_cast<uint32_t>(out.len);
+    if (m.logLength + n > kLogTextSize) {
+        // Drop the oldest lines to make room.
+        uint32_t drop = m.logLength + n - kLogTextSize;
+        while (drop < m.logLength && m.logText[drop - 1] != '\n') ++drop;
+        std::memmove(m.logText, m.logText + drop, m.logLength - drop);
+        m.logLength -= drop;
+    }
+    std::memcpy(m.logText + m.logLength, line, n);
+    m.logLength += n;
+}
+
+void connectionKey(const uint8_t* req, uint8_t* key) {
+    std::memcpy(key, req + 16, 24);
+    key[2] = key[3] = 0;    // bytes 18-19 are left unset by the library
+    key[10] = key[11] = 0;  // bytes 26-27 too
+}
+
+void connectionCommand(ModelState& m, Exchange& x, bool allocate) {
+    uint8_t key[24];
+    connectionKey(x.req, key);
+    for (uint32_t i = 0; i < m.connectionCount; ++i) {
+        if (std::memcmp(m.connections[i].key, key, sizeof key) != 0) continue;
+        if (allocate) return x.fail(kReasonEntryExists);
+        m.connections[i] = m.connections[--m.connectionCount];
+        return;
+    }
+    if (!allocate) return x.fail(kReasonNotFound);
+    if (m.connectionCount == kConnectionMax) return x.fail(kReasonEntryLimit);
+    std::memcpy(m.connections[m.connectionCount++].key, key, sizeof key);
+}
+
+void nicRecords(const ModelState& m, Exchange& x) {
+    storeI32(x.ans + 16, static_cast<int32_t>(m.aliasCount));
+    for (uint32_t i = 0; i < m.aliasCount; ++i) {
+        const AliasEntry& a = m.aliases[i];
+        uint8_t* r = x.ans + 20 + 64 * i;
+        std::memset(r, 0, 64);
+        uint8_t network[4];
+        for (int b = 0; b < 4; ++b)
+            network[b] = static_cast<uint8_t>(a.address[b] & (a.mask >> (24 - 8 * b)));
+        std::memcpy(r + 0, network, 4);  // network, network byte order
+        storeU32(r + 4, a.mask);         // masks in host byte order
+        std::memcpy(r + 8, network, 4);  // subnet
+        storeU32(r + 12, a.mask);
+        std::memcpy(r + 16, a.address, 4);
+        std::memcpy(r + 20, a.name, sizeof a.name);
+        storeI32(r + 52, a.unit);
+        storeU32(r + 60, kNicMtu);
+    }
+    x.grow(20 + 64 * m.aliasCount);
+}
+
+}  // namespace
+
+void modelReset(ModelState& m, uint64_t clock) {
+    std::memset(&m, 0, sizeof m);
+    m.startTime = clock;
+    uint8_t* s = m.settings;
+    storeU32(s + 28, 64);    // default maximum ports per cluster
+    storeU64(s + 32, 60);    // FIN timeout
+    storeU64(s + 40, 10);    // high-availability timeout
+    storeU64(s + 48, 30);    // high-availability synchronisation timeout
+    storeU32(s + 56, 32);    // default maximum servers per port
+    storeU64(s + 64, 300);   // default port stale timeout
+    storeU16(s + 82, 20);    // default port weight bound
+    storeU32(s + 604, 100);  // maximum number of clusters
+}
+
+uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint8_t* answer) {
+    std::memset(answer, 0, kBlockSize);
+    std::memcpy(answer, request, length);
+    storeI32(answer + kOffResult, 0);
+    ++m.served;
+    Exchange x{request, length, answer, length};
+    uint32_t command = loadU32(request + kOffCommand);
+    if (length < minimumLength(command)) {
+        x.fail(kReasonTooShort);
+    } else {
+        switch (command) {
+            case 1:
+                std::memcpy(answer + 16, m.settings + 16, kSettingsLength - 16);
+                break;
+            case 2:
+                applyFlagged(m.settings, request, kSettingsFields);
+                m.settings[86 + 255] = 0;  // the file name stays terminated within its field
+                break;
+            case 3: executorReport(m, x); break;
+            case 6: listClusters(m, x); break;
+            case 4: case 5: case 7: case 8: case 9: case 72: clusterCommand(m, x, command); break;
+            case 10: case 11: case 12: case 13: case 14: case 15: case 80:
+                portCommand(m, x, command);
+                break;
+            case 34: connectionCommand(m, x, true); break;
+            case 63: connectionCommand(m, x, false); break;
+            case 35: logText(m, x, true); break;
+            case 36: logText(m, x, false); break;
+            case 37: m.logLength = 0; break;
+            case 55: nicRecords(m, x); break;
+            case 71: m.executorConnectionsPerSecond = loadU32(request + 232); break;
+            default: break;
+        }
+    }
+    if (command != 37) appendLog(m, answer, command, length);
+    return x.n;
+}
+
+AliasStatus modelAliasAdd(ModelState& m, const char* name, size_t nameLength, int32_t unit,
+                          const uint8_t* address, uint32_t mask, const uint8_t* source) {
+    for (uint32_t i = 0; i < m.aliasCount; ++i)
+        if (std::memcmp(m.aliases[i].address, address, 4) == 0) return AliasStatus::kDuplicate;
+    if (m.aliasCount == kAliasMax) return AliasStatus::kFull;
+    AliasEntry& a = m.aliases[m.aliasCount++];
+    std::memset(&a, 0, sizeof a);
+    std::memcpy(a.name, name, nameLength);
+    a.unit = unit;
+    std::memcpy(a.address, address, 4);
+    a.mask = mask;
+    std::memcpy(a.source, source, 4);
+    return AliasStatus::kOk;
+}
+
+AliasStatus modelAliasRemove(ModelState& m, const char* name, size_t nameLength, int32_t unit,
+                             const uint8_t* address) {
+    for (uint32_t i = 0; i < m.aliasCount; ++i) {
+        AliasEntry& a = m.aliases[i];
+        if (a.unit == unit && std::memcmp(a.address, address, 4) == 0 &&
+            std::strlen(a.name) == nameLength && std::memcmp(a.name, name, nameLength) == 0) {
+            for (uint32_t j = i + 1; j < m.aliasCount; ++j) m.aliases[j - 1] = m.aliases[j];
+            --m.aliasCount;
+            return AliasStatus::kOk;
+        }
+    }
+    return AliasStatus::kNotFound;
+}
+
+}  // namespace velksim

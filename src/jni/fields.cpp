@@ -1,0 +1,186 @@
+#include "jni/fields.h"
+
+#include "jni/address.h"
+#include "jni/strings.h"
+
+namespace cmn::jni {
+namespace {
+
+constexpr const char* kStringSignature = "Ljava/lang/String;";
+
+// The field ID of `name` on the object's class, or null (object null, or no such field).
+jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+  if (env == nullptr || obj == nullptr || name == nullptr) return nullptr;
+  jclass cls = env->GetObjectClass(obj);
+  if (cls == nullptr) return nullptr;
+  return env->GetFieldID(cls, name, signature);
+}
+
+jmethodID methodOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+  if (env == nullptr || obj == nullptr || name == nullptr || signature == nullptr) return nullptr;
+  jclass cls = env->GetObjectClass(obj);
+  if (cls == nullptr) return nullptr;
+  return env->GetMethodID(cls, name, signature);
+}
+
+// The array held by an array field, or null.
+template <typename ArrayType>
+ArrayType arrayOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+  jfieldID id = fieldOf(env, obj, name, signature);
+  if (id == nullptr) return nullptr;
+  return static_cast<ArrayType>(env->GetObjectField(obj, id));
+}
+
+// Java code runs during a method call; a throw there must not go unnoticed by the JVM's
+// checks, but it is Java's to handle when the native method returns, so it is left pending.
+void noteCallbackException(JNIEnv* env) { static_cast<void>(env->ExceptionCheck()); }
+
+}  // namespace
+
+bool getByteFieldByName(JNIEnv* env, jobject obj, const char* name, std::int8_t* out) {
+  jfieldID id = fieldOf(env, obj, name, "B");
+  if (id == nullptr || out == nullptr) return false;
+  *out = env->GetByteField(obj, id);
+  return true;
+}
+
+bool getCharFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint16_t* out) {
+  jfieldID id = fieldOf(env, obj, name, "C");
+  if (id == nullptr || out == nullptr) return false;
+  *out = env->GetCharField(obj, id);
+  return true;
+}
+
+bool getIntFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t* out) {
+  jfieldID id = fieldOf(env, obj, name, "I");
+  if (id == nullptr || out == nullptr) return false;
+  *out = env->GetIntField(obj, id);
+  return true;
+}
+
+bool getStringFieldByName(JNIEnv* env, jobject obj, const char* name, jstring* out) {
+  jfieldID id = fieldOf(env, obj, name, kStringSignature);
+  if (id == nullptr || out == nullptr) return false;
+  *out = static_cast<jstring>(env->GetObjectField(obj, id));
+  return true;
+}
+
+bool getIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
+                            std::int32_t* buffer) {
+  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+  if (array == nullptr || buffer == nullptr) return false;
+  env->GetIntArrayRegion(array, start, count, reinterpret_cast<jint*>(buffer));
+  return !env->ExceptionCheck();
+}
+
+bool getByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
+                             jsize count, std::int8_t* buffer) {
+  jbyteArray array = arrayOf<jbyteArray>(env, obj, name, "[B");
+  if (array == nullptr || buffer == nullptr) return false;
+  env->GetByteArrayRegion(array, start, count, reinterpret_cast<jbyte*>(buffer));
+  return !env->ExceptionCheck();
+}
+
+void setByteFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value) {
+  jfieldID id = fieldOf(env, obj, name, "B");
+  if (id != nullptr) env->SetByteField(obj, id, static_cast<jbyte>(value));
+}
+
+void setCharFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value) {
+  jfieldID id = fieldOf(env, obj, name, "C");
+  if (id != nullptr) env->SetCharField(obj, id, static_cast<jchar>(value));
+}
+
+void setIntFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value) {
+  jfieldID id = fieldOf(env, obj, name, "I");
+  if (id != nullptr) env->SetIntField(obj, id, value);
+}
+
+void setLongFieldByName(JNIEnv* env, jobject obj, const char* name, std::int64_t value) {
+  jfieldID id = fieldOf(env, obj, name, "J");
+  if (id != nullptr) env->SetLongField(obj, id, static_cast<jlong>(value));
+}
+
+void setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
+                            const std::int32_t* buffer) {
+  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+  if (array == nullptr || buffer == nullptr) return;
+  env->SetIntArrayRegion(array, start, count, reinterpret_cast<const jint*>(buffer));
+}
+
+void setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
+                             jsize count, const std::int8_t* buffer) {
+  jbyteArray array = arrayOf<jbyteArray>(env, obj, name, "[B");
+  if (array == nullptr || buffer == nullptr) return;
+  env->SetByteArrayRegion(array, start, count, reinterpret_cast<const jbyte*>(buffer));
+}
+
+void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text) {
+  jfieldID id = fieldOf(env, obj, name, kStringSignature);
+  if (id == nullptr) return;
+  jstring value = newJavaString(env, text);
+  if (value == nullptr) return;  // out of memory: the error is pending for Java
+  env->SetObjectField(obj, id, value);
+}
+
+void setAddressStringField(JNIEnv* env, jobject obj, const char* name, std::uint32_t address) {
+  char dotted[kDottedTextSize];
+  formatDottedAddress(address, dotted);
+  setStringFieldFromText(env, obj, name, dotted);
+}
+
+int getAddressFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint32_t* out) {
+  jstring text = nullptr;
+  if (!getStringFieldByName(env, obj, name, &text)) return 0;
+  UtfChars chars(env, text);
+  if (!chars) return 0;
+  return resolveAddress(chars.get(), out) == 0 ? 0 : -21;
+}
+
+int callIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t* out) {
+  jmethodID id = methodOf(env, obj, name, "()I");
+  if (id == nullptr) return -1;
+  const jint value = env->CallIntMethod(obj, id);
+  noteCallbackException(env);
+  if (out != nullptr) *out = value;
+  return 0;
+}
+
+int callVoidIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t argument) {
+  jmethodID id = methodOf(env, obj, name, "(I)V");
+  if (id == nullptr) return -1;
+  env->CallVoidMethod(obj, id, static_cast<jint>(argument));
+  noteCallbackException(env);
+  return 0;
+}
+
+int callObjectMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                           jobject* out) {
+  jmethodID id = methodOf(env, obj, name, signature);
+  if (id == nullptr) return -1;
+  jobject value = env->CallObjectMethod(obj, id);
+  noteCallbackException(env);
+  if (out != nullptr) *out = value;
+  return 0;
+}
+
+int callObjectIntMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                              std::int32_t argument, jobject* out) {
+  jmethodID id = methodOf(env, obj, name, signature);
+  if (id == nullptr) return -1;
+  jobject value = env->CallObjectMethod(obj, id, static_cast<jint>(argument));
+  noteCallbackException(env);
+  if (out != nullptr) *out = value;
+  return 0;
+}
+
+void appendToStringBuffer(JNIEnv* env, jobject buffer, jstring string) {
+  jmethodID id =
+      methodOf(env, buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;");
+  if (id == nullptr) return;
+  jobject returned = env->CallObjectMethod(buffer, id, string);
+  noteCallbackException(env);
+  if (returned != nullptr) env->DeleteLocalRef(returned);
+}
+
+}  // namespace cmn::jni

@@ -1,0 +1,36 @@
+// Java strings on the native side.
+#pragma once
+
+#include <jni.h>
+
+#include <string>
+
+namespace cmn::jni {
+
+// The UTF characters of a Java string, released when the guard goes out of scope. A null
+// string, or one whose characters can't be had, gives a guard whose get() is null.
+class UtfChars {
+ public:
+  UtfChars(JNIEnv* env, jstring string);
+  ~UtfChars();
+  UtfChars(const UtfChars&) = delete;
+  UtfChars& operator=(const UtfChars&) = delete;
+
+  const char* get() const { return chars_; }
+  explicit operator bool() const { return chars_ != nullptr; }
+
+ private:
+  JNIEnv* env_;
+  jstring string_;
+  const char* chars_;
+};
+
+// A new Java string from native text. Text that is not valid modified UTF-8 (executor answers
+// may carry any bytes) has each offending byte replaced by '?', so the JVM always gets a well
+// formed string.
+jstring newJavaString(JNIEnv* env, const char* text);
+
+// The text as modified UTF-8 (see newJavaString).
+std::string toModifiedUtf8(const char* text);
+
+}  // namespace cmn::jni

@@ -1,0 +1,120 @@
+// The executor device on Linux: a Unix-domain stream socket served by the executor daemon.
+//
+// One device call writes the request's first L bytes and reads the reply: a little-endian word
+// N followed by N answer bytes, or the word 0xFFFFFFFF followed by a device error code.
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+
+namespace cmn::platform {
+namespace {
+
+constexpr std::uint32_t kHeaderBytes = 16;
+constexpr std::uint32_t kDeviceErrorMark = 0xFFFFFFFFu;
+
+std::string devicePath(const char* serviceName) {
+  const char* configured = std::getenv("VELKLB_DEVICE");
+  if (configured != nullptr && configured[0] != '\0') return configured;
+  return std::string("/run/") + serviceName;
+}
+
+// Writes all of `data`; 0 or the errno of the failure.
+int writeAll(int fd, const std::uint8_t* data, std::uint32_t length) {
+  std::uint32_t done = 0;
+  while (done < length) {
+    ssize_t n = ::send(fd, data + done, length - done, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::uint32_t>(n);
+  }
+  return 0;
+}
+
+// Reads exactly `length` bytes; 0, ECONNRESET at end of stream, or the errno of the failure.
+int readAll(int fd, std::uint8_t* data, std::uint32_t length) {
+  std::uint32_t done = 0;
+  while (done < length) {
+    ssize_t n = ::recv(fd, data + done, length - done, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ECONNRESET;
+    done += static_cast<std::uint32_t>(n);
+  }
+  return 0;
+}
+
+std::uint32_t littleEndianWord(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// The answer is read here first so that a reply cut short never leaves the caller's block half
+// overwritten. One call at a time uses it, as one call at a time uses the request block.
+std::uint8_t g_answer[64016];
+
+}  // namespace
+
+DeviceHandle openDevice(const char* serviceName) {
+  const std::string path = devicePath(serviceName);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address.sun_path)) return kInvalidDevice;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kInvalidDevice;
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    ::close(fd);
+    return kInvalidDevice;
+  }
+  return fd;
+}
+
+void closeDevice(DeviceHandle device) {
+  if (device != kInvalidDevice) ::close(static_cast<int>(device));
+}
+
+std::uint32_t deviceControl(DeviceHandle device, std::uint32_t /*code*/, std::uint8_t* buffer,
+                            std::uint32_t inLength, std::uint32_t outCapacity,
+                            std::uint32_t* returned) {
+  if (device == kInvalidDevice || buffer == nullptr) return EBADF;
+  // The executor refuses such lengths; refusing them here keeps a short request from leaving
+  // the executor waiting for a header that never comes.
+  if (inLength < kHeaderBytes || inLength > outCapacity || outCapacity > sizeof(g_answer)) {
+    return EINVAL;
+  }
+  const int fd = static_cast<int>(device);
+  if (int error = writeAll(fd, buffer, inLength)) return static_cast<std::uint32_t>(error);
+
+  std::uint8_t word[4];
+  if (int error = readAll(fd, word, sizeof(word))) return static_cast<std::uint32_t>(error);
+  const std::uint32_t count = littleEndianWord(word);
+  if (count == kDeviceErrorMark) {
+    if (int error = readAll(fd, word, sizeof(word))) return static_cast<std::uint32_t>(error);
+    const std::uint32_t deviceError = littleEndianWord(word);
+    return deviceError != 0 ? deviceError : static_cast<std::uint32_t>(EPROTO);
+  }
+  if (count > outCapacity) return EPROTO;
+  if (int error = readAll(fd, g_answer, count)) return static_cast<std::uint32_t>(error);
+  std::memcpy(buffer, g_answer, count);
+  if (returned != nullptr) *returned = count;
+  return 0;
+}
+
+}  // namespace cmn::platform

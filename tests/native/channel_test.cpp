@@ -1,0 +1,140 @@
+// The request channel against a live simulated executor.
+#include "channel/channel.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "sim_process.h"
+
+namespace cmn {
+namespace {
+
+using cmn::testing::SimProcess;
+
+class Channel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    closeExecutorDevice();
+    setServerModality(0);
+    ASSERT_TRUE(sim_.start());
+  }
+  void TearDown() override {
+    setServerModality(0);
+    closeExecutorDevice();
+  }
+
+  // A request of `length` bytes with a recognisable payload.
+  RequestBlock& request(std::uint32_t command, std::uint32_t length) {
+    RequestBlock& b = requestBlock();
+    for (std::uint32_t i = kHeaderSize; i < kBlockSize; ++i) {
+      b.putU8(i, static_cast<std::uint8_t>(i * 7));
+    }
+    b.begin(command, length);
+    b.putI32(header::kReason, 1234);
+    return b;
+  }
+
+  std::vector<std::uint8_t> snapshot() const {
+    return std::vector<std::uint8_t>(requestBlock().raw(), requestBlock().raw() + kBlockSize);
+  }
+
+  SimProcess sim_;
+};
+
+TEST_F(Channel, SendsExactlyTheRequestLength) {
+  for (std::uint32_t length : {16u, 17u, 40u, 696u, 4097u, 64015u, 64016u}) {
+    SCOPED_TRACE(length);
+    RequestBlock& b = request(250, length);
+    const std::vector<std::uint8_t> sent = snapshot();
+    ASSERT_EQ(sendExecutorRequest(&b), 0);
+    const std::vector<std::uint8_t> got = sim_.record(-1);
+    ASSERT_EQ(got.size(), length);
+    // The result field travels as 0; everything else as it stood.
+    EXPECT_EQ(got[4] | got[5] | got[6] | got[7], 0);
+    EXPECT_TRUE(std::equal(got.begin() + 8, got.end(), sent.begin() + 8));
+  }
+}
+
+TEST_F(Channel, ExecutorFailureReturnsItsResultAndLeavesItsReason) {
+  RequestBlock& b = request(250, 40);
+  ASSERT_EQ(sim_.control("SCRIPT NEXT RESULT -1 REASON -7"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), -1);
+  EXPECT_EQ(b.reason(), -7);
+  ASSERT_EQ(sim_.control("SCRIPT NEXT RESULT 33 REASON -8"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 33);
+}
+
+TEST_F(Channel, DeviceErrorLeavesResultZeroAndReasonUnchanged) {
+  RequestBlock& b = request(250, 40);
+  b.setResult(99);
+  ASSERT_EQ(sim_.control("SCRIPT NEXT ERROR 31"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 31);
+  EXPECT_EQ(b.result(), 0);
+  EXPECT_EQ(b.reason(), 1234);
+  // The connection stays usable: the next request goes through on it.
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+}
+
+TEST_F(Channel, AnswerReplacesOnlyItsFirstNBytes) {
+  RequestBlock& b = request(250, 40);
+  const std::vector<std::uint8_t> before = snapshot();
+  ASSERT_EQ(sim_.control("SCRIPT NEXT N 20 PUT 16 A1A2A3A4A5A6A7A8"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  EXPECT_EQ(b.u32(16), 0xA4A3A2A1u);  // bytes 16-19 came back
+  for (std::uint32_t i = 20; i < kBlockSize; ++i) {
+    ASSERT_EQ(b.u8(i), before[i]) << "byte " << i;
+  }
+  // An answer larger than the request reaches past L.
+  ASSERT_EQ(sim_.control("SCRIPT NEXT N 64016 PUT 64012 01020304"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  EXPECT_EQ(b.u32(64012), 0x04030201u);
+}
+
+TEST_F(Channel, ServerModalitySendsNothingAndChangesNothing) {
+  RequestBlock& b = request(250, 40);
+  b.setResult(77);
+  const std::vector<std::uint8_t> before = snapshot();
+  const int count = sim_.recordCount();
+  setServerModality(1);
+  EXPECT_EQ(sendExecutorRequest(&b), 1);
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(sim_.recordCount(), count);
+  EXPECT_EQ(openExecutorDevice(), 1);  // the probe still tells the truth
+}
+
+TEST_F(Channel, NullBlockAndRefusedLengths) {
+  EXPECT_EQ(sendExecutorRequest(nullptr), -1);
+  const int count = sim_.recordCount();
+  for (std::uint32_t length : {0u, 15u, 64017u, 0xFFFFFFFFu}) {
+    RequestBlock& b = request(250, length);
+    EXPECT_EQ(sendExecutorRequest(&b), EINVAL) << length;
+  }
+  EXPECT_EQ(sim_.recordCount(), count);
+}
+
+TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
+  RequestBlock& b = request(250, 40);
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  closeExecutorDevice();
+  sim_.stop();
+  b.setResult(55);
+  EXPECT_EQ(openExecutorDevice(), 0);
+  EXPECT_EQ(sendExecutorRequest(&b), -1);
+  EXPECT_EQ(b.result(), 55);  // an open failure touches nothing
+  ASSERT_TRUE(sim_.start());
+  EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
+}
+
+TEST_F(Channel, ExecutorGoneMidSessionIsADeviceError) {
+  RequestBlock& b = request(250, 40);
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  sim_.stop();
+  const int error = sendExecutorRequest(&b);
+  EXPECT_TRUE(error == ECONNRESET || error == EPIPE) << error;
+}
+
+}  // namespace
+}  // namespace cmn
