@@ -1,0 +1,303 @@
+// Cluster records: add, change, remove, read, report, rate and list.
+
+#include "config/cluster.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "channel/channel.h"
+#include "config/list_text.h"
+#include "executor/report.h"
+#include "jni/entry.h"
+#include "jni/fields.h"
+#include "jni/idkey.h"
+#include "jni/record_fields.h"
+#include "jni/strings.h"
+
+using namespace cmn::jni;
+
+namespace cmn::config {
+namespace {
+
+using S = JavaType;
+using W = Wire;
+
+constexpr std::uint32_t kAddCluster = 4;
+constexpr std::uint32_t kRemoveCluster = 5;
+constexpr std::uint32_t kListClusters = 6;
+constexpr std::uint32_t kGetCluster = 7;
+constexpr std::uint32_t kSetCluster = 8;
+constexpr std::uint32_t kClusterReport = 9;
+constexpr std::uint32_t kSetClusterRate = 72;
+
+// Cluster record (commands 4, 5, 7, 8).
+constexpr std::uint32_t kRecordLength = 192;
+constexpr std::uint32_t kAddress = 16;
+constexpr std::uint32_t kSetIpAddress = 95;
+constexpr std::uint32_t kKey = 100;
+constexpr std::uint32_t kIdentifier = 104;
+constexpr std::uint32_t kIdentifierWidth = 65;
+constexpr std::uint32_t kSetNatPt = 169;
+constexpr std::uint32_t kNatPt = 172;
+constexpr std::uint32_t kNatPtWidth = 4;
+constexpr std::size_t kMaxIdentifier = kIdentifierWidth - 1;
+
+// Cluster report record (commands 9, 72).
+constexpr std::uint32_t kReportLength = 72;
+constexpr std::uint32_t kReportKey = 16;
+constexpr std::uint32_t kReportRate = 68;
+
+// Cluster list (command 6): a count, then entries of 72 bytes that begin with the identifier.
+constexpr std::uint32_t kListCount = 16;
+constexpr std::uint32_t kListEntries = 20;
+constexpr std::uint32_t kListEntrySize = 72;
+constexpr std::uint32_t kListMaxEntries = (kBlockSize - kListEntries) / kListEntrySize;  // 888
+
+const FlaggedSpec kOptionalSettings[] = {
+    {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
+    {"SetPrimaryHost", 93, {{"sPrimaryHost", S::Address, W::Addr, 80}}},
+    {"SetDefaultPortMaxServers", 85, {{"DefaultPortMaxServers", S::Int, W::U32, 24}}},
+    {"SetDefaultPortStickyTime", 86, {{"DefaultPortStickyTime", S::Int, W::I64, 32}}},
+    {"SetDefaultPortAffinityType", 87, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
+    {"SetDefaultPortWeightBound", 88, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
+    {"SetDefaultPortStaleTimeout", 91, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
+    {"SetClusterProportions", 94,
+     {{"iActiveConnsProp", S::Int, W::U32, 64},
+      {"iNewConnsProp", S::Int, W::U32, 68},
+      {"iPortSpecificProp", S::Int, W::U32, 72},
+      {"iSystemProp", S::Int, W::U32, 76}},
+     4},
+    {"SetSharedBandwidth", 92, {{"iSharedBytesPerSecond", S::Int, W::U32, 56}}},
+    {"SetDefaultPortType", 89, {{"DefaultPortType", S::Char, W::U8, 44}}},
+    {"SetDefaultPortReplicate", 90, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
+};
+
+const FlagSpec kFlagsWrittenBack[] = {
+    {"SetMaxNumberOfPorts", 84},        {"SetPrimaryHost", 93},
+    {"SetDefaultPortMaxServers", 85},   {"SetDefaultPortStickyTime", 86},
+    {"SetDefaultPortAffinityType", 87}, {"SetDefaultPortWeightBound", 88},
+    {"SetDefaultPortType", 89},         {"SetDefaultPortReplicate", 90},
+    {"SetDefaultPortStaleTimeout", 91}, {"SetClusterProportions", 94},
+    {"SetSharedBandwidth", 92},         {"SetIPAddress", 95},
+    {"SetNatPtAddress", 169},
+};
+
+const FieldSpec kStatusReadBack[] = {
+    {"NumPorts", S::Int, W::U32, 96},
+    {"MaxNumberOfPorts", S::Int, W::U32, 20},
+    {"DefaultPortMaxServers", S::Int, W::U32, 24},
+    {"DefaultPortStickyTime", S::Int, W::I64, 32},
+    {"DefaultPortAffinityType", S::Int, W::U16, 40},
+    {"DefaultPortWeightBound", S::Int, W::I16, 42},
+    {"DefaultPortStaleTimeout", S::Int, W::I64, 48},
+    {"iNewConnsProp", S::Int, W::U32, 68},
+    {"iActiveConnsProp", S::Int, W::U32, 64},
+    {"iPortSpecificProp", S::Int, W::U32, 72},
+    {"iSystemProp", S::Int, W::U32, 76},
+    {"iSharedBytesPerSecond", S::Int, W::U32, 56},
+    {"DefaultPortType", S::Char, W::U8, 44},
+    {"DefaultPortReplicate", S::Char, W::U8, 45},
+    {"sPrimaryHost", S::Address, W::Addr, 80},
+    {"iClusterIdKey", S::Int, W::U32, 100},
+    {"sClusterId", S::Text, W::Text, kIdentifier, kIdentifierWidth},
+    {"Address", S::Address, W::Addr, 16},
+    {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth},
+};
+
+const FieldSpec kReportReadBack[] = {
+    {"NumPorts", S::Int, W::U32, 24},
+    {"SYNonActive", S::Int, W::U32, 28},
+    {"SYNonFINNed", S::Int, W::U32, 32},
+    {"FINs_Dropped", S::Int, W::U32, 36},
+    {"ACKs_Dropped", S::Int, W::U32, 40},
+    {"RSTs_Dropped", S::Int, W::U32, 44},
+    {"PKTs_Dropped", S::Int, W::U32, 48},
+    {"PKTnonExisting", S::Int, W::U32, 52},
+    {"QuiescNew", S::Int, W::U32, 56},
+    {"iBytesPerSecond", S::Int, W::U32, 64},
+    {"iConnectionsPerSecond", S::Int, W::U32, 68},
+    {"iClusterIdKey", S::Int, W::U32, 16},
+    {"Address", S::Address, W::Addr, 20},
+};
+
+const ReasonCode kRecordReasons[] = {
+    {-33, -3}, {-9, -29}, {-8, -4}, {-7, -28}, {-5, -5},
+};
+const ReasonCode kLookupReasons[] = {{-5, -5}};
+
+constexpr jint kAddressUnresolved = -3;
+constexpr jint kOtherFailure = -99;
+constexpr jint kNoListMemory = -28;
+
+// The identifier text, checked the way every record request needs it.
+jint checkIdentifier(const UtfChars& id) {
+  if (!id) return kIdentifierMissing;
+  if (std::strlen(id.get()) > kMaxIdentifier) return kIdentifierTooLong;
+  return 0;
+}
+
+// Builds the rest of a cluster record request (the command is already in the header), sends
+// it and maps the outcome. The flags come back into Java whether or not the executor took it.
+jint submitClusterRecord(JNIEnv* env, jobject cluster) {
+  RequestBlock& b = requestBlock();
+  b.setLength(kRecordLength);
+
+  std::uint32_t address = b.address(kAddress);
+  if (getAddressFieldByName(env, cluster, "Address", &address) == 0) b.putAddress(kAddress, address);
+
+  putFlaggedFields(env, cluster, b, kOptionalSettings);
+
+  // The identifier as Java holds it (the key was computed on an upper-cased copy).
+  jstring idText = nullptr;
+  getStringFieldByName(env, cluster, "sClusterId", &idText);
+  {
+    UtfChars id(env, idText);
+    if (const jint refused = checkIdentifier(id)) return refused;
+    b.putText(kIdentifier, kIdentifierWidth, id.get());
+  }
+  putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
+
+  std::int8_t setIp = 0;
+  getByteFieldByName(env, cluster, "SetIPAddress", &setIp);
+  b.putU8(kSetIpAddress, static_cast<std::uint8_t>(setIp));
+  if (setIp == 1) {
+    jstring text = nullptr;
+    getStringFieldByName(env, cluster, "Address", &text);
+    if (text == nullptr) return kAddressUnresolved;  // nothing to set the address to
+    std::uint32_t resolved = 0;
+    if (getAddressFieldByName(env, cluster, "Address", &resolved) != 0) return kAddressUnresolved;
+    b.putAddress(kAddress, resolved);
+  }
+
+  std::int8_t setNatPt = 0;
+  getByteFieldByName(env, cluster, "SetNatPtAddress", &setNatPt);
+  b.putU8(kSetNatPt, static_cast<std::uint8_t>(setNatPt));
+  if (setNatPt == 1) {
+    putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth});
+  }
+
+  const int sent = sendExecutorRequest(&b);
+  const jint result = sent == 0 ? 0 : mapReason(kRecordReasons, b.reason(), kOtherFailure);
+  copyFlagsBack(env, cluster, b, kFlagsWrittenBack);
+  return result;
+}
+
+jint addCluster(JNIEnv* env, jobject cluster) {
+  jstring idText = nullptr;
+  getStringFieldByName(env, cluster, "sClusterId", &idText);
+  {
+    UtfChars id(env, idText);
+    if (const jint refused = checkIdentifier(id)) return refused;
+    std::uint32_t key = 0;
+    idKeyOfString(env, idText, &key);
+    setIntFieldByName(env, cluster, "iClusterIdKey", static_cast<std::int32_t>(key));
+  }
+  requestBlock().setCommand(kAddCluster);
+  return submitClusterRecord(env, cluster);
+}
+
+// Remove and status: the key of "sClusterId" at 100 of a cluster record.
+jint sendKeyedRecord(JNIEnv* env, jobject cluster, std::uint32_t command) {
+  std::uint32_t key = 0;
+  if (!idKeyOfField(env, cluster, "sClusterId", &key)) return kIdentifierMissing;
+  RequestBlock& b = requestBlock();
+  b.begin(command, kRecordLength);
+  b.putU32(kKey, key);
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kLookupReasons, b.reason(), kOtherFailure);
+}
+
+jint clusterReport(JNIEnv* env, jobject cluster) {
+  std::uint32_t key = 0;
+  if (!idKeyOfField(env, cluster, "sClusterId", &key)) return kIdentifierMissing;
+  if (queryClusterReport(key) != 0) {
+    return mapReason(kLookupReasons, requestBlock().reason(), kOtherFailure);
+  }
+  getFields(env, cluster, requestBlock(), kReportReadBack);
+  return 0;
+}
+
+jint listClusters(JNIEnv* env, jobject stringBuffer) {
+  ListText list;
+  if (!list.ok()) return kNoListMemory;
+  jint result = executor::queryExecutorReport();
+  if (result == 0) {
+    RequestBlock& b = requestBlock();
+    // Never ask for more entries than one answer can hold.
+    const std::uint32_t expected =
+        entriesThatFit(b.u32(executor::kReportClusterCount), kListMaxEntries);
+    b.begin(kListClusters, kListEntries + kListEntrySize * expected);
+    b.putU32(kListCount, expected);
+    if (sendExecutorRequest(&b) != 0) {
+      result = kOtherFailure;
+    } else {
+      const std::uint32_t count = entriesThatFit(b.i32(kListCount), kListMaxEntries);
+      for (std::uint32_t i = 0; i < count; ++i) {
+        // An identifier runs at most to the end of its entry.
+        char id[kListEntrySize + 1];
+        b.getText(kListEntries + kListEntrySize * i, kListEntrySize, id, sizeof(id));
+        char line[kListLineSize];
+        std::snprintf(line, sizeof(line), "+%s", id);
+        if (list.append(line) != 0) break;
+      }
+    }
+  }
+  list.appendTo(env, stringBuffer);
+  return result;
+}
+
+}  // namespace
+
+int queryClusterReport(std::uint32_t clusterKey) {
+  RequestBlock& b = requestBlock();
+  b.begin(kClusterReport, kReportLength);
+  b.putU32(kReportKey, clusterKey);
+  return sendExecutorRequest(&b);
+}
+
+}  // namespace cmn::config
+
+using namespace cmn;
+using namespace cmn::config;
+
+CMN_NATIVE(jint, addClusterNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&] { return addCluster(env, cluster); });
+}
+
+CMN_NATIVE(jint, setClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&] {
+    requestBlock().setCommand(kSetCluster);
+    return submitClusterRecord(env, cluster);
+  });
+}
+
+CMN_NATIVE(jint, removeClusterNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&] { return sendKeyedRecord(env, cluster, kRemoveCluster); });
+}
+
+CMN_NATIVE(jint, getClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&]() -> jint {
+    const jint result = sendKeyedRecord(env, cluster, kGetCluster);
+    if (result == 0) getFields(env, cluster, requestBlock(), kStatusReadBack);
+    return result;
+  });
+}
+
+CMN_NATIVE(jint, getClusterReportNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&] { return clusterReport(env, cluster); });
+}
+
+CMN_NATIVE(jint, setClusterCPSNative)(JNIEnv* env, jobject, jobject cluster) {
+  return enterNative<jint>(env, -1, [&]() -> jint {
+    RequestBlock& b = requestBlock();
+    b.begin(kSetClusterRate, kReportLength);
+    putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kReportKey});
+    putField(env, cluster, b, {"iConnectionsPerSecond", S::Int, W::U32, kReportRate});
+    return sendExecutorRequest(&b);
+  });
+}
+
+CMN_NATIVE(jint, getClustersListNative)(JNIEnv* env, jobject, jobject stringBuffer) {
+  return enterNative<jint>(env, -1, [&] { return listClusters(env, stringBuffer); });
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace cmn::config {
+
+// Result of any request whose identifier is null (or its characters can't be had).
+inline constexpr int kIdentifierMissing = -88;
+inline constexpr int kIdentifierTooLong = -90;
+
+// Command 9 for the cluster with this key. The send result, unchanged; on 0 the cluster report
+// stands in the block (number of ports at 24).
+int queryClusterReport(std::uint32_t clusterKey);
+
+inline constexpr std::uint32_t kClusterReportPortCount = 24;
+
+}  // namespace cmn::config

@@ -1,0 +1,211 @@
+// Executor-wide settings: set (command 2), read back (command 1), and the executor's rate.
+
+#include "executor/settings.h"
+
+#include "channel/channel.h"
+#include "executor/settings_layout.h"
+#include "jni/entry.h"
+#include "jni/fields.h"
+#include "jni/record_fields.h"
+#include "jni/strings.h"
+#include "platform/platform.h"
+
+using namespace cmn::jni;
+
+namespace cmn::executor {
+namespace {
+
+using S = JavaType;
+using W = Wire;
+
+// Settings moved before the client gateway, in the order they are read.
+const FlaggedSpec kLeadingSettings[] = {
+    {"SetTraceLevel", 629, {{"TraceLevel", S::Int, W::U32, 20}}},
+    {"SetDefaultClusterMaxPorts", 631, {{"DefaultClusterMaxPorts", S::Int, W::U32, 28}}},
+    {"SetFINTimeout", 632, {{"FINTimeout", S::Int, W::I64, 32}}},
+    {"SetHaTimeout", 633, {{"HaTimeout", S::Int, W::I64, 40}}},
+    {"SetHaSyncTimeout", 634, {{"HaSyncTimeout", S::Int, W::I64, 48}}},
+};
+
+// Settings moved after the gateways.
+const FlaggedSpec kTrailingSettings[] = {
+    {"SetDefaultPortMaxServers", 636, {{"DefaultPortMaxServers", S::Int, W::U32, 56}}},
+    {"SetDefaultPortStaleTimeout", 637, {{"DefaultPortStaleTimeout", S::Int, W::I64, 64}}},
+    {"SetSharedBandwidth", 648, {{"iSharedBytesPerSecond", S::Int, W::U32, 624}}},
+    {"SetDefaultPortStickyTime", 638, {{"DefaultPortStickyTime", S::Int, W::I64, 72}}},
+    {"SetDefaultPortAffinityType", 639, {{"DefaultPortAffinityType", S::Int, W::U16, 80}}},
+    {"SetDefaultPortWeightBound", 640, {{"DefaultPortWeightBound", S::Int, W::I16, 82}}},
+    {"SetDefaultPortType", 641, {{"DefaultPortType", S::Char, W::U8, 84}}},
+    {"SetDefaultPortReplicate", 642, {{"DefaultPortReplicate", S::Char, W::U8, 85}}},
+    {"SetMaxNumberOfClusters", 643, {{"MaxNumberOfClusters", S::Int, W::U32, 604}}},
+    {"SetWidePortNumber", 644, {{"WidePortNumber", S::Int, W::U32, 608}}},
+};
+
+// Flags written back after a failed set, in this order. The cookie flag is not among them.
+const FlagSpec kFlagsWrittenBack[] = {
+    {"SetNonForwardingAddress", 628}, {"SetTraceLevel", 629},
+    {"SetDefaultClusterMaxPorts", 631}, {"SetFINTimeout", 632},
+    {"SetHaTimeout", 633}, {"SetHaSyncTimeout", 634},
+    {"SetClientGateway", 635}, {"SetDefaultPortMaxServers", 636},
+    {"SetDefaultPortStaleTimeout", 637}, {"SetSharedBandwidth", 648},
+    {"SetDefaultPortStickyTime", 638}, {"SetDefaultPortAffinityType", 639},
+    {"SetDefaultPortWeightBound", 640}, {"SetDefaultPortType", 641},
+    {"SetDefaultPortReplicate", 642}, {"SetMaxNumberOfClusters", 643},
+    {"SetWidePortNumber", 644}, {"SetSecondsWestOfGreenwich", 645},
+    {"SetConfigFileName", 646}, {"Setv6ClientGateway", 668},
+};
+
+// The settings as command 1 answers them, in the order they are written into Java.
+const FieldSpec kSettingsReadBack[] = {
+    {"NFA", S::Address, W::Addr, 16},
+    {"TraceLevel", S::Int, W::U32, 20},
+    {"DefaultClusterMaxPorts", S::Int, W::U32, 28},
+    {"FINTimeout", S::Int, W::I64, 32},
+    {"HaTimeout", S::Int, W::I64, 40},
+    {"HaSyncTimeout", S::Int, W::I64, 48},
+    {"ClientGateway", S::Address, W::Addr, 600},
+    {"DefaultPortMaxServers", S::Int, W::U32, 56},
+    {"DefaultPortStaleTimeout", S::Int, W::I64, 64},
+    {"iSharedBytesPerSecond", S::Int, W::U32, 624},
+    {"DefaultPortStickyTime", S::Int, W::I64, 72},
+    {"DefaultPortAffinityType", S::Int, W::U16, 80},
+    {"DefaultPortWeightBound", S::Int, W::I16, 82},
+    {"MaxNumberOfClusters", S::Int, W::U32, 604},
+    {"DefaultPortType", S::Char, W::U8, 84},
+    {"DefaultPortReplicate", S::Char, W::U8, 85},
+    {"WidePortNumber", S::Int, W::U32, 608},
+    {"ConfigFileName", S::Text, W::Text, 86, 256},
+    {"sPluginConfigFileName", S::Text, W::Text, 342, 256},
+    {"v6ClientGateway", S::ByteArray, W::Bytes, 672, 16},
+};
+
+// Result codes of the set beyond the send result.
+constexpr jint kNonForwardingAddressUnresolved = -21;
+constexpr jint kClientGatewayUnresolved = -49;
+constexpr jint kConfigFileNameMissing = -88;
+constexpr jint kConfigFileNameTooLong = -90;
+
+std::int8_t readFlag(JNIEnv* env, jobject obj, const char* name) {
+  std::int8_t flag = 0;
+  getByteFieldByName(env, obj, name, &flag);
+  return flag;
+}
+
+// Copies the configuration file name into its field. A name that would not fit whole, or no
+// name at all, is refused: a cut name would name some other file.
+jint putConfigFileName(JNIEnv* env, jobject executor, RequestBlock& b) {
+  jstring name = nullptr;
+  getStringFieldByName(env, executor, "ConfigFileName", &name);
+  UtfChars chars(env, name);
+  if (!chars) return kConfigFileNameMissing;
+  if (!b.putText(settings::kConfigFileName, settings::kConfigFileNameWidth, chars.get())) {
+    return kConfigFileNameTooLong;
+  }
+  return 0;
+}
+
+jint setExecutorStatus(JNIEnv* env, jobject executor) {
+  RequestBlock& b = requestBlock();
+  b.begin(kSetSettings, kSettingsLength);
+
+  const std::int8_t setNfa = readFlag(env, executor, "SetNonForwardingAddress");
+  b.putU8(settings::kSetNonForwardingAddress, static_cast<std::uint8_t>(setNfa));
+  if (setNfa == 1) {
+    b.putI64(settings::kSecondsWest, secondsWestOfGreenwich(platform::currentTime()));
+    b.putU8(settings::kSetSecondsWest, 1);
+    std::uint32_t address = b.address(settings::kNonForwardingAddress);
+    if (getAddressFieldByName(env, executor, "NFA", &address) != 0) {
+      return kNonForwardingAddressUnresolved;
+    }
+    b.putAddress(settings::kNonForwardingAddress, address);
+  }
+
+  putFlaggedFields(env, executor, b, kLeadingSettings);
+
+  const std::int8_t setGateway = readFlag(env, executor, "SetClientGateway");
+  b.putU8(settings::kSetClientGateway, static_cast<std::uint8_t>(setGateway));
+  if (setGateway == 1) {
+    std::uint32_t address = b.address(settings::kClientGateway);
+    if (getAddressFieldByName(env, executor, "ClientGateway", &address) != 0) {
+      setByteFieldByName(env, executor, "SetClientGateway", 1);
+      return kClientGatewayUnresolved;
+    }
+    b.putAddress(settings::kClientGateway, address);
+    b.fill(settings::kClientGatewayPad, settings::kGatewayPadWidth, 0);
+  }
+
+  const std::int8_t setV6 = readFlag(env, executor, "Setv6ClientGateway");
+  b.putU8(settings::kSetV6ClientGateway, static_cast<std::uint8_t>(setV6));
+  if (setV6 == 1) {
+    putField(env, executor, b,
+             {"v6ClientGateway", S::ByteArray, W::Bytes, settings::kV6ClientGateway,
+              settings::kV6AddressWidth});
+    b.fill(settings::kV6ClientGatewayPad, settings::kGatewayPadWidth, 0);
+  }
+
+  putFlaggedFields(env, executor, b, kTrailingSettings);
+
+  const std::int8_t setName = readFlag(env, executor, "SetConfigFileName");
+  b.putU8(settings::kSetConfigFileName, static_cast<std::uint8_t>(setName));
+  if (setName == 1) {
+    if (const jint refused = putConfigFileName(env, executor, b)) return refused;
+  }
+
+  // The cookie interval always travels, whatever its flag says.
+  putField(env, executor, b,
+           {"iCookieExpireInterval", S::Int, W::U32, settings::kCookieExpireInterval});
+  b.putU8(settings::kSetCookieExpireInterval,
+          static_cast<std::uint8_t>(readFlag(env, executor, "SetCookieExpireInterval")));
+
+  const int sent = sendExecutorRequest(&b);
+  if (sent == 0) return 0;
+  copyFlagsBack(env, executor, b, kFlagsWrittenBack);
+  return sent;
+}
+
+jint getExecutorStatus(JNIEnv* env, jobject executor) {
+  RequestBlock& b = requestBlock();
+  b.begin(kGetSettings, kSettingsLength);
+  const int sent = sendExecutorRequest(&b);
+  if (sent != 0) return sent;
+  getFields(env, executor, b, kSettingsReadBack);
+  return 0;
+}
+
+}  // namespace
+
+std::int64_t secondsWestOfGreenwich(std::int64_t now) {
+  platform::ClockFace utc{};
+  if (!platform::utcClockFace(now, &utc)) return 0;
+  // The same minute of the current UTC day at 12 o'clock UTC: far enough from midnight that
+  // every zone from UTC-12 to UTC+11 is still on the same calendar day.
+  const std::int64_t noon = now - static_cast<std::int64_t>(utc.hour - 12) * 3600;
+  platform::ClockFace local{};
+  platform::ClockFace noonUtc{};
+  if (!platform::localClockFace(noon, &local) || !platform::utcClockFace(noon, &noonUtc)) {
+    return 0;
+  }
+  return static_cast<std::int64_t>(noonUtc.hour - local.hour) * 3600 +
+         static_cast<std::int64_t>(noonUtc.minute - local.minute) * 60;
+}
+
+}  // namespace cmn::executor
+
+using namespace cmn;
+
+CMN_NATIVE(jint, setExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
+  return enterNative<jint>(env, -1, [&] { return executor::setExecutorStatus(env, executor); });
+}
+
+CMN_NATIVE(jint, getExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
+  return enterNative<jint>(env, -1, [&] { return executor::getExecutorStatus(env, executor); });
+}
+
+CMN_NATIVE(jint, setExecutorCPSNative)(JNIEnv* env, jobject, jobject executor) {
+  return enterNative<jint>(env, -1, [&]() -> jint {
+    RequestBlock& b = requestBlock();
+    b.begin(71, 240);
+    putField(env, executor, b, {"iConnectionsPerSecond", JavaType::Int, Wire::U32, 232});
+    return sendExecutorRequest(&b);
+  });
+}
