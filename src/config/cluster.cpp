@@ -158,10 +158,7 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   }
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
-  std::int8_t setIp = 0;
-  getByteFieldByName(env, cluster, "SetIPAddress", &setIp);
-  b.putU8(kSetIpAddress, static_cast<std::uint8_t>(setIp));
-  if (setIp == 1) {
+  if (putFlag(env, cluster, b, "SetIPAddress", kSetIpAddress) == 1) {
     jstring text = nullptr;
     getStringFieldByName(env, cluster, "Address", &text);
     if (text == nullptr) return kAddressUnresolved;  // nothing to set the address to
@@ -170,10 +167,7 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
     b.putAddress(kAddress, resolved);
   }
 
-  std::int8_t setNatPt = 0;
-  getByteFieldByName(env, cluster, "SetNatPtAddress", &setNatPt);
-  b.putU8(kSetNatPt, static_cast<std::uint8_t>(setNatPt));
-  if (setNatPt == 1) {
+  if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1) {
     putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth});
   }
 

@@ -85,12 +85,6 @@ constexpr jint kClientGatewayUnresolved = -49;
 constexpr jint kConfigFileNameMissing = -88;
 constexpr jint kConfigFileNameTooLong = -90;
 
-std::int8_t readFlag(JNIEnv* env, jobject obj, const char* name) {
-  std::int8_t flag = 0;
-  getByteFieldByName(env, obj, name, &flag);
-  return flag;
-}
-
 // Copies the configuration file name into its field. A name that would not fit whole, or no
 // name at all, is refused: a cut name would name some other file.
 jint putConfigFileName(JNIEnv* env, jobject executor, RequestBlock& b) {
@@ -108,9 +102,7 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
   RequestBlock& b = requestBlock();
   b.begin(kSetSettings, kSettingsLength);
 
-  const std::int8_t setNfa = readFlag(env, executor, "SetNonForwardingAddress");
-  b.putU8(settings::kSetNonForwardingAddress, static_cast<std::uint8_t>(setNfa));
-  if (setNfa == 1) {
+  if (putFlag(env, executor, b, "SetNonForwardingAddress", settings::kSetNonForwardingAddress) == 1) {
     b.putI64(settings::kSecondsWest, secondsWestOfGreenwich(platform::currentTime()));
     b.putU8(settings::kSetSecondsWest, 1);
     std::uint32_t address = b.address(settings::kNonForwardingAddress);
@@ -122,9 +114,7 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
 
   putFlaggedFields(env, executor, b, kLeadingSettings);
 
-  const std::int8_t setGateway = readFlag(env, executor, "SetClientGateway");
-  b.putU8(settings::kSetClientGateway, static_cast<std::uint8_t>(setGateway));
-  if (setGateway == 1) {
+  if (putFlag(env, executor, b, "SetClientGateway", settings::kSetClientGateway) == 1) {
     std::uint32_t address = b.address(settings::kClientGateway);
     if (getAddressFieldByName(env, executor, "ClientGateway", &address) != 0) {
       setByteFieldByName(env, executor, "SetClientGateway", 1);
@@ -134,9 +124,7 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
     b.fill(settings::kClientGatewayPad, settings::kGatewayPadWidth, 0);
   }
 
-  const std::int8_t setV6 = readFlag(env, executor, "Setv6ClientGateway");
-  b.putU8(settings::kSetV6ClientGateway, static_cast<std::uint8_t>(setV6));
-  if (setV6 == 1) {
+  if (putFlag(env, executor, b, "Setv6ClientGateway", settings::kSetV6ClientGateway) == 1) {
     putField(env, executor, b,
              {"v6ClientGateway", S::ByteArray, W::Bytes, settings::kV6ClientGateway,
               settings::kV6AddressWidth});
@@ -145,17 +133,14 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
 
   putFlaggedFields(env, executor, b, kTrailingSettings);
 
-  const std::int8_t setName = readFlag(env, executor, "SetConfigFileName");
-  b.putU8(settings::kSetConfigFileName, static_cast<std::uint8_t>(setName));
-  if (setName == 1) {
+  if (putFlag(env, executor, b, "SetConfigFileName", settings::kSetConfigFileName) == 1) {
     if (const jint refused = putConfigFileName(env, executor, b)) return refused;
   }
 
   // The cookie interval always travels, whatever its flag says.
   putField(env, executor, b,
            {"iCookieExpireInterval", S::Int, W::U32, settings::kCookieExpireInterval});
-  b.putU8(settings::kSetCookieExpireInterval,
-          static_cast<std::uint8_t>(readFlag(env, executor, "SetCookieExpireInterval")));
+  putFlag(env, executor, b, "SetCookieExpireInterval", settings::kSetCookieExpireInterval);
 
   const int sent = sendExecutorRequest(&b);
   if (sent == 0) return 0;

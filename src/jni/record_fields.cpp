@@ -97,6 +97,14 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
   }
 }
 
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
+                    std::uint32_t offset) {
+  std::int8_t value = 0;
+  if (!getByteFieldByName(env, obj, flag, &value)) return 0;
+  block.putU8(offset, static_cast<std::uint8_t>(value));
+  return value;
+}
+
 void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
                       std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {

@@ -69,6 +69,11 @@ struct FlagSpec {
 // stores 0.0.0.0, never a stale address.
 void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
+// Reads the byte field `flag` into its flag byte and returns it (0 when it can't be read), for
+// the optional settings whose values need more than a move.
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
+                    std::uint32_t offset);
+
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
 void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
                       std::size_t count);
