@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build needs, as "command-or-file:package".
 NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
-         /usr/include/gtest/gtest.h:libgtest-dev
+         /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind
 
 .PHONY: all build test demo deps clean
 
