@@ -256,22 +256,22 @@ using namespace cmn;
 using namespace cmn::config;
 
 CMN_NATIVE(jint, addClusterNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&] { return addCluster(env, cluster); });
+  return enterWithObjects(env, {cluster}, [&] { return addCluster(env, cluster); });
 }
 
 CMN_NATIVE(jint, setClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&] {
+  return enterWithObjects(env, {cluster}, [&] {
     requestBlock().setCommand(kSetCluster);
     return submitClusterRecord(env, cluster);
   });
 }
 
 CMN_NATIVE(jint, removeClusterNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&] { return sendKeyedRecord(env, cluster, kRemoveCluster); });
+  return enterWithObjects(env, {cluster}, [&] { return sendKeyedRecord(env, cluster, kRemoveCluster); });
 }
 
 CMN_NATIVE(jint, getClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {cluster}, [&]() -> jint {
     const jint result = sendKeyedRecord(env, cluster, kGetCluster);
     if (result == 0) getFields(env, cluster, requestBlock(), kStatusReadBack);
     return result;
@@ -279,11 +279,11 @@ CMN_NATIVE(jint, getClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) 
 }
 
 CMN_NATIVE(jint, getClusterReportNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&] { return clusterReport(env, cluster); });
+  return enterWithObjects(env, {cluster}, [&] { return clusterReport(env, cluster); });
 }
 
 CMN_NATIVE(jint, setClusterCPSNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {cluster}, [&]() -> jint {
     RequestBlock& b = requestBlock();
     b.begin(kSetClusterRate, kReportLength);
     putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kReportKey});
@@ -293,5 +293,5 @@ CMN_NATIVE(jint, setClusterCPSNative)(JNIEnv* env, jobject, jobject cluster) {
 }
 
 CMN_NATIVE(jint, getClustersListNative)(JNIEnv* env, jobject, jobject stringBuffer) {
-  return enterNative<jint>(env, -1, [&] { return listClusters(env, stringBuffer); });
+  return enterWithObjects(env, {stringBuffer}, [&] { return listClusters(env, stringBuffer); });
 }

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "jni/entry.h"
+
 namespace cmn::config {
 
 // Result of any request whose identifier is null (or its characters can't be had).
-inline constexpr int kIdentifierMissing = -88;
+inline constexpr int kIdentifierMissing = jni::kMissingArgument;
 inline constexpr int kIdentifierTooLong = -90;
 
 // Command 9 for the cluster with this key. The send result, unchanged; on 0 the cluster report

@@ -158,9 +158,12 @@ jint sendPortLookup(JNIEnv* env, jobject port, std::uint32_t command, std::uint3
 }
 
 jint removePort(JNIEnv* env, jobject port) {
-  // The cluster's address must make sense even though only the key travels.
+  // The cluster's address must name an address even though only the key travels; a null one
+  // names none.
+  jstring text = nullptr;
+  getStringFieldByName(env, port, "ClusterAddress", &text);
   std::uint32_t address = 0;
-  if (getAddressFieldByName(env, port, "ClusterAddress", &address) != 0) {
+  if (text == nullptr || getAddressFieldByName(env, port, "ClusterAddress", &address) != 0) {
     return kClusterAddressUnresolved;
   }
   return sendPortLookup(env, port, kRemovePort, kRecordLength);
@@ -202,25 +205,25 @@ using namespace cmn;
 using namespace cmn::config;
 
 CMN_NATIVE(jint, addPortNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&] {
+  return enterWithObjects(env, {port}, [&] {
     requestBlock().setCommand(kAddPort);
     return submitPortRecord(env, port);
   });
 }
 
 CMN_NATIVE(jint, setPortStatusNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&] {
+  return enterWithObjects(env, {port}, [&] {
     requestBlock().setCommand(kSetPort);
     return submitPortRecord(env, port);
   });
 }
 
 CMN_NATIVE(jint, removePortNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&] { return removePort(env, port); });
+  return enterWithObjects(env, {port}, [&] { return removePort(env, port); });
 }
 
 CMN_NATIVE(jint, getPortStatusNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {port}, [&]() -> jint {
     const jint result = sendPortLookup(env, port, kGetPort, kRecordLength);
     if (result == 0) getFields(env, port, requestBlock(), kStatusReadBack);
     return result;
@@ -228,7 +231,7 @@ CMN_NATIVE(jint, getPortStatusNative)(JNIEnv* env, jobject, jobject port) {
 }
 
 CMN_NATIVE(jint, getPortReportNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {port}, [&]() -> jint {
     const jint result = sendPortLookup(env, port, kPortReport, kReportLength);
     if (result == 0) getFields(env, port, requestBlock(), kReportReadBack);
     return result;
@@ -236,7 +239,7 @@ CMN_NATIVE(jint, getPortReportNative)(JNIEnv* env, jobject, jobject port) {
 }
 
 CMN_NATIVE(jint, setPortCPSNative)(JNIEnv* env, jobject, jobject port) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {port}, [&]() -> jint {
     RequestBlock& b = requestBlock();
     b.begin(kSetPortRate, kReportLength);
     if (const jint refused = putPortAddress(env, port, b)) return refused;
@@ -246,5 +249,5 @@ CMN_NATIVE(jint, setPortCPSNative)(JNIEnv* env, jobject, jobject port) {
 }
 
 CMN_NATIVE(jint, getPortsListNative)(JNIEnv* env, jobject, jstring clusterId, jobject stringBuffer) {
-  return enterNative<jint>(env, -1, [&] { return listPorts(env, clusterId, stringBuffer); });
+  return enterWithObjects(env, {clusterId, stringBuffer}, [&] { return listPorts(env, clusterId, stringBuffer); });
 }

@@ -48,7 +48,7 @@ int queryExecutorReport() {
 }  // namespace cmn::executor
 
 CMN_NATIVE(jint, getExecutorReportNative)(JNIEnv* env, jobject, jobject report) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {report}, [&]() -> jint {
     const int sent = cmn::executor::queryExecutorReport();
     if (sent != 0) return sent;
     getFields(env, report, cmn::requestBlock(), cmn::executor::kReport);

@@ -179,15 +179,15 @@ std::int64_t secondsWestOfGreenwich(std::int64_t now) {
 using namespace cmn;
 
 CMN_NATIVE(jint, setExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
-  return enterNative<jint>(env, -1, [&] { return executor::setExecutorStatus(env, executor); });
+  return enterWithObjects(env, {executor}, [&] { return executor::setExecutorStatus(env, executor); });
 }
 
 CMN_NATIVE(jint, getExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
-  return enterNative<jint>(env, -1, [&] { return executor::getExecutorStatus(env, executor); });
+  return enterWithObjects(env, {executor}, [&] { return executor::getExecutorStatus(env, executor); });
 }
 
 CMN_NATIVE(jint, setExecutorCPSNative)(JNIEnv* env, jobject, jobject executor) {
-  return enterNative<jint>(env, -1, [&]() -> jint {
+  return enterWithObjects(env, {executor}, [&]() -> jint {
     RequestBlock& b = requestBlock();
     b.begin(71, 240);
     putField(env, executor, b, {"iConnectionsPerSecond", JavaType::Int, Wire::U32, 232});

@@ -8,6 +8,7 @@
 
 #include <jni.h>
 
+#include <initializer_list>
 #include <new>
 #include <utility>
 
@@ -36,6 +37,19 @@ void enterNativeVoid(JNIEnv* env, Body&& body, jint localCapacity = kDefaultLoca
     std::forward<Body>(body)();
   } catch (...) {
   }
+}
+
+// The result of a method given a null Java object. Nothing is read or sent: the request block
+// would otherwise carry the previous request's fields out again, as if the caller had set them.
+inline constexpr jint kMissingArgument = -88;
+
+// enterNative for methods whose object arguments must all be present.
+template <typename Body>
+jint enterWithObjects(JNIEnv* env, std::initializer_list<jobject> required, Body&& body) noexcept {
+  for (jobject object : required) {
+    if (object == nullptr) return kMissingArgument;
+  }
+  return enterNative<jint>(env, -1, std::forward<Body>(body));
 }
 
 }  // namespace cmn::jni

@@ -9,24 +9,28 @@ import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /**
- * Every method that takes an object, given null: it returns a code, leaves no exception pending
- * and gives the JVM's JNI checks nothing to report (the rig fails the class if they do).
+ * Every method that takes an object, given null: it refuses with -88 before anything is read or
+ * sent (the block would otherwise carry the previous request's fields out again), leaves no
+ * exception pending and gives the JVM's JNI checks nothing to report.
  */
 class NullArgumentsTest extends ExecutorTestBase {
     static Stream<Arguments> calls() {
         StringBuffer list = new StringBuffer();
+        CMNPort noClusterAddress = new CMNPort();
+        noClusterAddress.ClusterId = "c1";
+        noClusterAddress.PortNumber = 80;
         return Stream.of(
-                call("setExecutorStatusNative", l -> l.setExecutorStatusNative(null), 0),
-                call("setExecutorCPSNative", l -> l.setExecutorCPSNative(null), 0),
-                call("getExecutorStatusNative", l -> l.getExecutorStatusNative(null), 0),
-                call("getExecutorReportNative", l -> l.getExecutorReportNative(null), 0),
+                call("setExecutorStatusNative", l -> l.setExecutorStatusNative(null), -88),
+                call("setExecutorCPSNative", l -> l.setExecutorCPSNative(null), -88),
+                call("getExecutorStatusNative", l -> l.getExecutorStatusNative(null), -88),
+                call("getExecutorReportNative", l -> l.getExecutorReportNative(null), -88),
                 call("addClusterNative", l -> l.addClusterNative(null), -88),
                 call("removeClusterNative", l -> l.removeClusterNative(null), -88),
                 call("setClusterStatusNative", l -> l.setClusterStatusNative(null), -88),
                 call("getClusterStatusNative", l -> l.getClusterStatusNative(null), -88),
                 call("getClusterReportNative", l -> l.getClusterReportNative(null), -88),
-                call("setClusterCPSNative", l -> l.setClusterCPSNative(null), -1),
-                call("getClustersListNative", l -> l.getClustersListNative(null), 0),
+                call("setClusterCPSNative", l -> l.setClusterCPSNative(null), -88),
+                call("getClustersListNative", l -> l.getClustersListNative(null), -88),
                 call("addPortNative", l -> l.addPortNative(null), -88),
                 call("removePortNative", l -> l.removePortNative(null), -88),
                 call("setPortStatusNative", l -> l.setPortStatusNative(null), -88),
@@ -34,8 +38,8 @@ class NullArgumentsTest extends ExecutorTestBase {
                 call("getPortReportNative", l -> l.getPortReportNative(null), -88),
                 call("setPortCPSNative", l -> l.setPortCPSNative(null), -88),
                 call("getPortsListNative(null, list)", l -> l.getPortsListNative(null, list), -88),
-                call("getPortsListNative(id, null)", l -> l.getPortsListNative("c1", null), -1),
-                call("getPortsListNative(null, null)", l -> l.getPortsListNative(null, null), -88));
+                call("getPortsListNative(id, null)", l -> l.getPortsListNative("c1", null), -88),
+                call("removePortNative, null ClusterAddress", l -> l.removePortNative(noClusterAddress), -3));
     }
 
     private static Arguments call(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
@@ -44,7 +48,9 @@ class NullArgumentsTest extends ExecutorTestBase {
 
     @ParameterizedTest(name = "{0} -> {2}")
     @MethodSource("calls")
-    void nullGivesACode(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
+    void nullIsRefusedAndNothingIsSent(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
+        int sent = sim.recordCount();
         assertEquals(result, call.applyAsInt(lib));
+        assertEquals(sent, sim.recordCount());
     }
 }
