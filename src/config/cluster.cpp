@@ -62,7 +62,8 @@ const FlaggedSpec kOptionalSettings[] = {
     {"SetDefaultPortAffinityType", 87, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
     {"SetDefaultPortWeightBound", 88, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
     {"SetDefaultPortStaleTimeout", 91, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
-    {"SetClusterProportions", 94,
+    {"SetClusterProportions",
+     94,
      {{"iActiveConnsProp", S::Int, W::U32, 64},
       {"iNewConnsProp", S::Int, W::U32, 68},
       {"iPortSpecificProp", S::Int, W::U32, 72},
@@ -144,7 +145,8 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   b.setLength(kRecordLength);
 
   std::uint32_t address = b.address(kAddress);
-  if (getAddressFieldByName(env, cluster, "Address", &address) == 0) b.putAddress(kAddress, address);
+  if (getAddressFieldByName(env, cluster, "Address", &address) == 0)
+    b.putAddress(kAddress, address);
 
   putFlaggedFields(env, cluster, b, kOptionalSettings);
 
@@ -267,7 +269,8 @@ CMN_NATIVE(jint, setClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) 
 }
 
 CMN_NATIVE(jint, removeClusterNative)(JNIEnv* env, jobject, jobject cluster) {
-  return enterWithObjects(env, {cluster}, [&] { return sendKeyedRecord(env, cluster, kRemoveCluster); });
+  return enterWithObjects(env, {cluster},
+                          [&] { return sendKeyedRecord(env, cluster, kRemoveCluster); });
 }
 
 CMN_NATIVE(jint, getClusterStatusNative)(JNIEnv* env, jobject, jobject cluster) {

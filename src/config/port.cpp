@@ -63,10 +63,18 @@ const FlaggedSpec kOptionalSettings[] = {
 };
 
 const FlagSpec kFlagsWrittenBack[] = {
-    {"SetMaxNumberOfServers", 80}, {"SetStickyTime", 81}, {"SetPortProtocol", 82},
-    {"SetStickyBits", 83},         {"SetStaleTimeout", 84}, {"SetWeightBound", 85},
-    {"SetType", 86},               {"SetMethod", 87},      {"SetReplicate", 88},
-    {"SetMaxHalfOpen", 90},        {"SetCrossPort", 89},   {"SetSendReset", 91},
+    {"SetMaxNumberOfServers", 80},
+    {"SetStickyTime", 81},
+    {"SetPortProtocol", 82},
+    {"SetStickyBits", 83},
+    {"SetStaleTimeout", 84},
+    {"SetWeightBound", 85},
+    {"SetType", 86},
+    {"SetMethod", 87},
+    {"SetReplicate", 88},
+    {"SetMaxHalfOpen", 90},
+    {"SetCrossPort", 89},
+    {"SetSendReset", 91},
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -100,9 +108,8 @@ const FieldSpec kReportReadBack[] = {
 };
 
 const ReasonCode kRecordReasons[] = {
-    {-87, -57}, {-84, -84}, {-62, -75}, {-61, -74}, {-56, -68}, {-55, -67},
-    {-54, -12}, {-53, -66}, {-52, -65}, {-27, -38}, {-18, -73}, {-5, -5},
-    {-4, -30},  {-3, -14},  {-1, -12},
+    {-87, -57}, {-84, -84}, {-62, -75}, {-61, -74}, {-56, -68}, {-55, -67}, {-54, -12}, {-53, -66},
+    {-52, -65}, {-27, -38}, {-18, -73}, {-5, -5},   {-4, -30},  {-3, -14},  {-1, -12},
 };
 const ReasonCode kLookupReasons[] = {{-5, -5}, {-1, -12}};
 const ReasonCode kListReasons[] = {{-5, -5}};
@@ -187,9 +194,9 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
       const std::uint32_t count = entriesThatFit(b.i32(kListCount), kListMaxEntries);
       for (std::uint32_t i = 0; i < count; ++i) {
         char line[kListLineSize];
-        std::snprintf(line, sizeof(line), "+%u",
-                      static_cast<unsigned>(
-                          b.u16(kListEntries + kListEntrySize * i, ByteOrder::Network)));
+        std::snprintf(
+            line, sizeof(line), "+%u",
+            static_cast<unsigned>(b.u16(kListEntries + kListEntrySize * i, ByteOrder::Network)));
         if (list.append(line) != 0) break;
       }
     }
@@ -248,6 +255,8 @@ CMN_NATIVE(jint, setPortCPSNative)(JNIEnv* env, jobject, jobject port) {
   });
 }
 
-CMN_NATIVE(jint, getPortsListNative)(JNIEnv* env, jobject, jstring clusterId, jobject stringBuffer) {
-  return enterWithObjects(env, {clusterId, stringBuffer}, [&] { return listPorts(env, clusterId, stringBuffer); });
+CMN_NATIVE(jint, getPortsListNative)
+(JNIEnv* env, jobject, jstring clusterId, jobject stringBuffer) {
+  return enterWithObjects(env, {clusterId, stringBuffer},
+                          [&] { return listPorts(env, clusterId, stringBuffer); });
 }

@@ -43,16 +43,26 @@ const FlaggedSpec kTrailingSettings[] = {
 
 // Flags written back after a failed set, in this order. The cookie flag is not among them.
 const FlagSpec kFlagsWrittenBack[] = {
-    {"SetNonForwardingAddress", 628}, {"SetTraceLevel", 629},
-    {"SetDefaultClusterMaxPorts", 631}, {"SetFINTimeout", 632},
-    {"SetHaTimeout", 633}, {"SetHaSyncTimeout", 634},
-    {"SetClientGateway", 635}, {"SetDefaultPortMaxServers", 636},
-    {"SetDefaultPortStaleTimeout", 637}, {"SetSharedBandwidth", 648},
-    {"SetDefaultPortStickyTime", 638}, {"SetDefaultPortAffinityType", 639},
-    {"SetDefaultPortWeightBound", 640}, {"SetDefaultPortType", 641},
-    {"SetDefaultPortReplicate", 642}, {"SetMaxNumberOfClusters", 643},
-    {"SetWidePortNumber", 644}, {"SetSecondsWestOfGreenwich", 645},
-    {"SetConfigFileName", 646}, {"Setv6ClientGateway", 668},
+    {"SetNonForwardingAddress", 628},
+    {"SetTraceLevel", 629},
+    {"SetDefaultClusterMaxPorts", 631},
+    {"SetFINTimeout", 632},
+    {"SetHaTimeout", 633},
+    {"SetHaSyncTimeout", 634},
+    {"SetClientGateway", 635},
+    {"SetDefaultPortMaxServers", 636},
+    {"SetDefaultPortStaleTimeout", 637},
+    {"SetSharedBandwidth", 648},
+    {"SetDefaultPortStickyTime", 638},
+    {"SetDefaultPortAffinityType", 639},
+    {"SetDefaultPortWeightBound", 640},
+    {"SetDefaultPortType", 641},
+    {"SetDefaultPortReplicate", 642},
+    {"SetMaxNumberOfClusters", 643},
+    {"SetWidePortNumber", 644},
+    {"SetSecondsWestOfGreenwich", 645},
+    {"SetConfigFileName", 646},
+    {"Setv6ClientGateway", 668},
 };
 
 // The settings as command 1 answers them, in the order they are written into Java.
@@ -102,7 +112,8 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
   RequestBlock& b = requestBlock();
   b.begin(kSetSettings, kSettingsLength);
 
-  if (putFlag(env, executor, b, "SetNonForwardingAddress", settings::kSetNonForwardingAddress) == 1) {
+  if (putFlag(env, executor, b, "SetNonForwardingAddress", settings::kSetNonForwardingAddress) ==
+      1) {
     b.putI64(settings::kSecondsWest, secondsWestOfGreenwich(platform::currentTime()));
     b.putU8(settings::kSetSecondsWest, 1);
     std::uint32_t address = b.address(settings::kNonForwardingAddress);
@@ -179,11 +190,13 @@ std::int64_t secondsWestOfGreenwich(std::int64_t now) {
 using namespace cmn;
 
 CMN_NATIVE(jint, setExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
-  return enterWithObjects(env, {executor}, [&] { return executor::setExecutorStatus(env, executor); });
+  return enterWithObjects(env, {executor},
+                          [&] { return executor::setExecutorStatus(env, executor); });
 }
 
 CMN_NATIVE(jint, getExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
-  return enterWithObjects(env, {executor}, [&] { return executor::getExecutorStatus(env, executor); });
+  return enterWithObjects(env, {executor},
+                          [&] { return executor::getExecutorStatus(env, executor); });
 }
 
 CMN_NATIVE(jint, setExecutorCPSNative)(JNIEnv* env, jobject, jobject executor) {

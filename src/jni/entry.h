@@ -19,7 +19,8 @@ namespace cmn::jni {
 inline constexpr jint kDefaultLocalCapacity = 512;
 
 template <typename Result, typename Body>
-Result enterNative(JNIEnv* env, Result fallback, Body&& body, jint localCapacity = kDefaultLocalCapacity) noexcept {
+Result enterNative(JNIEnv* env, Result fallback, Body&& body,
+                   jint localCapacity = kDefaultLocalCapacity) noexcept {
   if (env == nullptr) return fallback;
   if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return fallback;
   try {
@@ -30,7 +31,8 @@ Result enterNative(JNIEnv* env, Result fallback, Body&& body, jint localCapacity
 }
 
 template <typename Body>
-void enterNativeVoid(JNIEnv* env, Body&& body, jint localCapacity = kDefaultLocalCapacity) noexcept {
+void enterNativeVoid(JNIEnv* env, Body&& body,
+                     jint localCapacity = kDefaultLocalCapacity) noexcept {
   if (env == nullptr) return;
   if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return;
   try {

@@ -30,8 +30,7 @@ bool readNumber(JNIEnv* env, jobject obj, const FieldSpec& f, std::int64_t* out)
       *out = v;
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -42,7 +41,9 @@ void storeNumber(RequestBlock& b, const FieldSpec& f, std::int64_t v) {
     case Wire::I8: b.putU8(f.offset, static_cast<std::uint8_t>(bits)); break;
     case Wire::U16:
     case Wire::I16: b.putU16(f.offset, static_cast<std::uint16_t>(bits)); break;
-    case Wire::Net16: b.putU16(f.offset, static_cast<std::uint16_t>(bits), ByteOrder::Network); break;
+    case Wire::Net16:
+      b.putU16(f.offset, static_cast<std::uint16_t>(bits), ByteOrder::Network);
+      break;
     case Wire::U32: b.putU32(f.offset, static_cast<std::uint32_t>(bits)); break;
     case Wire::I64:
     case Wire::U64: b.putU64(f.offset, bits); break;
@@ -146,9 +147,7 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
       case JavaType::Int:
         setIntFieldByName(env, obj, f.java, static_cast<std::int32_t>(loadNumber(block, f)));
         break;
-      case JavaType::Long:
-        setLongFieldByName(env, obj, f.java, loadNumber(block, f));
-        break;
+      case JavaType::Long: setLongFieldByName(env, obj, f.java, loadNumber(block, f)); break;
     }
   }
 }
