@@ -50,19 +50,22 @@ jstring setLogSetting(JNIEnv* env, std::uint32_t offset, std::uint32_t flagOffse
 // gets it but asks for no text.
 jstring fetchLog(JNIEnv* env, std::uint32_t command, jint size, const jint* headArgument) {
   if (size == 0) size = kDefaultLogSize;
+  const std::uint32_t wanted = size > 0 ? static_cast<std::uint32_t>(size) : 0;
+  const std::uint32_t room = kBlockSize - kLogText;
+  const std::uint32_t limit = wanted < room ? wanted : room;
+  // The buffer is had before anything is sent: without memory there is no request either (the
+  // entry guard turns the failure into a null string).
+  std::string text(kLoggingBanner);
+  const std::size_t bannerLength = text.size();
+  text.resize(bannerLength + limit + 1);
+
   RequestBlock& b = requestBlock();
   b.begin(command, kBlockSize);
   b.putI32(kLogSize, size);
   if (headArgument != nullptr) b.putI32(kLogHeadArgument, *headArgument);
   sendExecutorRequest(&b);  // a failed fetch shows whatever text the block holds
 
-  const std::uint32_t wanted = size > 0 ? static_cast<std::uint32_t>(size) : 0;
-  const std::uint32_t room = kBlockSize - kLogText;
-  const std::uint32_t limit = wanted < room ? wanted : room;
-  std::string text(kLoggingBanner);
-  std::string log(limit + 1, '\0');
-  log.resize(b.getText(kLogText, limit, log.data(), log.size()));
-  text += log;
+  text.resize(bannerLength + b.getText(kLogText, limit, text.data() + bannerLength, limit + 1));
   return newJavaString(env, text.c_str());
 }
 
