@@ -4,14 +4,12 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.time.Duration;
 import java.util.List;
-import java.util.concurrent.TimeUnit;
+import java.util.Map;
 import java.util.function.Function;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.io.TempDir;
@@ -30,20 +28,15 @@ class ExecutorLifecycleTest extends ExecutorTestBase {
         lib.setQVAServerModalityNative(serverModality);
         assertEquals(1, lib.isLoadedNative());
         List<String> before = SimExecutor.toolLog();
-
         assertEquals("EOK", lib.stopExecutorNative());
-
         List<String> after = SimExecutor.toolLog();
         assertEquals(List.of("service velklb stop"), after.subList(before.size(), after.size()));
         assertTrue(sim.awaitExit(EXIT_WAIT), "the service tool stops the executor");
         assertFalse(Files.exists(sim.device), "device is gone");
-        // The connection was dropped: every probe tries to open afresh and fails.
-        assertEquals(0, lib.isLoadedNative());
-        assertEquals(0, lib.isLoadedNative());
-
+        // The connection was dropped: every probe tries to open afresh, failing until the executor is back.
+        assertEquals(List.of(0, 0), List.of(lib.isLoadedNative(), lib.isLoadedNative()));
         sim.start();
-        assertEquals(1, lib.isLoadedNative());
-        assertEquals(1, lib.isLoadedNative());
+        assertEquals(List.of(1, 1), List.of(lib.isLoadedNative(), lib.isLoadedNative()));
         assertEquals(0, sim.recordCount(), "probing opens the device without sending a request");
     }
 
@@ -86,42 +79,18 @@ class ExecutorLifecycleTest extends ExecutorTestBase {
             Path toolLog = dir.resolve("tools.log");
             String path = System.getenv("PATH");
             if (toolStatus != 0) {
-                Path bin = Files.createDirectory(dir.resolve("bin"));
-                Path service = bin.resolve("service");
-                Files.writeString(service, "#!/bin/sh\necho \"service $*\" >> \"$VELKLB_TOOL_LOG\"\nexit "
-                        + toolStatus + "\n");
+                Path service = Files.createDirectory(dir.resolve("bin")).resolve("service");
+                Files.writeString(service, "#!/bin/sh\necho \"service $*\" >> \"$VELKLB_TOOL_LOG\"\nexit 1\n");
                 Files.setPosixFilePermissions(service, PosixFilePermissions.fromString("rwxr-xr-x"));
-                path = bin + ":" + path;
+                path = service.getParent() + ":" + path;
             }
-            String output = runStopProbe(path, own.device, toolLog);
-
-            assertTrue(output.contains("stopExecutorNative=" + (toolStatus == 0 ? "EOK" : "FAILURE") + "\n"),
-                    output);
-            assertFalse(output.contains("WARNING in native method") || output.contains("FATAL ERROR"), output);
+            String out = runJava(StopProbe.class, Map.of("PATH", path, "VELKLB_DEVICE", own.device.toString(),
+                    "VELKLB_TOOL_LOG", toolLog.toString()));
+            assertTrue(out.contains("stopExecutorNative=" + (toolStatus == 0 ? "EOK" : "FAILURE") + "\n"), out);
             assertEquals(List.of("service velklb stop"), Files.readAllLines(toolLog));
             assertEquals(toolStatus == 0, own.awaitExit(toolStatus == 0 ? EXIT_WAIT : Duration.ZERO));
         } finally {
             own.stop();
         }
-    }
-
-    private static String runStopProbe(String path, Path device, Path toolLog)
-            throws IOException, InterruptedException {
-        ProcessBuilder pb = new ProcessBuilder(
-                Path.of(System.getProperty("java.home"), "bin", "java").toString(),
-                "-Xcheck:jni",
-                "-Djava.library.path=" + System.getProperty("java.library.path"),
-                "-cp", System.getProperty("java.class.path"),
-                StopProbe.class.getName())
-                .redirectErrorStream(true);
-        pb.environment().put("PATH", path);
-        pb.environment().put("VELKLB_DEVICE", device.toString());
-        pb.environment().put("VELKLB_TOOL_LOG", toolLog.toString());
-        Process child = pb.start();
-        byte[] out = child.getInputStream().readAllBytes();
-        assertTrue(child.waitFor(30, TimeUnit.SECONDS), "probe JVM finished");
-        String text = new String(out, StandardCharsets.UTF_8);
-        assertEquals(0, child.exitValue(), text);
-        return text;
     }
 }

@@ -1,14 +1,8 @@
 package com.velk.internet.tz.common;
 
-import static com.velk.internet.tz.common.ExecutorSettingsTest.assertRequest;
-import static com.velk.internet.tz.common.ExecutorSettingsTest.le;
-import static com.velk.internet.tz.common.ExecutorSettingsTest.seedBlock;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
 import java.nio.charset.StandardCharsets;
-import java.util.HashMap;
-import java.util.HexFormat;
-import java.util.Map;
 import java.util.function.Function;
 import java.util.stream.Stream;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -21,11 +15,14 @@ class ExecutorLoggingTest extends ExecutorTestBase {
     static final String BANNER = "EXECUTOR LOGGING COMMANDS SHOULD BE USED FOR DEBUGGING\n"
             + "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.  THESE\n"
             + "COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n";
+    /** The connection entry: the 16-bit value as given, addresses and port (65616 → 80) big-endian. */
+    private static final Object[] CONNECTION = {16, "4523", 20, "0a000001", 24, "0050", 28, "c0a80102",
+        32, le(-7, 4), 36, "ac100005"};
 
-    /** Requests that write some bytes and leave the rest of the block as it was. */
+    /** Requests that write some bytes (offset, hex...) and leave the rest of the block as it was. */
     static Stream<Arguments> requests() {
         return Stream.of(
-                request("level", l -> l.xloglevelNative(0x01020304), 2, 696, 20, le(0x01020304, 4), 629, "01"),
+                request("level", l -> l.xloglevelNative(0x01020304), 2, 696, 20, "04030201", 629, "01"),
                 request("filter", l -> l.xlogfilterNative(-2), 2, 696, 24, "feffffff", 630, "01"),
                 request("clear", CMNExecutorInterface::xlogclearNative, 37, 280),
                 request("head(0, 0)", l -> l.xlogheadNative(0, 0), 35, 64016, 24, le(10000, 4), 28, "00000000"),
@@ -39,24 +36,16 @@ class ExecutorLoggingTest extends ExecutorTestBase {
                         0xAC100005), 63, 40, CONNECTION));
     }
 
-    /** The connection entry: the 16-bit value as given, addresses and port (65616 → 80) big-endian. */
-    private static final Object[] CONNECTION = {16, "4523", 20, "0a000001", 24, "0050", 28, "c0a80102",
-        32, le(-7, 4), 36, "ac100005"};
-
     private static Arguments request(String name, Function<CMNExecutorInterface, Object> call, int command,
                                      int length, Object... offsetsAndBytes) {
-        Map<Integer, String> rows = new HashMap<>();
-        for (int i = 0; i < offsetsAndBytes.length; i += 2) {
-            rows.put((Integer) offsetsAndBytes[i], (String) offsetsAndBytes[i + 1]);
-        }
-        return Arguments.of(name, call, command, length, rows);
+        return Arguments.of(name, call, command, length, map(offsetsAndBytes));
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("requests")
     void requestWritesOnlyItsOwnBytes(String name, Function<CMNExecutorInterface, Object> call, int command,
-                                      int length, Map<Integer, String> rows) {
-        seedBlock(lib);
+                                      int length, java.util.Map<Integer, String> rows) {
+        seedBlock();
         sim.script("NEXT", "PUT", "16", "00");  // an empty log, whatever the request
         Object result = call.apply(lib);
         assertRequest(command, length, rows);
@@ -65,47 +54,24 @@ class ExecutorLoggingTest extends ExecutorTestBase {
         }
     }
 
-    static Stream<Arguments> fetches() {
-        String log = "line one\nline two\n";
-        String big = "a".repeat(12000);
-        return Stream.of(
-                fetch("head(100)", log, l -> l.xlogheadNative(100, 0), log),
-                fetch("tail(100)", log, l -> l.xlogtailNative(100), log),
-                fetch("head(5) of a longer answer", log, l -> l.xlogheadNative(5, 0), "line "),
-                fetch("tail(12) of a longer answer", log, l -> l.xlogtailNative(12), "line one\nlin"),
-                fetch("head(-1)", log, l -> l.xlogheadNative(-1, 0), ""),
-                fetch("tail(0) of 12000 characters", big, l -> l.xlogtailNative(0), big.substring(0, 10000)),
-                fetch("head(20000) of 12000 characters", big, l -> l.xlogheadNative(20000, 0), big),
-                fetch("non-UTF-8 byte", "a\u00ffb", l -> l.xlogtailNative(0), "a?b"));
-    }
-
-    private static Arguments fetch(String name, String text, Function<CMNExecutorInterface, String> call,
-                                   String expected) {
-        return Arguments.of(name, text, call, expected);
-    }
-
-    @ParameterizedTest(name = "{0}")
-    @MethodSource("fetches")
-    void fetchReturnsBannerAndTextCutToTheSizeAsked(String name, String text,
-                                                    Function<CMNExecutorInterface, String> call, String expected) {
-        byte[] bytes = text.getBytes(StandardCharsets.ISO_8859_1);
-        sim.script("NEXT", "PUT", "16", HexFormat.of().formatHex(bytes) + "00");
-        assertEquals(BANNER + expected, call.apply(lib));
+    /** 12000 characters of log with one byte that is not UTF-8; the call, its size, the characters kept. */
+    @ParameterizedTest(name = "{0}({1}) -> {2} characters")
+    @CsvSource({"head, 100, 100", "tail, 12, 12", "head, -1, 0", "tail, 0, 10000", "head, 0, 10000",
+        "head, 20000, 12000", "tail, 20000, 12000"})
+    void fetchReturnsBannerAndTextCutToTheSizeAsked(String call, int size, int kept) {
+        String text = "l\u00ffne one\n" + "a".repeat(12000 - 9);
+        sim.script("NEXT", "PUT", "16", HEX.formatHex(text.getBytes(StandardCharsets.ISO_8859_1)) + "00");
+        assertEquals(BANNER + text.replace('\u00ff', '?').substring(0, kept),
+                call.equals("head") ? lib.xlogheadNative(size, 0) : lib.xlogtailNative(size));
     }
 
     @ParameterizedTest(name = "{0} -> {3}")
-    @CsvSource({
-        "allocate taken, '', true, 0",
-        "allocate refused, RESULT -1 REASON -5, true, -5",
-        "allocate refused, RESULT -2 REASON 12345, true, 12345",
-        "deallocate of no entry, '', false, -1",
-        "deallocate refused, RESULT -3 REASON -5, false, -3",
-        "deallocate device error, ERROR 32, false, 32"})
+    @CsvSource({"allocate taken, MODEL, true, 0", "allocate refused, RESULT -1 REASON -5, true, -5",
+        "allocate refused, RESULT -2 REASON 12345, true, 12345", "deallocate of no entry, MODEL, false, -1",
+        "deallocate refused, RESULT -3 REASON -5, false, -3", "deallocate device error, ERROR 32, false, 32"})
     void allocationReturnsTheReasonDeallocationTheSendResult(String name, String script, boolean allocate,
                                                               int result) {
-        if (!script.isEmpty()) {
-            sim.script(("NEXT " + script).split(" "));
-        }
+        failNext(script);
         assertEquals(result, allocate ? lib.allocateConnectionNative(1, 2, 3, 4, 5, 6)
                 : lib.deallocateConnectionNative(1, 2, 3, 4, 5, 6));
     }

@@ -1,15 +1,10 @@
 package com.velk.internet.tz.common;
 
-import static com.velk.internet.tz.common.ExecutorSettingsTest.assertFields;
-import static com.velk.internet.tz.common.ExecutorSettingsTest.everySetting;
-import static com.velk.internet.tz.common.ExecutorSettingsTest.failNext;
-import static com.velk.internet.tz.common.ExecutorSettingsTest.fieldsOf;
-import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assertions.*;
 
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
-import java.util.HexFormat;
+import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -26,45 +21,31 @@ class ExecutorReportTest extends ExecutorTestBase {
         return 0x8000000000000000L | (long) (k + 1) << 48 | 0x0102030405L * (k + 1);
     }
 
-    /** Scripts the next answer as a report with this version text at 20. */
-    private static void scriptReport(byte[] version) {
+    @ParameterizedTest(name = "version bytes {0}")
+    @CsvSource({"372e332e312d7465737400, 7.3.1-test", "636166c3a900, caf\u00e9", "76ff3100, v?1", "'', x100"})
+    void everyFieldFromItsOffset(String versionHex, String version) throws Exception {
         ByteBuffer a = ByteBuffer.allocate(240 - 16).order(ByteOrder.LITTLE_ENDIAN);
         a.put(0, new byte[] {(byte) 192, (byte) 168, 1, 2});
-        a.put(4, version);
+        a.put(4, versionHex.isEmpty() ? "x".repeat(100).getBytes() : HEX.parseHex(versionHex));
         a.putLong(104, 0x123456789ABCDEF1L);  // start time at 120
         for (int k = 0; k < COUNTERS.length; k++) {
             a.putLong(112 + 8 * k, counter(k));
         }
         a.putInt(200, 0x01020304).putInt(204, 7).putInt(208, 0xDEADBEEF);
         a.putInt(212, 0x0A0B0C0D).putInt(216, 0x11121314).putInt(220, 0xCAFEBABE);
-        sim.script("NEXT", "PUT", "16", HexFormat.of().formatHex(a.array()));
-    }
-
-    @ParameterizedTest(name = "version bytes {0}")
-    @CsvSource({
-        "372e332e312d7465737400, 7.3.1-test",
-        "636166c3a900, caf\u00e9",
-        "76ff3100, v?1",
-        "'', x100"})
-    void everyFieldFromItsOffset(String versionHex, String version) throws Exception {
-        byte[] bytes = versionHex.isEmpty() ? "x".repeat(100).getBytes() : HexFormat.of().parseHex(versionHex);
-        scriptReport(bytes);
+        sim.script("NEXT", "PUT", "16", HEX.formatHex(a.array()));
         CMNExecutorReport r = new CMNExecutorReport();
         assertEquals(0, lib.getExecutorReportNative(r));
 
         byte[] rec = sim.record(-1);
-        assertEquals(240, rec.length);
-        assertEquals(3, SimExecutor.u32le(rec, 0));
+        assertEquals(List.of(240, 3L), List.of(rec.length, SimExecutor.u32le(rec, 0)));
         assertEquals(version.equals("x100") ? "x".repeat(100) : version, r.Version);
         assertEquals("192.168.1.2", r.NFA);
-        assertEquals(0x9ABCDEF1, r.iTimeStarted);
         for (int k = 0; k < COUNTERS.length; k++) {
-            assertEquals(counter(k), CMNExecutorReport.class.getField(COUNTERS[k]).getLong(r), COUNTERS[k]);
+            assertEquals(counter(k), get(r, COUNTERS[k]), COUNTERS[k]);
         }
-        assertEquals(0x01020304, r.InconnHashBkts);
-        assertEquals(7, r.NumClusters);
-        assertEquals(0x0A0B0C0D, r.iBytesPerSecond);
-        assertEquals(0x11121314, r.iConnectionsPerSecond);
+        assertEquals(List.of(0x9ABCDEF1, 0x01020304, 7, 0x0A0B0C0D, 0x11121314),
+                List.of(r.iTimeStarted, r.InconnHashBkts, r.NumClusters, r.iBytesPerSecond, r.iConnectionsPerSecond));
     }
 
     /** A failed status or report query returns the send result and leaves the object as it was. */
@@ -75,7 +56,7 @@ class ExecutorReportTest extends ExecutorTestBase {
         CMNExecutorReport report = new CMNExecutorReport();
         report.Version = "before";
         report.Pcktotal = 42;
-        Object target = query.equals("status") ? everySetting((byte) 3) : report;
+        Object target = query.equals("status") ? ExecutorSettingsTest.everySetting((byte) 3) : report;
         Map<String, String> before = fieldsOf(target);
         failNext(script);
         assertEquals(result, query.equals("status") ? lib.getExecutorStatusNative((CMNExecutor) target)
@@ -85,23 +66,18 @@ class ExecutorReportTest extends ExecutorTestBase {
 
     @Test
     void reportFollowsTheExecutorsClustersAndRate() {
-        for (int i = 1; i <= 3; i++) {
-            CMNCluster c = new CMNCluster("report-" + i);
-            c.Address = "10.0.0." + i;
-            assertEquals(0, lib.addClusterNative(c));
+        for (String id : List.of("A", "B", "C")) {
+            assertEquals(0, lib.addClusterNative(new CMNCluster(id)));
         }
+        assertEquals(0, lib.removeClusterNative(new CMNCluster("B")));
         CMNExecutor rate = new CMNExecutor();
         rate.iConnectionsPerSecond = 40;
         assertEquals(0, lib.setExecutorCPSNative(rate));
-
         CMNExecutorReport r = new CMNExecutorReport();
         assertEquals(0, lib.getExecutorReportNative(r));
-        assertEquals(3, r.NumClusters);
-        assertEquals(40, r.iConnectionsPerSecond);
-        assertEquals(40 * 512, r.iBytesPerSecond);
-        assertEquals(1, r.Pcktotal >>> 32);
-        assertEquals(11, r.PckVECbroadcast >>> 32);
+        assertEquals(List.of(2, 40, 40 * 512, 1L, 11L), List.of(r.NumClusters, r.iConnectionsPerSecond,
+                r.iBytesPerSecond, r.Pcktotal >>> 32, r.PckVECbroadcast >>> 32));
         assertTrue(Math.abs(System.currentTimeMillis() / 1000 - r.iTimeStarted) < 600, "started " + r.iTimeStarted);
-        assertTrue(!r.Version.isEmpty());
+        assertFalse(r.Version.isEmpty());
     }
 }

@@ -15,10 +15,7 @@ import org.junit.jupiter.params.provider.MethodSource;
  */
 class NullArgumentsTest extends ExecutorTestBase {
     static Stream<Arguments> calls() {
-        StringBuffer list = new StringBuffer();
-        CMNPort noClusterAddress = new CMNPort();
-        noClusterAddress.ClusterId = "c1";
-        noClusterAddress.PortNumber = 80;
+        CMNPort noClusterAddress = new CMNPort("c1", 80);
         return Stream.of(
                 call("setExecutorStatusNative", l -> l.setExecutorStatusNative(null), -88),
                 call("setExecutorCPSNative", l -> l.setExecutorCPSNative(null), -88),
@@ -37,7 +34,7 @@ class NullArgumentsTest extends ExecutorTestBase {
                 call("getPortStatusNative", l -> l.getPortStatusNative(null), -88),
                 call("getPortReportNative", l -> l.getPortReportNative(null), -88),
                 call("setPortCPSNative", l -> l.setPortCPSNative(null), -88),
-                call("getPortsListNative(null, list)", l -> l.getPortsListNative(null, list), -88),
+                call("getPortsListNative(null, list)", l -> l.getPortsListNative(null, new StringBuffer()), -88),
                 call("getPortsListNative(id, null)", l -> l.getPortsListNative("c1", null), -88),
                 call("removePortNative, null ClusterAddress", l -> l.removePortNative(noClusterAddress), -3));
     }
@@ -49,8 +46,7 @@ class NullArgumentsTest extends ExecutorTestBase {
     @ParameterizedTest(name = "{0} -> {2}")
     @MethodSource("calls")
     void nullIsRefusedAndNothingIsSent(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
-        int sent = sim.recordCount();
         assertEquals(result, call.applyAsInt(lib));
-        assertEquals(sent, sim.recordCount());
+        assertEquals(0, sim.recordCount());
     }
 }

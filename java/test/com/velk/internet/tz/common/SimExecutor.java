@@ -1,5 +1,7 @@
 package com.velk.internet.tz.common;
 
+import static java.nio.file.StandardOpenOption.*;
+
 import java.io.IOException;
 import java.io.UncheckedIOException;
 import java.net.StandardProtocolFamily;
@@ -9,18 +11,17 @@ import java.nio.channels.SocketChannel;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardOpenOption;
 import java.time.Duration;
 import java.util.HexFormat;
 import java.util.List;
+import java.util.Optional;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.locks.LockSupport;
 
 /**
- * The simulated executor daemon as the tests see it: started at a device path, driven and
- * inspected through its control socket (the device path plus ".ctl"), stopped again.
- *
- * <p>The library caches its device connection until {@code stopExecutorNative} drops it. A test
- * that stops the daemon any other way leaves the library holding a dead connection, so tests
- * take the daemon down through {@code stopExecutorNative} and bring it back with {@link #start}.
+ * The simulated executor daemon, driven through its control socket (the device path plus ".ctl").
+ * The library keeps its device connection until {@code stopExecutorNative} drops it, so tests take
+ * the daemon down only that way and bring it back with {@link #start}.
  */
 final class SimExecutor {
     private static final Duration START_TIMEOUT = Duration.ofSeconds(10);
@@ -28,7 +29,7 @@ final class SimExecutor {
 
     final Path executable;
     final Path device;
-    final Path control;
+    private final Path control;
     private final Path log;
     private volatile Process process;
 
@@ -37,11 +38,8 @@ final class SimExecutor {
         this.device = device;
         this.control = Path.of(device + ".ctl");
         this.log = Path.of(device + ".executor.log");
-        Runtime.getRuntime().addShutdownHook(new Thread(() -> {
-            if (process != null) {
-                process.destroyForcibly();
-            }
-        }));
+        Runtime.getRuntime().addShutdownHook(
+                new Thread(() -> Optional.ofNullable(process).ifPresent(Process::destroyForcibly)));
     }
 
     /** The daemon the rig points at: VELKLB_EXECUTOR serving VELKLB_DEVICE. */
@@ -59,24 +57,18 @@ final class SimExecutor {
 
     /** Starts the daemon and waits until its control socket answers PING. */
     void start() {
-        if (isRunning()) {
-            throw new IllegalStateException("the executor is already running at " + device);
-        }
         try {
             process = new ProcessBuilder(executable.toString(), "--socket", device.toString())
-                    .redirectErrorStream(true)
-                    .redirectOutput(ProcessBuilder.Redirect.appendTo(log.toFile()))
-                    .start();
-            notePid(process.pid());
+                    .redirectErrorStream(true).redirectOutput(ProcessBuilder.Redirect.appendTo(log.toFile())).start();
+            String pids = System.getenv("VELKLB_RIG_PIDS");  // lets the rig kill a daemon that outlives its JVM
+            if (pids != null && !pids.isEmpty()) {
+                Files.writeString(Path.of(pids), process.pid() + "\n", CREATE, APPEND);
+            }
         } catch (IOException e) {
             throw new UncheckedIOException("cannot start " + executable, e);
         }
         long deadline = System.nanoTime() + START_TIMEOUT.toNanos();
-        while (true) {
-            if (!process.isAlive()) {
-                throw new IllegalStateException("the executor exited with status " + process.exitValue()
-                        + " while starting; its output is in " + log);
-            }
+        while (process.isAlive() && System.nanoTime() < deadline) {
             try {
                 if (send("PING").equals("OK")) {
                     return;
@@ -84,20 +76,15 @@ final class SimExecutor {
             } catch (IOException notListeningYet) {
                 // keep polling until the deadline
             }
-            if (System.nanoTime() > deadline) {
-                process.destroyForcibly();
-                throw new IllegalStateException("the executor did not answer PING within " + START_TIMEOUT);
-            }
-            pause(20);
+            LockSupport.parkNanos(20_000_000);
         }
+        process.destroyForcibly();
+        throw new IllegalStateException("the executor did not answer PING within " + START_TIMEOUT + "; see " + log);
     }
 
     /** Stops the daemon: STOP on the control socket, then SIGTERM, then SIGKILL. */
     void stop() {
-        if (process == null) {
-            return;
-        }
-        if (process.isAlive()) {
+        if (process != null && process.isAlive()) {
             try {
                 send("STOP");
             } catch (IOException alreadyGoing) {
@@ -114,31 +101,21 @@ final class SimExecutor {
         process = null;
     }
 
-    void restart() {
-        stop();
-        start();
-    }
-
     boolean isRunning() {
         return process != null && process.isAlive();
     }
 
     /** Waits for the daemon to exit, however it was told to; true when it did. */
     boolean awaitExit(Duration timeout) {
-        if (process == null) {
-            return true;
-        }
         try {
-            return process.waitFor(timeout.toMillis(), java.util.concurrent.TimeUnit.MILLISECONDS);
+            return process == null || process.waitFor(timeout.toMillis(), TimeUnit.MILLISECONDS);
         } catch (InterruptedException e) {
             Thread.currentThread().interrupt();
             return false;
         }
     }
 
-    // ---- control protocol ------------------------------------------------------------------
-
-    /** Sends one control line and returns the answer; an ERR answer fails the test. */
+    /** Sends one control line and returns the answer; an answer other than OK fails the test. */
     String command(String line) {
         String answer;
         try {
@@ -152,18 +129,9 @@ final class SimExecutor {
         return answer;
     }
 
-    /** Forgets scripts, the record and the model's state. */
-    void reset() {
-        command("RESET");
-    }
-
     /** One SCRIPT line, e.g. script("NEXT", "RESULT", "-1", "REASON", "-5"). */
     void script(String... words) {
         command("SCRIPT " + String.join(" ", words));
-    }
-
-    void unscript() {
-        command("UNSCRIPT");
     }
 
     /** Device requests received since the last reset. */
@@ -174,10 +142,9 @@ final class SimExecutor {
     /** Request i as received (0 the first since the reset, -1 the latest), header included. */
     byte[] record(int i) {
         String[] parts = command("RECORD GET " + i).split(" ");
-        int length = Integer.parseInt(parts[1]);
         byte[] bytes = parts.length > 2 ? HexFormat.of().parseHex(parts[2]) : new byte[0];
-        if (bytes.length != length) {
-            throw new IllegalStateException("record " + i + " claims " + length + " bytes, holds " + bytes.length);
+        if (bytes.length != Integer.parseInt(parts[1])) {
+            throw new IllegalStateException("record " + i + " claims " + parts[1] + " bytes, holds " + bytes.length);
         }
         return bytes;
     }
@@ -191,13 +158,8 @@ final class SimExecutor {
             }
             StringBuilder answer = new StringBuilder();
             ByteBuffer in = ByteBuffer.allocate(65536);
-            while (true) {
-                in.clear();
-                if (channel.read(in) < 0) {
-                    throw new IOException("control socket closed before the answer to '" + line + "' ended");
-                }
-                in.flip();
-                while (in.hasRemaining()) {
+            while (channel.read(in.clear()) >= 0) {
+                for (in.flip(); in.hasRemaining(); ) {
                     char c = (char) (in.get() & 0xFF);
                     if (c == '\n') {
                         return answer.toString();
@@ -205,49 +167,14 @@ final class SimExecutor {
                     answer.append(c);
                 }
             }
+            throw new IOException("control socket closed before the answer to '" + line + "' ended");
         }
     }
 
-    // ---- reading recorded requests ---------------------------------------------------------
-
-    static int u8(byte[] b, int off) {
-        return b[off] & 0xFF;
-    }
-
-    static int u16le(byte[] b, int off) {
-        return u8(b, off) | u8(b, off + 1) << 8;
-    }
-
-    static int u16be(byte[] b, int off) {
-        return u8(b, off) << 8 | u8(b, off + 1);
-    }
-
+    /** The little-endian unsigned 32-bit value at off of a recorded request. */
     static long u32le(byte[] b, int off) {
-        return (long) u16le(b, off) | (long) u16le(b, off + 2) << 16;
+        return ByteBuffer.wrap(b, off, 4).order(java.nio.ByteOrder.LITTLE_ENDIAN).getInt() & 0xFFFFFFFFL;
     }
-
-    static long u32be(byte[] b, int off) {
-        return (long) u16be(b, off) << 16 | u16be(b, off + 2);
-    }
-
-    static long u64le(byte[] b, int off) {
-        return u32le(b, off) | u32le(b, off + 4) << 32;
-    }
-
-    static long u64be(byte[] b, int off) {
-        return u32be(b, off) << 32 | u32be(b, off + 4);
-    }
-
-    /** The NUL-terminated text at off, at most max bytes. */
-    static String text(byte[] b, int off, int max) {
-        int end = off;
-        while (end < off + max && end < b.length && b[end] != 0) {
-            end++;
-        }
-        return new String(b, off, end - off, StandardCharsets.UTF_8);
-    }
-
-    // ---- the stand-ins' command log --------------------------------------------------------
 
     /** The lines the shell-tool stand-ins have logged so far (VELKLB_TOOL_LOG). */
     static List<String> toolLog() {
@@ -256,25 +183,6 @@ final class SimExecutor {
             return Files.exists(file) ? Files.readAllLines(file) : List.of();
         } catch (IOException e) {
             throw new UncheckedIOException(e);
-        }
-    }
-
-    // ---- helpers ---------------------------------------------------------------------------
-
-    /** Lets the rig kill a daemon that outlives its JVM. */
-    private static void notePid(long pid) throws IOException {
-        String pids = System.getenv("VELKLB_RIG_PIDS");
-        if (pids != null && !pids.isEmpty()) {
-            Files.writeString(Path.of(pids), pid + "\n", StandardOpenOption.CREATE, StandardOpenOption.APPEND);
-        }
-    }
-
-    private static void pause(long millis) {
-        try {
-            Thread.sleep(millis);
-        } catch (InterruptedException e) {
-            Thread.currentThread().interrupt();
-            throw new IllegalStateException("interrupted", e);
         }
     }
 }
