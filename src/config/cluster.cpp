@@ -48,11 +48,8 @@ constexpr std::uint32_t kReportLength = 72;
 constexpr std::uint32_t kReportKey = 16;
 constexpr std::uint32_t kReportRate = 68;
 
-// Cluster list (command 6): a count, then entries of 72 bytes that begin with the identifier.
-constexpr std::uint32_t kListCount = 16;
-constexpr std::uint32_t kListEntries = 20;
-constexpr std::uint32_t kListEntrySize = 72;
-constexpr std::uint32_t kListMaxEntries = (kBlockSize - kListEntries) / kListEntrySize;  // 888
+// Cluster list (command 6): entries of 72 bytes that begin with the identifier; 888 fit.
+constexpr ListLayout kClusterList{kListClusters, 16, 20, 72};
 
 const FlaggedSpec kOptionalSettings[] = {
     {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
@@ -220,23 +217,16 @@ jint listClusters(JNIEnv* env, jobject stringBuffer) {
   jint result = executor::queryExecutorReport();
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    // Never ask for more entries than one answer can hold.
-    const std::uint32_t expected =
-        entriesThatFit(b.u32(executor::kReportClusterCount), kListMaxEntries);
-    b.begin(kListClusters, kListEntries + kListEntrySize * expected);
-    b.putU32(kListCount, expected);
+    kClusterList.begin(b, b.u32(executor::kReportClusterCount));
     if (sendExecutorRequest(&b) != 0) {
       result = kOtherFailure;
     } else {
-      const std::uint32_t count = entriesThatFit(b.i32(kListCount), kListMaxEntries);
-      for (std::uint32_t i = 0; i < count; ++i) {
+      kClusterList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // An identifier runs at most to the end of its entry.
-        char id[kListEntrySize + 1];
-        b.getText(kListEntries + kListEntrySize * i, kListEntrySize, id, sizeof(id));
-        char line[kListLineSize];
+        char id[kClusterList.entrySize + 1];
+        b.getText(entry, kClusterList.entrySize, id, sizeof(id));
         std::snprintf(line, sizeof(line), "+%s", id);
-        if (list.append(line) != 0) break;
-      }
+      });
     }
   }
   list.appendTo(env, stringBuffer);

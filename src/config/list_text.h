@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "channel/request_block.h"
+
 namespace cmn::config {
 
 inline constexpr std::uint32_t kListTextInitial = 10000;
@@ -18,6 +20,33 @@ inline std::uint32_t entriesThatFit(std::int64_t count, std::uint32_t fitting) {
   if (count <= 0) return 0;
   return count < fitting ? static_cast<std::uint32_t>(count) : fitting;
 }
+
+class ListText;
+
+// The shape of a list request and its answer: a 32-bit count (the entries expected in the
+// request, those returned in the answer), then fixed-size entries.
+struct ListLayout {
+  std::uint32_t command;
+  std::uint32_t countOffset;
+  std::uint32_t entriesOffset;
+  std::uint32_t entrySize;
+
+  constexpr std::uint32_t maxEntries() const { return (kBlockSize - entriesOffset) / entrySize; }
+
+  // Starts the request for `expected` entries, never more than one answer can hold, so that the
+  // length never passes the block. Returns the count asked for.
+  std::uint32_t begin(RequestBlock& b, std::uint32_t expected) const {
+    const std::uint32_t asked = entriesThatFit(expected, maxEntries());
+    b.begin(command, entriesOffset + entrySize * asked);
+    b.putU32(countOffset, asked);
+    return asked;
+  }
+
+  // Formats one line per entry of the answer with line(entry offset, line buffer), trusting the
+  // answer's count only as far as the block holds entries; stops when memory runs out.
+  template <typename Line>
+  void render(const RequestBlock& b, ListText& list, Line&& line) const;
+};
 
 // Appends `text` to the heap text at *buffer of capacity *capacity, growing it to the needed
 // length plus 10000 bytes when it is full. 0, or -1 with buffer and capacity unchanged when no
@@ -45,5 +74,15 @@ class ListText {
   char* text_;
   std::uint32_t capacity_;
 };
+
+template <typename Line>
+void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
+  const std::uint32_t count = entriesThatFit(b.i32(countOffset), maxEntries());
+  for (std::uint32_t i = 0; i < count; ++i) {
+    char text[kListLineSize];
+    line(entriesOffset + entrySize * i, text);
+    if (list.append(text) != 0) break;
+  }
+}
 
 }  // namespace cmn::config

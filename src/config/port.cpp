@@ -35,12 +35,9 @@ constexpr std::uint32_t kClusterKey = 16;
 constexpr std::uint32_t kPortNumber = 20;
 constexpr std::uint32_t kReportRate = 24;
 
-// Port list (command 12): key, count expected; the answer's count at 20, entries of 8 bytes
-// from 24, each beginning with a port number in network order.
-constexpr std::uint32_t kListCount = 20;
-constexpr std::uint32_t kListEntries = 24;
-constexpr std::uint32_t kListEntrySize = 8;
-constexpr std::uint32_t kListMaxEntries = (kBlockSize - kListEntries) / kListEntrySize;  // 7999
+// Port list (command 12): the cluster key at 16, the count at 20, entries of 8 bytes from 24
+// that begin with a port number in network order; 7999 fit.
+constexpr ListLayout kPortList{kListPorts, 20, 24, 8};
 
 // The executor is busy: the request is sent again after these pauses.
 constexpr std::uint32_t kFirstRetryPause = 6789;
@@ -184,21 +181,15 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
   jint result = queryClusterReport(key);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    const std::uint32_t expected = entriesThatFit(b.u32(kClusterReportPortCount), kListMaxEntries);
-    b.begin(kListPorts, kListEntries + kListEntrySize * expected);
+    kPortList.begin(b, b.u32(kClusterReportPortCount));
     b.putU32(kClusterKey, key);
-    b.putU32(kListCount, expected);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
-      const std::uint32_t count = entriesThatFit(b.i32(kListCount), kListMaxEntries);
-      for (std::uint32_t i = 0; i < count; ++i) {
-        char line[kListLineSize];
-        std::snprintf(
-            line, sizeof(line), "+%u",
-            static_cast<unsigned>(b.u16(kListEntries + kListEntrySize * i, ByteOrder::Network)));
-        if (list.append(line) != 0) break;
-      }
+      kPortList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+        std::snprintf(line, sizeof(line), "+%u",
+                      static_cast<unsigned>(b.u16(entry, ByteOrder::Network)));
+      });
     }
   }
   list.appendTo(env, stringBuffer);
