@@ -141,9 +141,8 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   RequestBlock& b = requestBlock();
   b.setLength(kRecordLength);
 
-  std::uint32_t address = b.address(kAddress);
-  if (getAddressFieldByName(env, cluster, "Address", &address) == 0)
-    b.putAddress(kAddress, address);
+  // An address that doesn't resolve leaves 16 as it is, unless it is to be set (below).
+  putAddressField(env, cluster, b, "Address", kAddress);
 
   putFlaggedFields(env, cluster, b, kOptionalSettings);
 
@@ -158,12 +157,10 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
   if (putFlag(env, cluster, b, "SetIPAddress", kSetIpAddress) == 1) {
-    jstring text = nullptr;
-    getStringFieldByName(env, cluster, "Address", &text);
-    if (text == nullptr) return kAddressUnresolved;  // nothing to set the address to
-    std::uint32_t resolved = 0;
-    if (getAddressFieldByName(env, cluster, "Address", &resolved) != 0) return kAddressUnresolved;
-    b.putAddress(kAddress, resolved);
+    // A null address gives nothing to set the address to.
+    if (putAddressField(env, cluster, b, "Address", kAddress, NullAddress::Unresolved) != 0) {
+      return kAddressUnresolved;
+    }
   }
 
   if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1) {
@@ -182,9 +179,7 @@ jint addCluster(JNIEnv* env, jobject cluster) {
   {
     UtfChars id(env, idText);
     if (const jint refused = checkIdentifier(id)) return refused;
-    std::uint32_t key = 0;
-    idKeyOfString(env, idText, &key);
-    setIntFieldByName(env, cluster, "iClusterIdKey", static_cast<std::int32_t>(key));
+    setIntFieldByName(env, cluster, "iClusterIdKey", static_cast<std::int32_t>(idKeyOf(id.get())));
   }
   requestBlock().setCommand(kAddCluster);
   return submitClusterRecord(env, cluster);

@@ -116,22 +116,18 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
       1) {
     b.putI64(settings::kSecondsWest, secondsWestOfGreenwich(platform::currentTime()));
     b.putU8(settings::kSetSecondsWest, 1);
-    std::uint32_t address = b.address(settings::kNonForwardingAddress);
-    if (getAddressFieldByName(env, executor, "NFA", &address) != 0) {
+    if (putAddressField(env, executor, b, "NFA", settings::kNonForwardingAddress) != 0) {
       return kNonForwardingAddressUnresolved;
     }
-    b.putAddress(settings::kNonForwardingAddress, address);
   }
 
   putFlaggedFields(env, executor, b, kLeadingSettings);
 
   if (putFlag(env, executor, b, "SetClientGateway", settings::kSetClientGateway) == 1) {
-    std::uint32_t address = b.address(settings::kClientGateway);
-    if (getAddressFieldByName(env, executor, "ClientGateway", &address) != 0) {
+    if (putAddressField(env, executor, b, "ClientGateway", settings::kClientGateway) != 0) {
       setByteFieldByName(env, executor, "SetClientGateway", 1);
       return kClientGatewayUnresolved;
     }
-    b.putAddress(settings::kClientGateway, address);
     b.fill(settings::kClientGatewayPad, settings::kGatewayPadWidth, 0);
   }
 

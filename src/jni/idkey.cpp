@@ -11,14 +11,6 @@
 namespace cmn::jni {
 namespace {
 std::int32_t g_keyIsIpAddr = 0;
-
-// Keys are computed on a copy: the characters a JVM hands out are not ours to change.
-std::uint32_t keyOfCopy(const char* chars) {
-  std::string copy(chars);
-  std::uint32_t key = 0;
-  computeIdKey(copy.data(), &key);
-  return key;
-}
 }  // namespace
 
 std::uint8_t rotateByteRight(std::uint8_t value, unsigned count) {
@@ -49,6 +41,13 @@ void computeIdKey(char* text, std::uint32_t* out) {
   *out = key;
 }
 
+std::uint32_t idKeyOf(const char* chars) {
+  std::string copy(chars);
+  std::uint32_t key = 0;
+  computeIdKey(copy.data(), &key);
+  return key;
+}
+
 void getIdKeyFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint32_t* out) {
   idKeyOfField(env, obj, name, out);
 }
@@ -62,11 +61,13 @@ bool idKeyOfField(JNIEnv* env, jobject obj, const char* name, std::uint32_t* out
 bool idKeyOfString(JNIEnv* env, jstring id, std::uint32_t* out) {
   UtfChars chars(env, id);
   if (!chars || out == nullptr) return false;
-  *out = keyOfCopy(chars.get());
+  *out = idKeyOf(chars.get());
   return true;
 }
 
-void setKeyIsIpAddr(std::int32_t value) { g_keyIsIpAddr = value; }
+void setKeyIsIpAddr(std::int32_t value) {
+  g_keyIsIpAddr = value;
+}
 
 }  // namespace cmn::jni
 
@@ -77,7 +78,7 @@ CMN_NATIVE(jint, calcClusterIdKeyNative)(JNIEnv* env, jobject, jstring id, jstri
     // A null identifier counts as the empty one, whose key is all ones.
     UtfChars chars(env, id);
     if (!chars) return static_cast<jint>(kAddressNone);
-    return static_cast<jint>(keyOfCopy(chars.get()));
+    return static_cast<jint>(idKeyOf(chars.get()));
   });
 }
 

@@ -18,6 +18,10 @@ std::uint8_t rotateByteRight(std::uint8_t value, unsigned count);
 // no characters (null or missing).
 void getIdKeyFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint32_t* out);
 
+// The key of an identifier, computed on a copy: the characters a JVM hands out are not ours to
+// change.
+std::uint32_t idKeyOf(const char* chars);
+
 // Like getIdKeyFieldByName, but tells whether a key was stored: false when the field is null or
 // missing. Requests addressed by key refuse to go out without one rather than carry whatever
 // key the block last held.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "jni/address.h"
 #include "jni/fields.h"
 #include "jni/strings.h"
 
@@ -96,6 +97,19 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
       return;
     }
   }
+}
+
+int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
+                    std::uint32_t offset, NullAddress null) {
+  constexpr int kUnresolved = -21;
+  jstring text = nullptr;
+  getStringFieldByName(env, obj, name, &text);
+  UtfChars chars(env, text);
+  if (!chars) return null == NullAddress::Unresolved ? kUnresolved : 0;
+  std::uint32_t address = 0;
+  if (resolveAddress(chars.get(), &address) != 0) return kUnresolved;
+  block.putAddress(offset, address);
+  return 0;
 }
 
 std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,

@@ -29,17 +29,17 @@ enum class JavaType : std::uint8_t {
 
 // How a field lies in the request block.
 enum class Wire : std::uint8_t {
-  U8,      // 8 bits; read back zero-extended
-  I8,      // 8 bits; read back sign-extended
-  U16,     // 16 bits, host order; read back zero-extended
-  I16,     // 16 bits, host order; read back sign-extended
-  Net16,   // 16 bits, network order; read back zero-extended
-  U32,     // 32 bits, host order
-  I64,     // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
-  U64,     // 64 bits, host order, read back whole (Long fields)
-  Addr,    // 4 address bytes as they lie in memory
-  Text,    // zero-terminated text in a field of `width` bytes
-  Bytes,   // `width` raw bytes
+  U8,     // 8 bits; read back zero-extended
+  I8,     // 8 bits; read back sign-extended
+  U16,    // 16 bits, host order; read back zero-extended
+  I16,    // 16 bits, host order; read back sign-extended
+  Net16,  // 16 bits, network order; read back zero-extended
+  U32,    // 32 bits, host order
+  I64,    // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
+  U64,    // 64 bits, host order, read back whole (Long fields)
+  Addr,   // 4 address bytes as they lie in memory
+  Text,   // zero-terminated text in a field of `width` bytes
+  Bytes,  // `width` raw bytes
 };
 
 struct FieldSpec {
@@ -73,6 +73,15 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& fi
 // the optional settings whose values need more than a move.
 std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
                     std::uint32_t offset);
+
+// What a null String field means to putAddressField.
+enum class NullAddress : std::uint8_t { KeepsTheBlock, Unresolved };
+
+// Resolves the String field `name` into the address at `offset`: 0 when stored, -21 when the
+// text doesn't resolve (the block keeps its bytes). A null field stores nothing and gives 0 or,
+// where an address is required, -21.
+int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
+                    std::uint32_t offset, NullAddress null = NullAddress::KeepsTheBlock);
 
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
 void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
