@@ -44,7 +44,7 @@ void dropAllScripts(SimState& s) {
 // Builds the answer of a scripted request. Returns the answer length, or sets `error`.
 DeviceReply applyScript(SimState& s, const Script& sc, const uint8_t* request, uint32_t length,
                         uint8_t* answer) {
-    if (sc.hasError) return DeviceReply{DeviceOutcome::kError, 0, sc.error};
+    if (sc.hasError) return DeviceReply{DeviceOutcome::kError, 0, sc.error, 0, 0};
     uint32_t n;
     if (sc.useModel) {
         n = modelServe(s.model, request, length, answer);
@@ -62,7 +62,7 @@ DeviceReply applyScript(SimState& s, const Script& sc, const uint8_t* request, u
         if (p.offset + p.length > n) n = p.offset + p.length;
     }
     if (sc.hasAnswerLength) n = sc.answerLength;
-    return DeviceReply{DeviceOutcome::kAnswer, n, 0};
+    return DeviceReply{DeviceOutcome::kAnswer, n, 0, sc.hasFrameWord, sc.frameWord};
 }
 
 void recordRequest(SimState& s, const uint8_t* request, uint32_t received) {
@@ -198,6 +198,10 @@ const char* parseActions(SimState& s, Tokenizer& tk, Script& sc) {
             if (!parseInRange(arg, 0, kBlockSize, v)) return "ERR bad answer length";
             sc.hasAnswerLength = 1;
             sc.answerLength = static_cast<uint32_t>(v);
+        } else if (is(t, "WORD")) {
+            if (!parseInRange(arg, 0, 4294967295LL, v)) return "ERR bad length word";
+            sc.hasFrameWord = 1;
+            sc.frameWord = static_cast<uint32_t>(v);
         } else if (is(t, "PUT")) {
             Token hex;
             if (!parseInRange(arg, 0, kBlockSize - 1, v)) return "ERR bad offset";
@@ -366,7 +370,7 @@ DeviceReply simHandleRequest(SimState& s, const uint8_t* request, uint32_t recei
     recordRequest(s, request, received);
     uint32_t length = received >= kHeaderSize ? loadU32(request + kOffLength) : 0;
     if (length < kHeaderSize || length > kBlockSize || length > received)
-        return DeviceReply{DeviceOutcome::kBadLength, 0, 0};
+        return DeviceReply{DeviceOutcome::kBadLength, 0, 0, 0, 0};
 
     uint32_t command = loadU32(request + kOffCommand);
     if (s.nextCount) {
@@ -381,7 +385,7 @@ DeviceReply simHandleRequest(SimState& s, const uint8_t* request, uint32_t recei
         if (s.cmd[i].timesLeft && --s.cmd[i].timesLeft == 0) removeScript(s, s.cmd, s.cmdCount, i);
         return reply;
     }
-    return DeviceReply{DeviceOutcome::kAnswer, modelServe(s.model, request, length, answer), 0};
+    return DeviceReply{DeviceOutcome::kAnswer, modelServe(s.model, request, length, answer), 0, 0, 0};
 }
 
 ControlOutcome simHandleControl(SimState& s, const char* line, char* answer, size_t capacity) {

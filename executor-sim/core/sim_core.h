@@ -56,11 +56,13 @@ struct Script {
     int32_t result;
     int32_t reason;
     uint32_t answerLength;
+    uint32_t frameWord;   // the length word announced in place of N when hasFrameWord
     uint8_t hasError;
     uint8_t useModel;
     uint8_t hasResult;
     uint8_t hasReason;
     uint8_t hasAnswerLength;
+    uint8_t hasFrameWord;
     uint8_t putCount;
     ScriptPut puts[kPutsPerScript];
 };
@@ -142,6 +144,10 @@ struct DeviceReply {
     DeviceOutcome outcome;
     uint32_t answerLength;
     uint32_t error;
+    // A stream host announces this word instead of answerLength, then sends the answerLength
+    // bytes all the same: an answer that cannot be framed. Hosts without a stream ignore it.
+    uint8_t hasFrameWord;
+    uint32_t frameWord;
 };
 
 // Handles one device request: `request` holds the `received` bytes the client wrote (the first

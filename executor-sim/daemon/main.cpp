@@ -130,7 +130,7 @@ void answerDevice(Connection& c, const uint8_t* request, uint32_t received) {
     velksim::DeviceReply r = velksim::simHandleRequest(g_state, request, received, g_answer);
     switch (r.outcome) {
         case velksim::DeviceOutcome::kAnswer:
-            appendU32(c.out, r.answerLength);
+            appendU32(c.out, r.hasFrameWord ? r.frameWord : r.answerLength);
             c.out.insert(c.out.end(), g_answer, g_answer + r.answerLength);
             break;
         case velksim::DeviceOutcome::kError:

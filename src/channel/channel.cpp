@@ -33,9 +33,13 @@ int exchangeExecutorRequest(RequestBlock* block) {
   if (g_device == platform::kInvalidDevice && openExecutorDevice() == 0) return -1;
   block->setResult(0);
   std::uint32_t returned = 0;  // not examined: the executor's result field says it all
+  bool broken = false;
   const std::uint32_t error = platform::deviceControl(g_device, kExecutorIoControl,
                                                       block->raw(), block->length(),
-                                                      kBlockSize, &returned);
+                                                      kBlockSize, &returned, &broken);
+  // A connection that broke is dropped now, so that an executor that was restarted is reached
+  // again on the next request and one bad answer never shifts the answers of later ones.
+  if (broken) closeExecutorDevice();
   if (error != 0) return static_cast<int>(error);
   return block->result();
 }

@@ -30,7 +30,8 @@ int sendExecutorRequest(RequestBlock* block);
 
 // The raw exchange: opens the device if needed, zeroes the result field and makes the device
 // call. Returns the executor's result field, -1 when the device cannot be opened, or the
-// positive error code of a failed device call (result field 0, reason field untouched).
+// positive error code of a failed device call (result field 0, reason field untouched). A call
+// that broke the connection closes the handle; the next request opens the device again.
 int exchangeExecutorRequest(RequestBlock* block);
 
 // The server modality flag: while it is nonzero no request reaches the executor.

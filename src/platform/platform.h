@@ -25,10 +25,13 @@ void closeDevice(DeviceHandle device);
 // One synchronous device I/O control call with `buffer` as input (its first `inLength` bytes)
 // and output (at most `outCapacity` bytes). Returns 0 on success with the bytes-returned count
 // in *returned, otherwise the operating system's error code (a positive number), in which case
-// the buffer is left exactly as it was.
+// the buffer is left exactly as it was. *broken is set to true when the failure left the handle
+// unusable (a connection that ended, was reset, or can no longer be framed): the caller closes
+// it and opens the device again for the next request. A handle that stays usable, as a device
+// handle always does, gets false.
 std::uint32_t deviceControl(DeviceHandle device, std::uint32_t code, std::uint8_t* buffer,
                             std::uint32_t inLength, std::uint32_t outCapacity,
-                            std::uint32_t* returned);
+                            std::uint32_t* returned, bool* broken);
 
 // ---- Shell lines ------------------------------------------------------------------------------
 

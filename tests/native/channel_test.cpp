@@ -128,12 +128,28 @@ TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
   EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
 }
 
-TEST_F(Channel, ExecutorGoneMidSessionIsADeviceError) {
+TEST_F(Channel, RestartedExecutorIsReachedOnTheNextRequest) {
   RequestBlock& b = request(250, 40);
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   sim_.stop();
   const int error = sendExecutorRequest(&b);
   EXPECT_TRUE(error == ECONNRESET || error == EPIPE) << error;
+  ASSERT_TRUE(sim_.start());
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  EXPECT_EQ(sim_.recordCount(), 1);
+}
+
+// An answer that can't be framed gives up the connection: the request after it is answered by
+// its own answer, never by the rest of the bad one (eight zero bytes that would read as an empty
+// answer followed by a length word of 0).
+TEST_F(Channel, UnframeableAnswerNeverShiftsLaterAnswers) {
+  RequestBlock& b = request(250, 40);
+  ASSERT_EQ(sim_.control("SCRIPT NEXT WORD 64017 N 8 PUT 0 0000000000000000"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), EPROTO);
+  ASSERT_EQ(sim_.control("SCRIPT NEXT PUT 16 CAFEF00D RESULT 7"), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 7);
+  EXPECT_EQ(b.u32(16), 0x0DF0FECAu);
+  EXPECT_EQ(sim_.recordCount(), 2);
 }
 
 }  // namespace

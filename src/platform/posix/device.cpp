@@ -92,26 +92,36 @@ void closeDevice(DeviceHandle device) {
 
 std::uint32_t deviceControl(DeviceHandle device, std::uint32_t /*code*/, std::uint8_t* buffer,
                             std::uint32_t inLength, std::uint32_t outCapacity,
-                            std::uint32_t* returned) {
+                            std::uint32_t* returned, bool* broken) {
+  bool ignored = false;
+  bool& lost = broken != nullptr ? *broken : ignored;
+  lost = false;
   if (device == kInvalidDevice || buffer == nullptr) return EBADF;
   // The executor refuses such lengths; refusing them here keeps a short request from leaving
   // the executor waiting for a header that never comes.
   if (inLength < kHeaderBytes || inLength > outCapacity || outCapacity > sizeof(g_answer)) {
     return EINVAL;
   }
+  // From the first byte written on, any failure but the executor's own error answer leaves the
+  // stream at an unknown point: a later answer could be read as this one's remainder, so the
+  // connection is given up.
   const int fd = static_cast<int>(device);
-  if (int error = writeAll(fd, buffer, inLength)) return static_cast<std::uint32_t>(error);
+  const auto failed = [&lost](int error) {
+    lost = true;
+    return static_cast<std::uint32_t>(error);
+  };
+  if (int error = writeAll(fd, buffer, inLength)) return failed(error);
 
   std::uint8_t word[4];
-  if (int error = readAll(fd, word, sizeof(word))) return static_cast<std::uint32_t>(error);
+  if (int error = readAll(fd, word, sizeof(word))) return failed(error);
   const std::uint32_t count = littleEndianWord(word);
   if (count == kDeviceErrorMark) {
-    if (int error = readAll(fd, word, sizeof(word))) return static_cast<std::uint32_t>(error);
+    if (int error = readAll(fd, word, sizeof(word))) return failed(error);
     const std::uint32_t deviceError = littleEndianWord(word);
     return deviceError != 0 ? deviceError : static_cast<std::uint32_t>(EPROTO);
   }
-  if (count > outCapacity) return EPROTO;
-  if (int error = readAll(fd, g_answer, count)) return static_cast<std::uint32_t>(error);
+  if (count > outCapacity) return failed(EPROTO);
+  if (int error = readAll(fd, g_answer, count)) return failed(error);
   std::memcpy(buffer, g_answer, count);
   if (returned != nullptr) *returned = count;
   return 0;

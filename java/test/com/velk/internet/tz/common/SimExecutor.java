@@ -20,8 +20,8 @@ import java.util.concurrent.locks.LockSupport;
 
 /**
  * The simulated executor daemon, driven through its control socket (the device path plus ".ctl").
- * The library keeps its device connection until {@code stopExecutorNative} drops it, so tests take
- * the daemon down only that way and bring it back with {@link #start}.
+ * Tests take the daemon down through {@code stopExecutorNative} and bring it back with
+ * {@link #start}; a daemon stopped another way costs the library one failed request.
  */
 final class SimExecutor {
     private static final Duration START_TIMEOUT = Duration.ofSeconds(10);
