@@ -1,7 +1,8 @@
 // The executor request channel: the one road from the library to the executor.
 //
 // Process-wide state: the request block (request_block.h), the cached device handle and the
-// server modality flag. None of it is locked; the Java side makes one native call at a time.
+// server modality flag. Callers hold the call turn of jni/entry.h, so one request is under way at
+// a time.
 #pragma once
 
 #include <cstdint>

@@ -1,15 +1,18 @@
 // The one way into the library from Java.
 //
 // Every exported method runs its body through enterNative: a single place for process-wide
-// policy. Today it reserves room for the local references that a method's field lookups create
-// (each lookup makes a class reference that lives until the method returns) and keeps every
-// C++ exception on this side of the JNI boundary; a lock or a re-entry refusal would go here.
+// policy. It takes the call turn (one native call at a time, process-wide: the request block,
+// the device connection and the interface table are shared by all), reserves room for the
+// local references that a method's field lookups create (each lookup makes a class reference
+// that lives until the method returns) and keeps every C++ exception on this side of the JNI
+// boundary.
 #pragma once
 
 #include <jni.h>
 
 #include <initializer_list>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace cmn::jni {
@@ -18,10 +21,49 @@ namespace cmn::jni {
 // asks for more.
 inline constexpr jint kDefaultLocalCapacity = 512;
 
+// What an int method returns when it is called from inside a Java callback of another native
+// call on the same thread (a listener method calling back into the library): refused at once,
+// before anything is read or sent, since the outer call owns the request block. A String method
+// returns null then, a void method does nothing.
+inline constexpr jint kReentered = -97;
+
+// Whether a method may run inside another native call of the same thread: only those that touch
+// neither the request block nor the device.
+enum class Reentry : bool { Refused, Allowed };
+
+// The process-wide call turn, held for the life of the object. Concurrent callers wait for it
+// in turn; a caller whose thread holds it already gets it only where Reentry::Allowed (and then
+// shares the outer call's turn).
+class CallTurn {
+ public:
+  explicit CallTurn(Reentry reentry);
+  ~CallTurn();
+  CallTurn(const CallTurn&) = delete;
+  CallTurn& operator=(const CallTurn&) = delete;
+
+  bool held() const { return state_ != State::Refused; }
+
+ private:
+  enum class State { Taken, Shared, Refused };
+  State state_;
+};
+
+template <typename Result>
+constexpr Result reenteredResult(Result fallback) {
+  if constexpr (std::is_same_v<Result, jint>) {
+    return kReentered;
+  } else {
+    return fallback;
+  }
+}
+
 template <typename Result, typename Body>
 Result enterNative(JNIEnv* env, Result fallback, Body&& body,
-                   jint localCapacity = kDefaultLocalCapacity) noexcept {
+                   jint localCapacity = kDefaultLocalCapacity,
+                   Reentry reentry = Reentry::Refused) noexcept {
   if (env == nullptr) return fallback;
+  CallTurn turn(reentry);
+  if (!turn.held()) return reenteredResult(fallback);
   if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return fallback;
   try {
     return std::forward<Body>(body)();
@@ -34,6 +76,8 @@ template <typename Body>
 void enterNativeVoid(JNIEnv* env, Body&& body,
                      jint localCapacity = kDefaultLocalCapacity) noexcept {
   if (env == nullptr) return;
+  CallTurn turn(Reentry::Refused);
+  if (!turn.held()) return;
   if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return;
   try {
     std::forward<Body>(body)();

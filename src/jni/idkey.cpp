@@ -79,7 +79,7 @@ CMN_NATIVE(jint, calcClusterIdKeyNative)(JNIEnv* env, jobject, jstring id, jstri
     UtfChars chars(env, id);
     if (!chars) return static_cast<jint>(kAddressNone);
     return static_cast<jint>(idKeyOf(chars.get()));
-  });
+  }, kDefaultLocalCapacity, Reentry::Allowed);  // a pure computation: listeners may ask for keys
 }
 
 CMN_NATIVE(void, setKeyIsIpAddrNative)(JNIEnv* env, jobject, jint value) {

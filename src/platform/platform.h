@@ -60,6 +60,12 @@ bool localClockFace(std::int64_t t, ClockFace* out);
 // Blocks the calling thread.
 void sleepMilliseconds(std::uint32_t milliseconds);
 
+// ---- The call turn ----------------------------------------------------------------------------
+
+// One process-wide lock, never destroyed, that native calls take in turn (see jni/entry.h).
+void lockCallTurn();
+void unlockCallTurn();
+
 // ---- Names ------------------------------------------------------------------------------------
 
 // Looks a host name up with the host's resolver and stores its first IPv4 address (network byte

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include <netdb.h>
+#include <pthread.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -25,6 +26,15 @@ int runShellLine(const char* line) {
 std::string serviceStopLine(const char* serviceName) {
   return std::string("service ") + serviceName + " stop";
 }
+
+namespace {
+// Statically initialised, so it exists before the first call and is never torn down under a
+// thread that is still calling in while the process exits.
+pthread_mutex_t g_callTurn = PTHREAD_MUTEX_INITIALIZER;
+}  // namespace
+
+void lockCallTurn() { pthread_mutex_lock(&g_callTurn); }
+void unlockCallTurn() { pthread_mutex_unlock(&g_callTurn); }
 
 std::int64_t currentTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
 

@@ -6,8 +6,10 @@ package com.velk.internet.tz.common;
  * <p>Every method is implemented by the native library {@code cmnexecutor}: it turns the call
  * into one request for the executor (or none, for the probes) and hands the answer back as a
  * result code, as fields written into the objects passed in, as callbacks on them, or as a
- * string. All methods share one request block inside the library, so callers must make one
- * native call at a time; nothing here serialises them.
+ * string. All methods share one request block inside the library, which therefore serves one
+ * native call at a time: concurrent callers wait their turn. A method called from inside a
+ * callback of another native call on the same thread (a listener calling back into the library)
+ * is refused at once: int methods return -97, String methods null.
  *
  * <p>Results follow one convention: 0 is success, negative values are the method's own failure
  * codes, and methods that pass the executor's send result through may also give -1, a positive

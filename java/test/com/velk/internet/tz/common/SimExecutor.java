@@ -101,6 +101,15 @@ final class SimExecutor {
         process = null;
     }
 
+    /** Kills the daemon outright (SIGKILL), as a crash would, and waits for it to go. */
+    void kill() {
+        if (process != null) {
+            process.destroyForcibly();
+            awaitExit(STOP_TIMEOUT);
+        }
+        process = null;
+    }
+
     boolean isRunning() {
         return process != null && process.isAlive();
     }
