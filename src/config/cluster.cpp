@@ -141,10 +141,10 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   RequestBlock& b = requestBlock();
   b.setLength(kRecordLength);
 
-  // An address that doesn't resolve leaves 16 as it is, unless it is to be set (below).
+  // An address that does not resolve, or none, leaves 16 as it is, unless it is to be set (below).
   putAddressField(env, cluster, b, "Address", kAddress);
 
-  putFlaggedFields(env, cluster, b, kOptionalSettings);
+  if (const jint refused = putFlaggedFields(env, cluster, b, kOptionalSettings)) return refused;
 
   // The identifier as Java holds it (the key was computed on an upper-cased copy).
   jstring idText = nullptr;
@@ -157,14 +157,14 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
   if (putFlag(env, cluster, b, "SetIPAddress", kSetIpAddress) == 1) {
-    // A null address gives nothing to set the address to.
-    if (putAddressField(env, cluster, b, "Address", kAddress, NullAddress::Unresolved) != 0) {
+    if (putAddressField(env, cluster, b, "Address", kAddress) != 0) {
       return kAddressUnresolved;
     }
   }
 
-  if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1) {
-    putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth});
+  if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1 &&
+      !putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth})) {
+    return kFlaggedValueMissing;
   }
 
   const int sent = sendExecutorRequest(&b);

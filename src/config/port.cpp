@@ -145,7 +145,7 @@ jint submitPortRecord(JNIEnv* env, jobject port) {
   RequestBlock& b = requestBlock();
   b.setLength(kRecordLength);
   if (const jint refused = putPortAddress(env, port, b)) return refused;
-  putFlaggedFields(env, port, b, kOptionalSettings);
+  if (const jint refused = putFlaggedFields(env, port, b, kOptionalSettings)) return refused;
   const jint result = sendRecordWithRetry(b);
   copyFlagsBack(env, port, b, kFlagsWrittenBack);
   return result;

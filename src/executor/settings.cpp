@@ -121,7 +121,7 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
     }
   }
 
-  putFlaggedFields(env, executor, b, kLeadingSettings);
+  if (const jint refused = putFlaggedFields(env, executor, b, kLeadingSettings)) return refused;
 
   if (putFlag(env, executor, b, "SetClientGateway", settings::kSetClientGateway) == 1) {
     if (putAddressField(env, executor, b, "ClientGateway", settings::kClientGateway) != 0) {
@@ -132,13 +132,15 @@ jint setExecutorStatus(JNIEnv* env, jobject executor) {
   }
 
   if (putFlag(env, executor, b, "Setv6ClientGateway", settings::kSetV6ClientGateway) == 1) {
-    putField(env, executor, b,
-             {"v6ClientGateway", S::ByteArray, W::Bytes, settings::kV6ClientGateway,
-              settings::kV6AddressWidth});
+    if (!putField(env, executor, b,
+                  {"v6ClientGateway", S::ByteArray, W::Bytes, settings::kV6ClientGateway,
+                   settings::kV6AddressWidth})) {
+      return kFlaggedValueMissing;
+    }
     b.fill(settings::kV6ClientGatewayPad, settings::kGatewayPadWidth, 0);
   }
 
-  putFlaggedFields(env, executor, b, kTrailingSettings);
+  if (const jint refused = putFlaggedFields(env, executor, b, kTrailingSettings)) return refused;
 
   if (putFlag(env, executor, b, "SetConfigFileName", settings::kSetConfigFileName) == 1) {
     if (const jint refused = putConfigFileName(env, executor, b)) return refused;

@@ -8,9 +8,16 @@ namespace {
 
 constexpr const char* kStringSignature = "Ljava/lang/String;";
 
-// The field ID of `name` on the object's class, or null (object null, or no such field).
+// True when a Java exception is pending: no JNI call but the release and check calls may be
+// made then, so every operation below becomes a no-op until the native method returns and Java
+// sees the exception.
+bool exceptionPending(JNIEnv* env) { return env->ExceptionCheck() == JNI_TRUE; }
+
+// The field ID of `name` on the object's class, or null (object null, no such field, or an
+// exception already pending).
 jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
   if (env == nullptr || obj == nullptr || name == nullptr) return nullptr;
+  if (exceptionPending(env)) return nullptr;
   jclass cls = env->GetObjectClass(obj);
   if (cls == nullptr) return nullptr;
   return env->GetFieldID(cls, name, signature);
@@ -18,6 +25,7 @@ jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signatu
 
 jmethodID methodOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
   if (env == nullptr || obj == nullptr || name == nullptr || signature == nullptr) return nullptr;
+  if (exceptionPending(env)) return nullptr;
   jclass cls = env->GetObjectClass(obj);
   if (cls == nullptr) return nullptr;
   return env->GetMethodID(cls, name, signature);
@@ -29,6 +37,18 @@ ArrayType arrayOf(JNIEnv* env, jobject obj, const char* name, const char* signat
   jfieldID id = fieldOf(env, obj, name, signature);
   if (id == nullptr) return nullptr;
   return static_cast<ArrayType>(env->GetObjectField(obj, id));
+}
+
+// The array of an array field when it holds elements start to start + count - 1, else null: a
+// region call outside the array would throw, and the region would not be moved anyway.
+template <typename ArrayType>
+ArrayType arrayWithRegion(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                          jsize start, jsize count) {
+  ArrayType array = arrayOf<ArrayType>(env, obj, name, signature);
+  if (array == nullptr || start < 0 || count < 0) return nullptr;
+  const jsize length = env->GetArrayLength(array);
+  if (start > length || count > length - start) return nullptr;
+  return array;
 }
 
 // Java code runs during a method call; a throw there must not go unnoticed by the JVM's
@@ -67,18 +87,18 @@ bool getStringFieldByName(JNIEnv* env, jobject obj, const char* name, jstring* o
 
 bool getIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
                             std::int32_t* buffer) {
-  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+  jintArray array = arrayWithRegion<jintArray>(env, obj, name, "[I", start, count);
   if (array == nullptr || buffer == nullptr) return false;
   env->GetIntArrayRegion(array, start, count, reinterpret_cast<jint*>(buffer));
-  return !env->ExceptionCheck();
+  return true;
 }
 
 bool getByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, std::int8_t* buffer) {
-  jbyteArray array = arrayOf<jbyteArray>(env, obj, name, "[B");
+  jbyteArray array = arrayWithRegion<jbyteArray>(env, obj, name, "[B", start, count);
   if (array == nullptr || buffer == nullptr) return false;
   env->GetByteArrayRegion(array, start, count, reinterpret_cast<jbyte*>(buffer));
-  return !env->ExceptionCheck();
+  return true;
 }
 
 void setByteFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value) {
@@ -101,18 +121,20 @@ void setLongFieldByName(JNIEnv* env, jobject obj, const char* name, std::int64_t
   if (id != nullptr) env->SetLongField(obj, id, static_cast<jlong>(value));
 }
 
-void setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
+bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
                             const std::int32_t* buffer) {
-  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
-  if (array == nullptr || buffer == nullptr) return;
+  jintArray array = arrayWithRegion<jintArray>(env, obj, name, "[I", start, count);
+  if (array == nullptr || buffer == nullptr) return false;
   env->SetIntArrayRegion(array, start, count, reinterpret_cast<const jint*>(buffer));
+  return true;
 }
 
-void setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
+bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, const std::int8_t* buffer) {
-  jbyteArray array = arrayOf<jbyteArray>(env, obj, name, "[B");
-  if (array == nullptr || buffer == nullptr) return;
+  jbyteArray array = arrayWithRegion<jbyteArray>(env, obj, name, "[B", start, count);
+  if (array == nullptr || buffer == nullptr) return false;
   env->SetByteArrayRegion(array, start, count, reinterpret_cast<const jbyte*>(buffer));
+  return true;
 }
 
 void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text) {

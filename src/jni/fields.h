@@ -4,7 +4,10 @@
 // Every operation looks the class and the field or method up again; nothing is cached between
 // calls. A null object or a lookup that fails leaves the out-value unchanged and makes no JNI
 // call that needs the missing object or ID (the lookup's own exception stays pending for Java).
-// Readers return true when they stored a value.
+// While any exception is pending every operation does nothing, so no JNI call is ever made with
+// one pending. Array regions are moved only when the array holds the whole region (a null or
+// shorter array moves nothing). Readers, and the array writers, return true when they moved a
+// value.
 #pragma once
 
 #include <jni.h>
@@ -28,9 +31,9 @@ void setByteFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t
 void setCharFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value);
 void setIntFieldByName(JNIEnv* env, jobject obj, const char* name, std::int32_t value);
 void setLongFieldByName(JNIEnv* env, jobject obj, const char* name, std::int64_t value);
-void setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
+bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start, jsize count,
                             const std::int32_t* buffer);
-void setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
+bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, const std::int8_t* buffer);
 void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text);
 // The dotted text of an address kept as its bytes lie in memory.

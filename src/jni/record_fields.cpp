@@ -69,43 +69,47 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
 
 }  // namespace
 
-void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f) {
+bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f) {
   switch (f.type) {
     case JavaType::Address: {
       std::uint32_t address = 0;
       if (getAddressFieldByName(env, obj, f.java, &address) != 0) address = 0;
       block.putAddress(f.offset, address);
-      return;
+      return true;
     }
     case JavaType::Text: {
       jstring text = nullptr;
-      if (!getStringFieldByName(env, obj, f.java, &text)) return;
+      if (!getStringFieldByName(env, obj, f.java, &text)) return false;
       UtfChars chars(env, text);
-      if (chars) block.putText(f.offset, f.width, chars.get());
-      return;
+      if (!chars) return false;
+      block.putText(f.offset, f.width, chars.get());
+      return true;
     }
     case JavaType::ByteArray: {
       std::vector<std::int8_t> bytes(f.width);
-      if (getByteArrayFieldRegion(env, obj, f.java, 0, static_cast<jsize>(f.width), bytes.data())) {
-        block.putBytes(f.offset, bytes.data(), f.width);
+      if (!getByteArrayFieldRegion(env, obj, f.java, 0, static_cast<jsize>(f.width),
+                                   bytes.data())) {
+        return false;
       }
-      return;
+      block.putBytes(f.offset, bytes.data(), f.width);
+      return true;
     }
     default: {
       std::int64_t value;
-      if (readNumber(env, obj, f, &value)) storeNumber(block, f, value);
-      return;
+      if (!readNumber(env, obj, f, &value)) return false;
+      storeNumber(block, f, value);
+      return true;
     }
   }
 }
 
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
-                    std::uint32_t offset, NullAddress null) {
+                    std::uint32_t offset) {
   constexpr int kUnresolved = -21;
   jstring text = nullptr;
   getStringFieldByName(env, obj, name, &text);
   UtfChars chars(env, text);
-  if (!chars) return null == NullAddress::Unresolved ? kUnresolved : 0;
+  if (!chars) return kUnresolved;
   std::uint32_t address = 0;
   if (resolveAddress(chars.get(), &address) != 0) return kUnresolved;
   block.putAddress(offset, address);
@@ -120,16 +124,19 @@ std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* f
   return value;
 }
 
-void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
-                      std::size_t count) {
+std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
+                              const FlaggedSpec* specs, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const FlaggedSpec& s = specs[i];
     std::int8_t flag = 0;
     if (!getByteFieldByName(env, obj, s.flag, &flag)) continue;
     block.putU8(s.flagOffset, static_cast<std::uint8_t>(flag));
     if (flag != 1) continue;
-    for (std::size_t v = 0; v < s.valueCount; ++v) putField(env, obj, block, s.values[v]);
+    for (std::size_t v = 0; v < s.valueCount; ++v) {
+      if (!putField(env, obj, block, s.values[v])) return kFlaggedValueMissing;
+    }
   }
+  return 0;
 }
 
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec* fields,

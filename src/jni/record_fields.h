@@ -65,27 +65,32 @@ struct FlagSpec {
   std::uint32_t offset;
 };
 
-// Moves one field from the Java object into the block. An address that does not resolve
-// stores 0.0.0.0, never a stale address.
-void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
+// Moves one field from the Java object into the block. An address that does not resolve, or
+// that is null, stores 0.0.0.0, never a stale address. False when the value could not be had
+// (a null text, a null array or one shorter than the field): the block keeps its bytes then.
+bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
 // Reads the byte field `flag` into its flag byte and returns it (0 when it can't be read), for
 // the optional settings whose values need more than a move.
 std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
                     std::uint32_t offset);
 
-// What a null String field means to putAddressField.
-enum class NullAddress : std::uint8_t { KeepsTheBlock, Unresolved };
-
 // Resolves the String field `name` into the address at `offset`: 0 when stored, -21 when the
-// text doesn't resolve (the block keeps its bytes). A null field stores nothing and gives 0 or,
-// where an address is required, -21.
+// text doesn't resolve or the field is null (the block keeps its bytes). A null address is one
+// that does not resolve, for every address field: the caller refuses it with its own code, and
+// the block's stale address never goes out as if the caller had set it.
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
-                    std::uint32_t offset, NullAddress null = NullAddress::KeepsTheBlock);
+                    std::uint32_t offset);
+
+// The result of a request whose flagged value could not be had (a null text or array, or an
+// array shorter than its field, behind a flag of 1): nothing is sent, as for a null object.
+inline constexpr std::int32_t kFlaggedValueMissing = -88;
 
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
-void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
-                      std::size_t count);
+// 0, or kFlaggedValueMissing at the first flagged value that could not be had (the request must
+// not be sent then).
+std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
+                              const FlaggedSpec* specs, std::size_t count);
 
 // Moves fields from the block into the Java object, in table order.
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec* fields,
@@ -96,8 +101,9 @@ void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const Fl
                    std::size_t count);
 
 template <std::size_t N>
-void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec (&t)[N]) {
-  putFlaggedFields(env, obj, block, t, N);
+std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
+                              const FlaggedSpec (&t)[N]) {
+  return putFlaggedFields(env, obj, block, t, N);
 }
 template <std::size_t N>
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec (&t)[N]) {

@@ -4,7 +4,9 @@ namespace cmn::jni {
 
 UtfChars::UtfChars(JNIEnv* env, jstring string)
     : env_(env), string_(string), chars_(nullptr) {
-  if (env_ != nullptr && string_ != nullptr) chars_ = env_->GetStringUTFChars(string_, nullptr);
+  if (env_ != nullptr && string_ != nullptr && !env_->ExceptionCheck()) {
+    chars_ = env_->GetStringUTFChars(string_, nullptr);
+  }
 }
 
 UtfChars::~UtfChars() {
@@ -52,6 +54,7 @@ std::string toModifiedUtf8(const char* text) {
 }
 
 jstring newJavaString(JNIEnv* env, const char* text) {
+  if (env->ExceptionCheck()) return nullptr;
   const std::string safe = toModifiedUtf8(text);
   return env->NewStringUTF(safe.c_str());
 }

@@ -8,7 +8,8 @@
 namespace cmn::jni {
 
 // The UTF characters of a Java string, released when the guard goes out of scope. A null
-// string, or one whose characters can't be had, gives a guard whose get() is null.
+// string, one whose characters can't be had, or any string while an exception is pending, gives
+// a guard whose get() is null.
 class UtfChars {
  public:
   UtfChars(JNIEnv* env, jstring string);
@@ -27,7 +28,7 @@ class UtfChars {
 
 // A new Java string from native text. Text that is not valid modified UTF-8 (executor answers
 // may carry any bytes) has each offending byte replaced by '?', so the JVM always gets a well
-// formed string.
+// formed string. Null while an exception is pending or when no string could be made.
 jstring newJavaString(JNIEnv* env, const char* text);
 
 // The text as modified UTF-8 (see newJavaString).

@@ -1,7 +1,9 @@
 package com.velk.internet.tz.common;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
+import java.util.function.Consumer;
 import java.util.function.ToIntFunction;
 import java.util.stream.Stream;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -11,7 +13,9 @@ import org.junit.jupiter.params.provider.MethodSource;
 /**
  * Every method that takes an object, given null: it refuses with -88 before anything is read or
  * sent (the block would otherwise carry the previous request's fields out again), leaves no
- * exception pending and gives the JVM's JNI checks nothing to report.
+ * exception pending and gives the JVM's JNI checks nothing to report. The same holds for a value
+ * behind a flag of 1 that can't be had: a null address is refused as an unresolvable one, a null
+ * or short array with the missing-argument code, and the block's stale bytes never go out.
  */
 class NullArgumentsTest extends ExecutorTestBase {
     static Stream<Arguments> calls() {
@@ -48,5 +52,55 @@ class NullArgumentsTest extends ExecutorTestBase {
     void nullIsRefusedAndNothingIsSent(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
         assertEquals(result, call.applyAsInt(lib));
         assertEquals(0, sim.recordCount());
+    }
+
+    static Stream<Arguments> flaggedValues() {
+        Consumer<CMNExecutor> nfa = e -> e.SetNonForwardingAddress = 1;
+        return Stream.of(
+                flagged("NFA null", nfa, CMNExecutorInterface::setExecutorStatusNative, -21),
+                flagged("ClientGateway null", e -> e.SetClientGateway = 1,
+                        CMNExecutorInterface::setExecutorStatusNative, -49),
+                flagged("v6ClientGateway length 0", e -> {
+                    e.Setv6ClientGateway = 1;
+                    e.v6ClientGateway = new byte[0];
+                }, CMNExecutorInterface::setExecutorStatusNative, -88),
+                flagged("v6ClientGateway length 15", e -> {
+                    e.Setv6ClientGateway = 1;
+                    e.v6ClientGateway = new byte[15];
+                }, CMNExecutorInterface::setExecutorStatusNative, -88),
+                clusterFlagged("natPtAddress null", c -> c.natPtAddress = null, -88),
+                clusterFlagged("natPtAddress length 0", c -> c.natPtAddress = new byte[0], -88),
+                clusterFlagged("natPtAddress length 3", c -> c.natPtAddress = new byte[3], -88));
+    }
+
+    private static Arguments flagged(String name, Consumer<CMNExecutor> setUp,
+            java.util.function.ToIntBiFunction<CMNExecutorInterface, CMNExecutor> call, int result) {
+        CMNExecutor e = new CMNExecutor();
+        setUp.accept(e);
+        return Arguments.of(name, (ToIntFunction<CMNExecutorInterface>) l -> call.applyAsInt(l, e), result);
+    }
+
+    private static Arguments clusterFlagged(String name, Consumer<CMNCluster> setUp, int result) {
+        CMNCluster c = new CMNCluster("c1");
+        c.SetNatPtAddress = 1;
+        setUp.accept(c);
+        return Arguments.of(name, (ToIntFunction<CMNExecutorInterface>) l -> l.addClusterNative(c), result);
+    }
+
+    @ParameterizedTest(name = "{0} -> {2}")
+    @MethodSource("flaggedValues")
+    void flaggedValueThatCantBeHadIsRefused(String name, ToIntFunction<CMNExecutorInterface> call, int result) {
+        nullIsRefusedAndNothingIsSent(name, call, result);
+    }
+
+    /** A read-back array shorter than its field is left alone; the other fields are still written. */
+    @org.junit.jupiter.api.Test
+    void shortArrayOnReadBackIsLeftAlone() {
+        CMNExecutor e = new CMNExecutor();
+        e.v6ClientGateway = new byte[] {7};
+        e.TraceLevel = -5;
+        assertEquals(0, lib.getExecutorStatusNative(e));
+        assertArrayEquals(new byte[] {7}, e.v6ClientGateway);
+        assertEquals(0, e.TraceLevel);  // the executor's value: the fields before the array were written
     }
 }
