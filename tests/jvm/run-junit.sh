@@ -3,14 +3,17 @@
 # library, with a private executor device, tool log and registry in a fresh temporary folder.
 #
 #   run-junit.sh --build DIR --classpath CP --class NAME [--java JAVA] [--log-dir DIR]
-#                [--expect-jni-warnings]
+#                [--expect-jni-warnings] [--sanitized]
 #
 # DIR is the build folder (bin/velklb-executor, lib/libcmnexecutor.so, tools/). The run fails
 # when JUnit reports a failure, or when the JVM's JNI checks complain ("WARNING in native
 # method", "FATAL ERROR") and the class is not registered with --expect-jni-warnings.
+# --sanitized loads the AddressSanitizer/UndefinedBehaviorSanitizer build of the library
+# (DIR/sanitized/lib) with the sanitizer runtime preloaded into the JVM; any sanitizer report
+# fails the run.
 set -u
 
-build= classpath= class= java=java logdir= expect_jni=0
+build= classpath= class= java=java logdir= expect_jni=0 sanitized=0
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$2; shift 2 ;;
@@ -19,6 +22,7 @@ while [ $# -gt 0 ]; do
         --java) java=$2; shift 2 ;;
         --log-dir) logdir=$2; shift 2 ;;
         --expect-jni-warnings) expect_jni=1; shift ;;
+        --sanitized) sanitized=1; shift ;;
         *) echo "run-junit.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -27,12 +31,23 @@ if [ -z "$build" ] || [ -z "$classpath" ] || [ -z "$class" ]; then
     exit 2
 fi
 build=$(cd "$build" && pwd) || exit 2
+libdir=$build/lib
+preload=
+if [ "$sanitized" -eq 1 ]; then
+    libdir=$build/sanitized/lib
+    [ -n "$logdir" ] || logdir=$build/Testing/jvm-sanitized
+    # The JVM handles SIGSEGV itself (null checks, stack banging): the sanitizer must leave it.
+    # Leaks are the JVM's business at exit; the library frees what it allocates per call.
+    export ASAN_OPTIONS=handle_segv=0:detect_leaks=0:halt_on_error=1:abort_on_error=0
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    preload=$(${CXX:-g++} -print-file-name=libasan.so)
+fi
 [ -n "$logdir" ] || logdir=$build/Testing/jvm
 mkdir -p "$logdir" || exit 2
 log=$logdir/${class##*.}.log
 
-if [ ! -e "$build/lib/libcmnexecutor.so" ]; then
-    echo "run-junit.sh: $build/lib/libcmnexecutor.so is missing; build the library first" >&2
+if [ ! -e "$libdir/libcmnexecutor.so" ]; then
+    echo "run-junit.sh: $libdir/libcmnexecutor.so is missing; build the library first" >&2
     exit 1
 fi
 
@@ -70,10 +85,10 @@ export VELKLB_EXECUTOR=$build/bin/velklb-executor
 export PATH=$build/tools:$PATH
 
 # -Xcheck:jni reports on stdout and stderr alike; both go through the log.
-(cd "$tmp" && "$java" -Xcheck:jni \
+(cd "$tmp" && LD_PRELOAD=$preload "$java" -Xcheck:jni \
     -XX:ErrorFile="$logdir/hs_err_%p.log" \
     -Djava.io.tmpdir="$tmp/java-tmp" \
-    -Djava.library.path="$build/lib" \
+    -Djava.library.path="$libdir" \
     -cp "$classpath" \
     org.junit.platform.console.ConsoleLauncher \
     --disable-banner --disable-ansi-colors --details=tree --fail-if-no-tests \
@@ -96,6 +111,10 @@ if grep -q -e 'WARNING in native method' -e 'FATAL ERROR' "$log"; then
         echo "run-junit.sh: $class: the JVM's JNI checks complained (see $log)" >&2
         result=1
     fi
+fi
+if grep -q -e 'ERROR: AddressSanitizer' -e 'runtime error:' "$log"; then
+    echo "run-junit.sh: $class: the sanitizers reported an error (see $log)" >&2
+    result=1
 fi
 if [ "$result" -ne 0 ]; then
     for f in "$tmp"/*.executor.log "$tmp"/java-tmp/*/*.executor.log; do
