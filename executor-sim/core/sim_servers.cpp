@@ -172,7 +172,8 @@ void addServer(ModelState& m, const uint8_t* req, uint8_t* ans, const PortEntry&
     if (findServer(m, clusterKey, portNet, loadU32(req + kServerKey)) >= 0)
         return fail(ans, kReasonServerExists);
     const uint32_t limit = loadU32(port.record + kPortMaxServers);
-    if (m.servers.count == kServerMax || (limit && serversOn(m, clusterKey, portNet, false) >= limit))
+    const bool portFull = limit && serversOn(m, clusterKey, portNet, false) >= limit;
+    if (m.servers.count == kServerMax || portFull)
         return fail(ans, kReasonServerLimit);
     if (int32_t refused = checkServerRecord(req, port)) return fail(ans, refused);
     ServerEntry& s = m.servers.servers[m.servers.count++];
@@ -399,7 +400,8 @@ void modelRemoveServers(ModelState& m, uint32_t clusterKey, const uint8_t* onlyP
     m.servers.count = kept;
 }
 
-const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet, uint32_t serverKey) {
+const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey,
+                                  const uint8_t* portNet, uint32_t serverKey) {
     const int32_t index = findServer(m, clusterKey, portNet, serverKey);
     if (index < 0) return nullptr;
     return reinterpret_cast<const char*>(m.servers.servers[index].record + kIdentifier);

@@ -143,7 +143,8 @@ class ServerTest extends ExecutorTestBase {
                         map(1195, "0000000000", 1223, "01")),
                 Arguments.of("router unflagged", (Consumer<Recording>) s -> s.SetRouterAddress = 0,
                         map(1195, HEX.formatHex(new byte[] {seed(1195), seed(1196)}), 1223, "00", 1224, "00")),
-                Arguments.of("cookie and clone unflagged", (Consumer<Recording>) s -> s.SetCookieValue = s.SetCloneID = 2,
+                Arguments.of("cookie and clone unflagged",
+                        (Consumer<Recording>) s -> s.SetCookieValue = s.SetCloneID = 2,
                         map(1744, "0200", 1845, "02" + HEX.formatHex(new byte[] {seed(1846)}))),
                 Arguments.of("listeners unflagged", (Consumer<Recording>) s -> s.SetListeners = 0,
                         map(116, "0200", 120, HEX.formatHex(new byte[] {seed(120)}), 1184, "00")),
@@ -313,6 +314,22 @@ class ServerTest extends ExecutorTestBase {
         assertEquals("x", sb.toString());
     }
 
+    /** A null object, list argument or weights object: -88 before anything is read or sent. */
+    @ParameterizedTest(name = "{0}")
+    @ValueSource(strings = {"add", "set", "remove", "status", "report", "up", "down", "cps", "list id",
+        "list buffer", "list keys", "get weights", "set weights"})
+    void nullObjectsAreRefused(String what) {
+        int result = switch (what) {
+            case "list id" -> lib.getServersListNative(null, 80, new StringBuffer(), new int[1]);
+            case "list buffer" -> lib.getServersListNative("web", 80, null, new int[1]);
+            case "list keys" -> lib.getServersListNative("web", 80, new StringBuffer(), null);
+            case "get weights" -> lib.getServerWeightsNative(null, 1);
+            case "set weights" -> lib.setServerWeightsNative(null, 1);
+            default -> calls.get(what).applyAsInt(null);
+        };
+        assertEquals(List.of(-88, 0), List.of(result, sim.recordCount()));
+    }
+
     /** Whether one more cluster, port or server still fits a list request under 64000 bytes. */
     @ParameterizedTest(name = "{0}({1}) -> {2}")
     @CsvSource({"clusters, 887, 0", "clusters, 888, -1", "ports, 7995, 0", "ports, 7996, -1", "servers, 725, 0",
@@ -356,10 +373,10 @@ class ServerTest extends ExecutorTestBase {
         read.addListener(new CMNListener());
         assertEquals(0, lib.getServerStatusNative(read));
         assertEquals(List.of(12, (byte) 0x5A, "10.6.5.4", "10.9.8.7", (byte) 1, (byte) -2, (byte) 1, 0x0A0B0C0D,
-                "GET /", "200", "c", "c2", 1000, List.of(2), 2, -2), List.of(read._iWeight, read._bFixedWeight, read._sRouterAddress,
-                read._sReturnAddress, read.IsRemote, read.bCollocated, read.bSticky, read._iQuiesced,
-                read._sAdvisorRequest, read._sAdvisorResponse, read.CookieValue, read.CloneID, read._iCPSMaximum,
-                read.added, read._iNumListeners, read._iWaitForComplete));
+                "GET /", "200", "c", "c2", 1000, List.of(2), 2, -2), List.of(read._iWeight, read._bFixedWeight,
+                read._sRouterAddress, read._sReturnAddress, read.IsRemote, read.bCollocated, read.bSticky,
+                read._iQuiesced, read._sAdvisorRequest, read._sAdvisorResponse, read.CookieValue, read.CloneID,
+                read._iCPSMaximum, read.added, read._iNumListeners, read._iWaitForComplete));
         assertEquals(List.of(0xC0A80102, 65535, "r2"), List.of(read.getListener(1)._iAddress,
                 read.getListener(1)._iMapPort, read.getListener(1)._sKeyRing));
 

@@ -90,7 +90,8 @@ class WeightsTest extends ExecutorTestBase {
         return Stream.of(
                 Arguments.of("set", "short iWeight", (Consumer<CMNWeights>) w -> w.iWeight = new int[1], -88),
                 Arguments.of("set", "null ucQuiescedDown", (Consumer<CMNWeights>) w -> w.ucQuiescedDown = null, -88),
-                Arguments.of("set", "short bFixedWeight", (Consumer<CMNWeights>) w -> w.bFixedWeight = new byte[1], -88),
+                Arguments.of("set", "short bFixedWeight",
+                        (Consumer<CMNWeights>) w -> w.bFixedWeight = new byte[1], -88),
                 Arguments.of("set", "short iRC", (Consumer<CMNWeights>) w -> w.iRC = new int[1], -88),
                 Arguments.of("set", "null iRC", (Consumer<CMNWeights>) w -> w.iRC = null, 0),
                 Arguments.of("get", "short iRC", (Consumer<CMNWeights>) w -> w.iRC = new int[1], -88),
