@@ -32,11 +32,13 @@ constexpr uint32_t kPortMax = 1024;
 constexpr uint32_t kConnectionMax = 256;
 constexpr uint32_t kAliasMax = 33;        // what one NIC record answer (command 55) can carry
 constexpr uint32_t kLogTextSize = 32768;
+constexpr uint32_t kServerMax = 1024;     // servers of all ports together
 
 // Record sizes of the model's tables (bytes of the request layouts they mirror).
 constexpr uint32_t kSettingsLength = 696;
 constexpr uint32_t kClusterRecordLength = 192;
 constexpr uint32_t kPortRecordLength = 96;
+constexpr uint32_t kServerRecordLength = 1952;
 
 // A control line may carry a PUT of a whole block in hex; an answer may carry a whole
 // recorded request in hex. Hosts size their line and answer buffers with these.
@@ -94,6 +96,19 @@ struct AliasEntry {
     uint8_t source[4];   // network byte order
 };
 
+struct ServerEntry {
+    uint8_t record[kServerRecordLength];  // laid out as the server record request, flags 0
+    uint32_t connectionsPerSecond;
+    uint8_t down;          // marked down (command 29) until marked up (30)
+    uint8_t quiescedDown;  // as the weights request last set it
+};
+
+// Servers of every port, in order of addition (sim_servers.cpp).
+struct ServerModel {
+    uint32_t count;
+    ServerEntry servers[kServerMax];
+};
+
 struct ModelState {
     uint8_t settings[kSettingsLength];
     uint32_t executorConnectionsPerSecond;
@@ -111,6 +126,8 @@ struct ModelState {
 
     uint32_t logLength;  // text bytes in logText, no terminator kept
     char logText[kLogTextSize];
+
+    ServerModel servers;
 };
 
 struct SimState {

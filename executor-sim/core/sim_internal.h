@@ -92,6 +92,26 @@ void modelReset(ModelState& m, uint64_t clock);
 // `answer` (result and reason included) and returns the answer length N.
 uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint8_t* answer);
 
+// ---- servers and weights (sim_servers.cpp) ----
+
+// True for the commands the server model answers.
+bool modelServesServers(uint32_t command);
+// The layout length of such a command (0 for any other).
+uint32_t serverMinimumLength(uint32_t command);
+// Serves one server or weights request into `answer` (result and reason included); returns the
+// answer length, given the length so far.
+uint32_t modelServerRequest(ModelState& m, uint32_t command, const uint8_t* request,
+                            uint32_t length, uint8_t* answer, uint32_t n);
+// Fills the server counts into the answer of a port status (13) or port report (15).
+void modelPortServerCounts(const ModelState& m, uint32_t command, const uint8_t* request,
+                           uint8_t* answer);
+// Forgets the servers of a cluster's ports, or of one port when `onlyPort` is given.
+void modelRemoveServers(ModelState& m, uint32_t clusterKey, const uint8_t* onlyPort);
+
+// The NUL-terminated identifier text of the server with that server ID key on that port
+// (portNet = the 2 port bytes in network order as they lie in requests), or nullptr if none.
+const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet, uint32_t serverKey);
+
 enum class AliasStatus { kOk, kDuplicate, kFull, kNotFound };
 
 AliasStatus modelAliasAdd(ModelState& m, const char* name, size_t nameLength, int32_t unit,

@@ -110,6 +110,8 @@ uint32_t minimumLength(uint32_t command) {
         case 35: return 32;
         case 36: return 28;
         case 55: return 20;
+        case 16: case 17: case 27: case 28: case 29: case 30: case 31: case 32: case 33:
+        case 56: case 83: return serverMinimumLength(command);
         default: return kHeaderSize;
     }
 }
@@ -141,6 +143,7 @@ uint32_t portsOf(const ModelState& m, uint32_t key) {
 }
 
 void removePortsOf(ModelState& m, uint32_t key, const uint8_t* onlyPort) {
+    modelRemoveServers(m, key, onlyPort);
     uint32_t kept = 0;
     for (uint32_t i = 0; i < m.portCount; ++i) {
         const uint8_t* r = m.ports[i].record;
@@ -276,14 +279,14 @@ void portCommand(ModelState& m, Exchange& x, uint32_t command) {
             break;
         case 13:
             std::memcpy(x.ans + 16, p->record + 16, kPortRecordLength - 16);
-            storeU32(x.ans + 28, 0);  // servers are not modelled
+            storeU32(x.ans + 28, 0);  // the server model counts them (modelPortServerCounts)
             break;
         case 14:
             applyFlagged(p->record, x.req, kPortFields);
             break;
         case 15: {
             uint8_t* a = x.ans;
-            std::memset(a + 24, 0, 48);  // no traffic: connection and server counts stay 0
+            std::memset(a + 24, 0, 48);  // no traffic; the server model fills in its counts
             storeU32(a + 24, p->connectionsPerSecond);
             storeI32(a + 48, static_cast<int16_t>(loadU16(p->record + 64)));  // maximum weight
             storeU32(a + 60, p->connectionsPerSecond * kBytesPerConnection);
@@ -450,6 +453,11 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
             case 4: case 5: case 7: case 8: case 9: case 72: clusterCommand(m, x, command); break;
             case 10: case 11: case 12: case 13: case 14: case 15: case 80:
                 portCommand(m, x, command);
+                modelPortServerCounts(m, command, request, answer);
+                break;
+            case 16: case 17: case 27: case 28: case 29: case 30: case 31: case 32: case 33:
+            case 56: case 83:
+                x.n = modelServerRequest(m, command, request, length, answer, x.n);
                 break;
             case 34: connectionCommand(m, x, true); break;
             case 63: connectionCommand(m, x, false); break;

@@ -119,4 +119,48 @@ TEST_P(ModelRefusals, CarryTheirReasonCodes) {
 
 INSTANTIATE_TEST_SUITE_P(Reasons, ModelRefusals, ::testing::ValuesIn(kRefusals));
 
+// Server refusals the library tests can't reach through the model: a port full at one server,
+// more listener records than two, the server table full, a short request.
+TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
+    Bytes port = request(10, 96, 1, 80);
+    port[80] = 1;  // the maximum number of servers at 32
+    put32(port, 32, 1);
+    ASSERT_EQ(call(request(4, 192, 1)), 0);
+    ASSERT_EQ(call(port), 0);
+    auto server = [](uint32_t command, uint32_t key, uint16_t listeners) {
+        Bytes b = request(command, 1952);
+        put32(b, 84, key);
+        put32(b, 88, 1);
+        b[92] = 0, b[93] = 80;
+        b[116] = static_cast<uint8_t>(listeners);
+        b[1184] = 1;
+        return b;
+    };
+    EXPECT_EQ(call(server(27, 7, 3)), -1);
+    EXPECT_EQ(fields[1], -15);
+    ASSERT_EQ(call(server(27, 7, 2)), 0);
+    EXPECT_EQ(call(server(32, 7, 3)), -1);
+    EXPECT_EQ(fields[1], -15);
+    EXPECT_EQ(call(server(27, 8, 0)), -1);
+    EXPECT_EQ(fields[1], -13);
+    EXPECT_EQ(call(request(27, 1951)), -1);
+    EXPECT_EQ(fields[1], -1);
+
+    // 1024 servers fill the table whatever the ports allow.
+    ASSERT_EQ(call(request(10, 96, 1, 81)), 0);  // the cluster default: 32 servers a port
+    for (uint16_t p = 82; p < 82 + 40; ++p) ASSERT_EQ(call(request(10, 96, 1, p)), 0);
+    uint32_t added = 1;
+    for (uint16_t p = 81; p < 82 + 40 && added < velksim::kServerMax; ++p) {
+        for (uint32_t k = 0; k < 32 && added < velksim::kServerMax; ++k, ++added) {
+            Bytes b = server(27, 100 + k, 0);
+            b[92] = static_cast<uint8_t>(p >> 8), b[93] = static_cast<uint8_t>(p);
+            ASSERT_EQ(call(b), 0) << added;
+        }
+    }
+    Bytes last = server(27, 99, 0);
+    last[93] = 120;  // a port with room left
+    EXPECT_EQ(call(last), -1);
+    EXPECT_EQ(fields[1], -13);
+}
+
 }  // namespace

@@ -196,6 +196,53 @@ int callObjectIntMethodByName(JNIEnv* env, jobject obj, const char* name, const 
   return 0;
 }
 
+jmethodID methodIdOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+  return methodOf(env, obj, name, signature);
+}
+
+bool callIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t* out) {
+  jmethodID id = methodOf(env, obj, name, "()I");
+  if (id == nullptr) return false;
+  jint value = 0;
+  if (!checkedCall(env, [&] { value = env->CallIntMethod(obj, id); })) return false;
+  if (out != nullptr) *out = value;
+  return true;
+}
+
+bool callStringMethodChecked(JNIEnv* env, jobject obj, const char* name, jstring* out) {
+  jmethodID id = methodOf(env, obj, name, "()Ljava/lang/String;");
+  if (id == nullptr) return false;
+  jobject value = nullptr;
+  if (!checkedCall(env, [&] { value = env->CallObjectMethod(obj, id); })) return false;
+  if (out != nullptr) *out = static_cast<jstring>(value);
+  return true;
+}
+
+bool callObjectIntMethodChecked(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                                std::int32_t argument, jobject* out) {
+  jmethodID id = methodOf(env, obj, name, signature);
+  if (id == nullptr) return false;
+  jobject value = nullptr;
+  if (!checkedCall(env,
+                   [&] { value = env->CallObjectMethod(obj, id, static_cast<jint>(argument)); })) {
+    return false;
+  }
+  if (out != nullptr) *out = value;
+  return true;
+}
+
+bool callVoidIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t argument) {
+  jmethodID id = methodOf(env, obj, name, "(I)V");
+  if (id == nullptr) return false;
+  return checkedCall(env, [&] { env->CallVoidMethod(obj, id, static_cast<jint>(argument)); });
+}
+
+jsize arrayFieldLength(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+  jarray array = arrayOf<jarray>(env, obj, name, signature);
+  if (array == nullptr) return -1;
+  return env->GetArrayLength(array);
+}
+
 void appendToStringBuffer(JNIEnv* env, jobject buffer, jstring string) {
   jmethodID id =
       methodOf(env, buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;");

@@ -53,6 +53,34 @@ int callObjectMethodByName(JNIEnv* env, jobject obj, const char* name, const cha
 int callObjectIntMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
                               std::int32_t argument, jobject* out);
 
+// ---- Calls into Java that report a throw ----------------------------------------------------
+//
+// Java code runs during these calls and may throw. Each call is made through checkedCall, which
+// asks the JVM afterwards whether an exception is pending (without clearing it: it is Java's to
+// handle once the native method returns). They return false when the method can't be found
+// (its lookup error is then pending) or the call threw; the caller must then make no further
+// JNI call that needs a clear exception state, and return.
+
+// The method ID of `name` with `signature` on the object's class, or null.
+jmethodID methodIdOf(JNIEnv* env, jobject obj, const char* name, const char* signature);
+
+// Runs `call` (one Call*Method) and tells whether it returned without a pending exception.
+template <typename Call>
+bool checkedCall(JNIEnv* env, Call&& call) {
+  call();
+  return env->ExceptionCheck() == JNI_FALSE;
+}
+
+bool callIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t* out);
+// "()Ljava/lang/String;"; *out may be null.
+bool callStringMethodChecked(JNIEnv* env, jobject obj, const char* name, jstring* out);
+bool callObjectIntMethodChecked(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                                std::int32_t argument, jobject* out);
+bool callVoidIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t argument);
+
+// The length of the array held by an array field; -1 when the field is null or missing.
+jsize arrayFieldLength(JNIEnv* env, jobject obj, const char* name, const char* signature);
+
 // Appends `string` to a java.lang.StringBuffer.
 void appendToStringBuffer(JNIEnv* env, jobject buffer, jstring string);
 

@@ -1,5 +1,6 @@
 #include "jni/record_fields.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ void storeNumber(RequestBlock& b, const FieldSpec& f, std::int64_t v) {
       b.putU16(f.offset, static_cast<std::uint16_t>(bits), ByteOrder::Network);
       break;
     case Wire::U32: b.putU32(f.offset, static_cast<std::uint32_t>(bits)); break;
+    case Wire::Net32:
+      b.putU32(f.offset, static_cast<std::uint32_t>(bits), ByteOrder::Network);
+      break;
     case Wire::I64:
     case Wire::U64: b.putU64(f.offset, bits); break;
     default: break;
@@ -61,6 +65,7 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
     case Wire::I16: return b.i16(f.offset);
     case Wire::Net16: return b.u16(f.offset, ByteOrder::Network);
     case Wire::U32: return static_cast<std::int32_t>(b.u32(f.offset));
+    case Wire::Net32: return static_cast<std::int32_t>(b.u32(f.offset, ByteOrder::Network));
     case Wire::I64: return static_cast<std::int32_t>(static_cast<std::uint32_t>(b.u64(f.offset)));
     case Wire::U64: return static_cast<std::int64_t>(b.u64(f.offset));
     default: return 0;
@@ -178,6 +183,91 @@ void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const Fl
   for (std::size_t i = 0; i < count; ++i) {
     setByteFieldByName(env, obj, flags[i].flag, block.u8(flags[i].offset));
   }
+}
+
+namespace {
+
+// The spec's field as it lies in the record at `base`.
+FieldSpec shifted(const FieldSpec& f, std::uint32_t base) {
+  FieldSpec at = f;
+  at.offset += base;
+  return at;
+}
+
+jobject calleeOf(const MethodSpec& m, jobject item, jobject holder) {
+  return m.callee == Callee::Item ? item : holder;
+}
+
+// One getter's value into the record. 0 or the spec's refusal.
+std::int32_t putMethodValue(JNIEnv* env, jobject callee, RequestBlock& b, std::uint32_t base,
+                            const MethodSpec& m) {
+  if (m.type == JavaType::Text) {
+    jstring text = nullptr;
+    if (!callStringMethodChecked(env, callee, m.method, &text)) return m.refused;
+    bool whole = false;
+    {
+      UtfChars chars(env, text);
+      const char* value = chars ? chars.get() : "";
+      whole = std::strlen(value) < m.width;
+      if (whole) b.putText(base + m.offset, m.width, value);
+    }
+    if (text != nullptr) env->DeleteLocalRef(text);
+    return whole ? 0 : m.refused;
+  }
+  std::int32_t value = 0;
+  if (!callIntMethodChecked(env, callee, m.method, &value)) return m.refused;
+  if ((m.wire == Wire::Net16 || m.wire == Wire::U16) &&
+      static_cast<std::uint32_t>(value) > 0xFFFF) {
+    return m.refused;
+  }
+  storeNumber(b, FieldSpec{m.method, JavaType::Int, m.wire, base + m.offset}, value);
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t putMethodValues(JNIEnv* env, jobject item, jobject holder, RequestBlock& block,
+                             std::uint32_t base, const MethodSpec* specs, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const MethodSpec& m = specs[i];
+    if (const std::int32_t refused =
+            putMethodValue(env, calleeOf(m, item, holder), block, base, m)) {
+      return refused;
+    }
+  }
+  return 0;
+}
+
+std::int32_t callBackValues(JNIEnv* env, jobject item, jobject holder, const RequestBlock& block,
+                            std::uint32_t base, const MethodSpec* specs, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const MethodSpec& m = specs[i];
+    const auto value = static_cast<std::int32_t>(
+        loadNumber(block, FieldSpec{m.method, JavaType::Int, m.wire, base + m.offset}));
+    if (!callVoidIntMethodChecked(env, calleeOf(m, item, holder), m.method, value)) {
+      return m.refused;
+    }
+  }
+  return 0;
+}
+
+void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint32_t base,
+                 const FieldSpec* fields, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const FieldSpec at = shifted(fields[i], base);
+    getFields(env, obj, block, &at, 1);
+  }
+}
+
+TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
+                     std::uint32_t offset, std::uint32_t width) {
+  jstring text = nullptr;
+  getStringFieldByName(env, obj, name, &text);
+  UtfChars chars(env, text);
+  if (!chars) return TextPut::Null;
+  if (std::strlen(chars.get()) >= width) return TextPut::TooLong;
+  block.putText(offset, width, chars.get());
+  return TextPut::Stored;
 }
 
 std::int32_t mapReason(const ReasonCode* table, std::size_t count, std::int32_t reason,

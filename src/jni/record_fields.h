@@ -38,6 +38,7 @@ enum class Wire : std::uint8_t {
   I64,    // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
   U64,    // 64 bits, host order, read back whole (Long fields)
   Addr,   // 4 address bytes as they lie in memory
+  Net32,  // 32 bits, network order: a host-order int address as its bytes travel
   Text,   // zero-terminated text in a field of `width` bytes
   Bytes,  // `width` raw bytes
 };
@@ -113,6 +114,79 @@ template <std::size_t N>
 void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec (&t)[N]) {
   copyFlagsBack(env, obj, block, t, N);
 }
+
+// ---- Records that repeat, filled through Java method calls ----------------------------------
+//
+// Some records are not fields of one object but items the Java side hands out one at a time
+// (a server's listeners through "getListener"), with values read through getters of the item
+// and of the object that holds it, and handed back through setters.
+
+// A run of records of one layout: record i begins at first + size * i; there is room for
+// `capacity` of them and never more is written.
+struct RepeatedRecord {
+  std::uint32_t first;
+  std::uint32_t size;
+  std::uint32_t capacity;
+  constexpr std::uint32_t at(std::uint32_t i) const { return first + size * i; }
+};
+
+// Whose method a MethodSpec calls: the item of the record, or the object that holds the items.
+enum class Callee : std::uint8_t { Item, Holder };
+
+// A value that travels through a Java method rather than a field. Going out the method is a
+// getter: "()I" for Int, "()Ljava/lang/String;" for Text. Coming back it is a setter "(I)V"
+// taking the value as the wire reads it. Offsets count from the record's start.
+struct MethodSpec {
+  const char* method;
+  JavaType type;  // Int or Text
+  Wire wire;      // U32, Net16, Net32 or Text
+  std::uint32_t offset;
+  std::uint32_t width;  // Text only
+  Callee callee;
+  std::int32_t refused;  // the result when the call can't be made or its value doesn't fit
+};
+
+// Fills the record at `base` from getter calls, in table order. 0, or the `refused` code of the
+// first call that can't be made or throws (the exception is left pending for Java), of an int
+// that doesn't fit an unsigned 16-bit wire, or of a text longer than its field. A null text is
+// sent as the empty text, never as what the block held.
+std::int32_t putMethodValues(JNIEnv* env, jobject item, jobject holder, RequestBlock& block,
+                             std::uint32_t base, const MethodSpec* specs, std::size_t count);
+
+// Hands the record at `base` back through setter calls, in table order. 0, or the `refused`
+// code of the first call that can't be made or throws; nothing is called after it.
+std::int32_t callBackValues(JNIEnv* env, jobject item, jobject holder, const RequestBlock& block,
+                            std::uint32_t base, const MethodSpec* specs, std::size_t count);
+
+// getFields for a record at `base`: each field's offset counts from it.
+void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint32_t base,
+                 const FieldSpec* fields, std::size_t count);
+
+template <std::size_t N>
+std::int32_t putMethodValues(JNIEnv* env, jobject item, jobject holder, RequestBlock& block,
+                             std::uint32_t base, const MethodSpec (&t)[N]) {
+  return putMethodValues(env, item, holder, block, base, t, N);
+}
+template <std::size_t N>
+std::int32_t callBackValues(JNIEnv* env, jobject item, jobject holder, const RequestBlock& block,
+                            std::uint32_t base, const MethodSpec (&t)[N]) {
+  return callBackValues(env, item, holder, block, base, t, N);
+}
+template <std::size_t N>
+void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint32_t base,
+                 const FieldSpec (&t)[N]) {
+  getFieldsAt(env, obj, block, base, t, N);
+}
+
+// ---- Texts that must arrive whole ------------------------------------------------------------
+
+enum class TextPut : std::uint8_t { Stored, Null, TooLong };
+
+// Copies the text of the String field `name` with its terminator into [offset, offset + width).
+// A null (or missing) field stores nothing and gives Null; a text that does not fit whole
+// stores nothing and gives TooLong: a cut text would name something else.
+TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
+                     std::uint32_t offset, std::uint32_t width);
 
 // ---- Reason codes -----------------------------------------------------------------------------
 

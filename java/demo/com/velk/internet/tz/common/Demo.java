@@ -44,6 +44,7 @@ public final class Demo {
                 demo::addClustersAndPorts,
                 demo::changeCluster,
                 demo::listClustersAndPorts,
+                () -> { if (!DemoServers.walk(demo.executor)) throw new DemoFailure("a server step failed"); },
                 demo::printReports,
                 demo::printLogHead,
                 demo::stopExecutor);

@@ -1,0 +1,510 @@
+// Server records: add, change, remove, mark up and down, read, report, rate and list; the host
+// methods and the list capacity checks.
+
+#include "config/server.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "channel/channel.h"
+#include "config/cluster.h"
+#include "jni/entry.h"
+#include "jni/fields.h"
+#include "jni/idkey.h"
+#include "jni/record_fields.h"
+#include "jni/strings.h"
+
+using namespace cmn::jni;
+
+namespace cmn::config {
+namespace {
+
+using S = JavaType;
+using W = Wire;
+
+constexpr std::uint32_t kAddServer = 27;
+constexpr std::uint32_t kRemoveServer = 28;
+constexpr std::uint32_t kServerDown = 29;
+constexpr std::uint32_t kServerUp = 30;
+constexpr std::uint32_t kSetServer = 32;
+constexpr std::uint32_t kServerReport = 33;
+constexpr std::uint32_t kGetServer = 56;
+constexpr std::uint32_t kSetServerRate = 83;
+constexpr std::uint32_t kPortReport = 15;
+
+// Server record (commands 27, 28, 32, 56).
+constexpr std::uint32_t kRecordLength = 1952;
+constexpr std::uint32_t kIdentifier = 16;
+constexpr std::uint32_t kIdentifierWidth = 65;
+constexpr std::uint32_t kServerKey = 84;
+constexpr std::uint32_t kClusterKey = 88;
+constexpr std::uint32_t kPort = 92;
+constexpr std::uint32_t kListenerCount = 116;
+constexpr std::uint32_t kSetListeners = 1184;
+constexpr std::uint32_t kWeight = 1192;
+constexpr std::uint32_t kRemote = 1195;
+constexpr std::uint32_t kRouter = 1196;
+constexpr std::uint32_t kReturn = 1200;
+constexpr std::uint32_t kSetWeight = 1220;
+constexpr std::uint32_t kRouterGiven = 1223;
+constexpr std::uint32_t kSetRouter = 1224;
+constexpr std::uint32_t kSetReturn = 1225;
+constexpr RepeatedRecord kListeners{120, 532, 2};
+
+// Up and down (29, 30): a server list request of one entry.
+constexpr std::uint32_t kMarkLength = 136;
+constexpr std::uint32_t kListClusterKey = 16;
+constexpr std::uint32_t kListPort = 20;
+constexpr std::uint32_t kMarkCount = 44;
+constexpr std::uint32_t kMarkServerKey = 48;
+
+// Server report (33, 83).
+constexpr std::uint32_t kReportLength = 96;
+constexpr std::uint32_t kReportServerKey = 44;
+constexpr std::uint32_t kReportRate = 92;
+
+constexpr const char* kListenerSignature = "(I)Lcom/velk/internet/tz/common/CMNListener;";
+
+// A listener record as it goes out: getters of the listener and of its server.
+const MethodSpec kListenerOut[] = {
+    {"getIntAddress", S::Int, W::Net32, 0, 0, Callee::Item, -17},
+    {"getMapPort", S::Int, W::Net16, 4, 0, Callee::Item, -78},
+    {"getProtocol", S::Int, W::U32, 8, 0, Callee::Item, -78},
+    {"getConnectTimeout", S::Int, W::U32, 12, 0, Callee::Holder, -78},
+    {"getIntWaitForComplete", S::Int, W::U32, 16, 0, Callee::Holder, -78},
+    {"getKeyRing", S::Text, W::Text, 20, 256, Callee::Item, -78},
+    {"getStashFile", S::Text, W::Text, 276, 256, Callee::Item, -78},
+};
+
+// A listener record as status hands it back: the listener's address through its setter, its
+// fields, then the two values the server keeps for all its listeners.
+const MethodSpec kListenerAddressBack[] = {
+    {"setAddress", S::Int, W::Net32, 0, 0, Callee::Item, -78},
+};
+const FieldSpec kListenerFieldsBack[] = {
+    {"_iMapPort", S::Int, W::Net16, 4},
+    {"_iProtocol", S::Int, W::U32, 8},
+    {"_sKeyRing", S::Text, W::Text, 20, 256},
+    {"_sStashFile", S::Text, W::Text, 276, 256},
+};
+const MethodSpec kListenerServerBack[] = {
+    {"setWaitForContinueFromNative", S::Int, W::U32, 16, 0, Callee::Holder, -78},
+    {"setConnectTimeoutFromNative", S::Int, W::U32, 12, 0, Callee::Holder, -78},
+};
+
+const FlaggedSpec kFixedWeight[] = {
+    {"SetFixedWeight", 1221, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
+};
+const FlaggedSpec kPlacement[] = {
+    // Bytes that travel as 32-bit values, sign-extended.
+    {"SetCollocated", 1226, {{"bCollocated", S::Byte, W::U32, 1204}}},
+    {"SetSticky", 1227, {{"bSticky", S::Byte, W::U32, 1208}}},
+    {"SetQuiesced", 1228, {{"_iQuiesced", S::Int, W::U32, 1212}}},
+};
+const FlaggedSpec kCpsMaximum[] = {
+    {"SetCPSMaximum", 1231, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
+};
+
+// Optional texts: flag, field, and where the text goes.
+struct FlaggedText {
+  const char* flag;
+  std::uint32_t flagOffset;
+  const char* field;
+  std::uint32_t offset;
+  std::uint32_t width;
+  bool emptiedWhenUnflagged;
+};
+const FlaggedText kTexts[] = {
+    {"SetAdvisorRequest", 1229, "_sAdvisorRequest", 1232, 256, false},
+    {"SetAdvisorResponse", 1230, "_sAdvisorResponse", 1488, 256, false},
+    {"SetCookieValue", 1744, "CookieValue", 1745, 100, true},
+    {"SetCloneID", 1845, "CloneID", 1846, 102, false},
+};
+
+const FieldSpec kStatusReadBack[] = {
+    {"_iWeight", S::Int, W::I16, kWeight},
+    {"_bFixedWeight", S::Byte, W::U8, 1194},
+    {"_sRouterAddress", S::Address, W::Addr, kRouter},
+    {"_sReturnAddress", S::Address, W::Addr, kReturn},
+};
+const FieldSpec kStatusReadBackAfterRemote[] = {
+    {"bCollocated", S::Byte, W::U8, 1204},
+    {"bSticky", S::Byte, W::U8, 1208},
+    {"_iQuiesced", S::Int, W::U32, 1212},
+    {"_sAdvisorRequest", S::Text, W::Text, 1232, 256},
+    {"_sAdvisorResponse", S::Text, W::Text, 1488, 256},
+    {"CookieValue", S::Text, W::Text, 1745, 100},
+    {"CloneID", S::Text, W::Text, 1846, 102},
+    {"_iCPSMaximum", S::Int, W::U32, 1216},
+};
+
+const FieldSpec kReportReadBack[] = {
+    {"TotalConnections", S::Int, W::U32, 56},    {"TotalTCPConnections", S::Int, W::U32, 60},
+    {"TotalUDPConnections", S::Int, W::U32, 64}, {"ActiveConnections", S::Int, W::U32, 68},
+    {"FINishedConnections", S::Int, W::U32, 72}, {"CompleteConnections", S::Int, W::U32, 76},
+    {"_iSavedWeight", S::Int, W::I16, 80},       {"iBytesPerSecond", S::Int, W::U32, 88},
+};
+
+const ReasonCode kRecordReasons[] = {
+    {-58, -58}, {-43, -43}, {-36, -20}, {-15, -32}, {-14, -18},
+    {-13, -28}, {-11, -19}, {-5, -5},   {-1, -12},
+};
+const ReasonCode kLookupReasons[] = {{-11, -19}, {-5, -5}, {-1, -12}};
+const ReasonCode kListReasons[] = {{-5, -5}, {-1, -12}};
+
+constexpr jint kNumberOutOfRange = -10;  // a port, or a listener count beyond the two records
+constexpr jint kListenerUnreachable = -17;
+constexpr jint kListenerFault = -78;
+constexpr jint kNegativeWeight = -20;
+constexpr jint kReturnUnresolved = -76;
+constexpr jint kRouterUnresolved = -49;
+constexpr jint kServerIdMissing = -80;
+constexpr jint kTextTooLong = -85;
+constexpr jint kOtherFailure = -99;
+constexpr jint kNoListMemory = -28;
+
+bool portInRange(std::int32_t port) {
+  return port >= 0 && port <= 0xFFFF;
+}
+
+// The port a server object names: its cluster key and port number into the block at the given
+// offsets. 0, or the refusal (nothing is sent then).
+jint putServerPort(JNIEnv* env, jobject server, RequestBlock& b, std::uint32_t keyAt,
+                   std::uint32_t portAt) {
+  std::uint32_t key = 0;
+  if (!idKeyOfField(env, server, "ClusterId", &key)) return kIdentifierMissing;
+  std::int32_t port = -1;
+  getIntFieldByName(env, server, "Port", &port);
+  if (!portInRange(port)) return kNumberOutOfRange;
+  b.putU32(keyAt, key);
+  b.putU16(portAt, static_cast<std::uint16_t>(port), ByteOrder::Network);
+  return 0;
+}
+
+// Listener record i from the server's "getListener".
+jint putListener(JNIEnv* env, jobject server, RequestBlock& b, std::int32_t i) {
+  jobject listener = nullptr;
+  if (!callObjectIntMethodChecked(env, server, "getListener", kListenerSignature, i, &listener) ||
+      listener == nullptr) {
+    return kListenerUnreachable;
+  }
+  const jint result = putMethodValues(env, listener, server, b, kListeners.at(i), kListenerOut);
+  env->DeleteLocalRef(listener);
+  return result;
+}
+
+jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
+  std::int32_t count = 0;
+  getIntFieldByName(env, server, "_iNumListeners", &count);
+  b.putU16(kListenerCount, static_cast<std::uint16_t>(count));
+  if (putFlag(env, server, b, "SetListeners", kSetListeners) != 1) return 0;
+  if (count < 0 || static_cast<std::uint32_t>(count) > kListeners.capacity) {
+    return kNumberOutOfRange;
+  }
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (const jint refused = putListener(env, server, b, i)) return refused;
+  }
+  return 0;
+}
+
+jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
+  if (putFlag(env, server, b, "SetWeight", kSetWeight) == 1) {
+    std::int32_t weight = 0;
+    getIntFieldByName(env, server, "_iWeight", &weight);
+    if (weight < 0) return kNegativeWeight;
+    b.putU16(kWeight, static_cast<std::uint16_t>(weight));
+  }
+  if (const jint refused = putFlaggedFields(env, server, b, kFixedWeight)) return refused;
+  // A null address with its flag set gives nothing to send: refused as unresolvable.
+  if (putFlag(env, server, b, "SetReturnAddress", kSetReturn) == 1 &&
+      putAddressField(env, server, b, "_sReturnAddress", kReturn) != 0) {
+    return kReturnUnresolved;
+  }
+  const bool routerGiven = putFlag(env, server, b, "SetRouterAddress", kSetRouter) == 1;
+  b.putU8(kRouterGiven, routerGiven ? 1 : 0);
+  if (routerGiven) {
+    if (putAddressField(env, server, b, "_sRouterAddress", kRouter)) {
+      return kRouterUnresolved;
+    }
+    b.putU8(kRemote, b.address(kRouter) != 0 ? 1 : 0);
+  }
+  if (const jint refused = putFlaggedFields(env, server, b, kPlacement)) return refused;
+  for (const FlaggedText& t : kTexts) {
+    const bool flagged = putFlag(env, server, b, t.flag, t.flagOffset) == 1;
+    if (!flagged) {
+      if (t.emptiedWhenUnflagged) b.putText(t.offset, t.width, "");
+      continue;
+    }
+    const TextPut put = putWholeText(env, server, b, t.field, t.offset, t.width);
+    if (put == TextPut::TooLong) return kTextTooLong;
+    if (put == TextPut::Null) b.putText(t.offset, t.width, "");  // set to nothing: empty
+  }
+  if (const jint refused = putFlaggedFields(env, server, b, kCpsMaximum)) return refused;
+  return 0;
+}
+
+jint addServer(JNIEnv* env, jobject server) {
+  jstring idText = nullptr;
+  getStringFieldByName(env, server, "sServerID", &idText);
+  {
+    UtfChars id(env, idText);
+    if (!id) return kServerIdMissing;
+    if (std::strlen(id.get()) >= kIdentifierWidth) return kTextTooLong;
+    setIntFieldByName(env, server, "iServerIdKey", static_cast<std::int32_t>(idKeyOf(id.get())));
+  }
+  requestBlock().setCommand(kAddServer);
+  return submitServerRecord(env, server);
+}
+
+// Remove and status: the server's three keys in a server record.
+jint sendServerRecordLookup(JNIEnv* env, jobject server, std::uint32_t command) {
+  RequestBlock& b = requestBlock();
+  b.begin(command, kRecordLength);
+  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kLookupReasons, b.reason(), kOtherFailure);
+}
+
+jint markServer(JNIEnv* env, jobject server, std::uint32_t command) {
+  RequestBlock& b = requestBlock();
+  b.begin(command, kMarkLength);
+  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+    return refused;
+  }
+  b.putU32(kMarkCount, 1);
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kMarkServerKey});
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kLookupReasons, b.reason(), kOtherFailure);
+}
+
+// Hands the executor's listener records back to the server and its listeners.
+jint listenersBack(JNIEnv* env, jobject server, const RequestBlock& b) {
+  std::int32_t held = 0;
+  getIntFieldByName(env, server, "_iNumListeners", &held);
+  const std::uint32_t records = b.u16(kListenerCount);
+  // More records than the block holds, or a count the server disagrees with: nothing written.
+  if (records > kListeners.capacity) return kNumberOutOfRange;
+  if (held > 1 && records > 1 && static_cast<std::uint32_t>(held) != records) {
+    return kNumberOutOfRange;
+  }
+  if (held == 1 && records > 1 &&
+      !callVoidIntMethodChecked(env, server, "addListenersFromNative",
+                                static_cast<std::int32_t>(records))) {
+    return kListenerFault;
+  }
+  for (std::uint32_t i = 0; i < records; ++i) {
+    jobject listener = nullptr;
+    if (!callObjectIntMethodChecked(env, server, "getListener", kListenerSignature,
+                                    static_cast<std::int32_t>(i), &listener) ||
+        listener == nullptr) {
+      return kListenerFault;
+    }
+    const std::uint32_t at = kListeners.at(i);
+    jint result = callBackValues(env, listener, server, b, at, kListenerAddressBack);
+    if (result == 0) {
+      getFieldsAt(env, listener, b, at, kListenerFieldsBack);
+      result = callBackValues(env, listener, server, b, at, kListenerServerBack);
+    }
+    env->DeleteLocalRef(listener);
+    if (result != 0) return result;
+  }
+  return 0;
+}
+
+jint serverStatus(JNIEnv* env, jobject server) {
+  if (const jint result = sendServerRecordLookup(env, server, kGetServer)) return result;
+  const RequestBlock& b = requestBlock();
+  if (const jint refused = listenersBack(env, server, b)) return refused;
+  getFields(env, server, b, kStatusReadBack);
+  setByteFieldByName(env, server, "IsRemote", b.u32(kRouter) != 0 ? 1 : 0);
+  getFields(env, server, b, kStatusReadBackAfterRemote);
+  return 0;
+}
+
+// Report and rate: the server's keys in a server report record.
+jint putReportKeys(JNIEnv* env, jobject server, RequestBlock& b, std::uint32_t command) {
+  b.begin(command, kReportLength);
+  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+    return refused;
+  }
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kReportServerKey});
+  return 0;
+}
+
+jint serverReport(JNIEnv* env, jobject server) {
+  RequestBlock& b = requestBlock();
+  if (const jint refused = putReportKeys(env, server, b, kServerReport)) return refused;
+  if (sendExecutorRequest(&b) != 0) return mapReason(kLookupReasons, b.reason(), kOtherFailure);
+  getFields(env, server, b, kReportReadBack);
+  return 0;
+}
+
+jint setServerRate(JNIEnv* env, jobject server) {
+  std::int32_t serverKey = 0;
+  getIntFieldByName(env, server, "iServerIdKey", &serverKey);
+  if (serverKey < 0) return kOtherFailure;
+  RequestBlock& b = requestBlock();
+  if (const jint refused = putReportKeys(env, server, b, kSetServerRate)) return refused;
+  std::int32_t rate = -1;
+  getIntFieldByName(env, server, "_iCPSCount", &rate);
+  if (rate < 0) return kOtherFailure;
+  b.putU32(kReportRate, static_cast<std::uint32_t>(rate));
+  return sendExecutorRequest(&b);
+}
+
+jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer, jintArray keys) {
+  ListText list;
+  if (!list.ok()) return kNoListMemory;
+  std::uint32_t key = 0;
+  if (!idKeyOfString(env, clusterId, &key)) return kIdentifierMissing;
+  if (!portInRange(port)) return kNumberOutOfRange;
+  const auto number = static_cast<std::uint16_t>(port);
+  jint result = queryPortReport(key, number);
+  if (result == 0) {
+    RequestBlock& b = requestBlock();
+    kServerList.begin(b, b.u32(kPortReportServerCount));
+    b.putU32(kListClusterKey, key);
+    b.putU16(kListPort, number, ByteOrder::Network);
+    if (sendExecutorRequest(&b) != 0) {
+      result = mapReason(kListReasons, b.reason(), kOtherFailure);
+    } else {
+      renderServerList(env, b, list, keys);
+    }
+  }
+  list.appendTo(env, stringBuffer);
+  return result;
+}
+
+// 0 when a list request for one object more than `count` stays under 64000 bytes, else -1.
+// Computed in 64 bits, so that no count wraps around into a size that seems to fit.
+jint checkListRoom(jint count, std::int64_t fixed, std::int64_t perEntry) {
+  constexpr std::int64_t kListLimit = 64000;
+  return fixed + perEntry * static_cast<std::int64_t>(count) < kListLimit ? 0 : -1;
+}
+
+}  // namespace
+
+jint submitServerRecord(JNIEnv* env, jobject server) {
+  RequestBlock& b = requestBlock();
+  b.setLength(kRecordLength);
+  switch (putWholeText(env, server, b, "sServerID", kIdentifier, kIdentifierWidth)) {
+    case TextPut::Null: return kServerIdMissing;
+    case TextPut::TooLong: return kTextTooLong;
+    case TextPut::Stored: break;
+  }
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
+  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
+  if (const jint refused = putListeners(env, server, b)) return refused;
+  if (const jint refused = putOptionalSettings(env, server, b)) return refused;
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kRecordReasons, b.reason(), kOtherFailure);
+}
+
+int queryPortReport(std::uint32_t clusterKey, std::uint16_t port) {
+  constexpr std::uint32_t kPortReportLength = 72;
+  RequestBlock& b = requestBlock();
+  b.begin(kPortReport, kPortReportLength);
+  b.putU32(kListClusterKey, clusterKey);
+  b.putU16(kListPort, port, ByteOrder::Network);
+  return sendExecutorRequest(&b);
+}
+
+std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys) {
+  const std::uint32_t count =
+      entriesThatFit(b.i32(kServerListAnswerCount), kServerList.maxEntries());
+  std::vector<jint> listed;
+  listed.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t entry = kServerList.entriesOffset + kServerList.entrySize * i;
+    constexpr std::uint32_t kEntryIdentifier = 8;
+    // An identifier runs at most to the end of its entry.
+    char id[kServerList.entrySize - kEntryIdentifier + 1];
+    b.getText(entry + kEntryIdentifier, kServerList.entrySize - kEntryIdentifier, id, sizeof(id));
+    char line[kListLineSize];
+    std::snprintf(line, sizeof(line), "+%s", id);
+    if (list.append(line) != 0) break;
+    listed.push_back(static_cast<jint>(b.u32(entry)));
+  }
+  if (keys != nullptr && !listed.empty()) {
+    const jsize room = env->GetArrayLength(keys);
+    const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));
+    env->SetIntArrayRegion(keys, 0, stored, listed.data());
+  }
+  return static_cast<std::uint32_t>(listed.size());
+}
+
+}  // namespace cmn::config
+
+using namespace cmn;
+using namespace cmn::config;
+
+CMN_NATIVE(jint, addServerNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return addServer(env, server); });
+}
+
+CMN_NATIVE(jint, setServerStatusNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] {
+    requestBlock().setCommand(kSetServer);
+    return submitServerRecord(env, server);
+  });
+}
+
+CMN_NATIVE(jint, removeServerNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server},
+                          [&] { return sendServerRecordLookup(env, server, kRemoveServer); });
+}
+
+CMN_NATIVE(jint, setServerUpNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return markServer(env, server, kServerUp); });
+}
+
+CMN_NATIVE(jint, setServerDownNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return markServer(env, server, kServerDown); });
+}
+
+CMN_NATIVE(jint, getServerStatusNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return serverStatus(env, server); });
+}
+
+CMN_NATIVE(jint, getServerReportNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return serverReport(env, server); });
+}
+
+CMN_NATIVE(jint, setServerCPSNative)(JNIEnv* env, jobject, jobject server) {
+  return enterWithObjects(env, {server}, [&] { return setServerRate(env, server); });
+}
+
+CMN_NATIVE(jint, getServersListNative)
+(JNIEnv* env, jobject, jstring clusterId, jint port, jobject stringBuffer, jintArray keys) {
+  return enterWithObjects(env, {clusterId, stringBuffer, keys},
+                          [&] { return listServers(env, clusterId, port, stringBuffer, keys); });
+}
+
+// The executor keeps no host records: the host methods accept any object and do nothing.
+CMN_NATIVE(jint, setHostDownNative)(JNIEnv* env, jobject, jobject) {
+  return enterNative<jint>(env, 0, [] { return 0; });
+}
+
+CMN_NATIVE(jint, setHostUpNative)(JNIEnv* env, jobject, jobject) {
+  return enterNative<jint>(env, 0, [] { return 0; });
+}
+
+CMN_NATIVE(jint, removeHostNative)(JNIEnv* env, jobject, jobject) {
+  return enterNative<jint>(env, 0, [] { return 0; });
+}
+
+// Sizes of the cluster, port and server list requests for count + 1 entries.
+CMN_NATIVE(jint, checkMaxClustersNative)(JNIEnv* env, jobject, jint count) {
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 92, 72); });
+}
+
+CMN_NATIVE(jint, checkMaxPortsNative)(JNIEnv* env, jobject, jint count) {
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 32, 8); });
+}
+
+CMN_NATIVE(jint, checkMaxServersNative)(JNIEnv* env, jobject, jint count) {
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 136, 88); });
+}
