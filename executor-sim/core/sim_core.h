@@ -92,6 +92,31 @@ struct AliasEntry {
     uint8_t source[4];   // network byte order
 };
 
+// Rules of ports and the servers bound to them (sim_rules.cpp).
+constexpr uint32_t kRuleMax = 128;
+constexpr uint32_t kRuleBindingMax = 512;
+constexpr uint32_t kRuleRecordLength = 344;
+
+struct RuleEntry {
+    uint8_t record[kRuleRecordLength];  // laid out as the rule record request, flag bytes 0
+    uint32_t uniqueId;
+    uint32_t connectionsPerSecond;
+};
+
+struct RuleBinding {
+    uint32_t ruleId;  // the rule's uniqueId
+    uint32_t serverKey;
+    int32_t argument;  // as the binding request carried it
+};
+
+struct RuleModel {
+    uint32_t lastId;
+    uint32_t ruleCount;
+    RuleEntry rules[kRuleMax];  // in order of addition
+    uint32_t bindingCount;
+    RuleBinding bindings[kRuleBindingMax];  // in order of binding
+};
+
 struct ModelState {
     uint8_t settings[kSettingsLength];
     uint32_t executorConnectionsPerSecond;
@@ -109,6 +134,8 @@ struct ModelState {
 
     uint32_t logLength;  // text bytes in logText, no terminator kept
     char logText[kLogTextSize];
+
+    RuleModel rules;
 };
 
 struct SimState {

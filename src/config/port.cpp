@@ -5,6 +5,7 @@
 #include "channel/channel.h"
 #include "config/cluster.h"
 #include "config/list_text.h"
+#include "config/port.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
@@ -197,6 +198,15 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
 }
 
 }  // namespace
+
+int queryPortReport(std::uint32_t clusterKey, std::int32_t portNumber) {
+  RequestBlock& b = requestBlock();
+  b.begin(kPortReport, kReportLength);
+  b.putU32(kClusterKey, clusterKey);
+  b.putU16(kPortNumber, static_cast<std::uint16_t>(portNumber), ByteOrder::Network);
+  return sendExecutorRequest(&b);
+}
+
 }  // namespace cmn::config
 
 using namespace cmn;

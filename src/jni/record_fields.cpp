@@ -1,5 +1,6 @@
 #include "jni/record_fields.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,23 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
   }
 }
 
+// Addresses travel as their bytes lie in memory unless the layout holds them as host-order
+// integers, where the first octet is the most significant byte.
+void storeAddress(RequestBlock& b, const FieldSpec& f, std::uint32_t address) {
+  b.putAddress(f.offset, address);
+  if (f.wire == Wire::HostAddr) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
+}
+
+std::uint32_t loadAddress(const RequestBlock& b, const FieldSpec& f) {
+  if (f.wire != Wire::HostAddr) return b.address(f.offset);
+  std::uint8_t octets[4];
+  const std::uint32_t value = b.u32(f.offset);
+  for (unsigned i = 0; i < 4; ++i) octets[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  std::uint32_t address;
+  std::memcpy(&address, octets, sizeof address);
+  return address;
+}
+
 }  // namespace
 
 void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f) {
@@ -74,14 +92,19 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
     case JavaType::Address: {
       std::uint32_t address = 0;
       if (getAddressFieldByName(env, obj, f.java, &address) != 0) address = 0;
-      block.putAddress(f.offset, address);
+      storeAddress(block, f, address);
       return;
     }
-    case JavaType::Text: {
+    case JavaType::Text:
+    case JavaType::TextOrEmpty: {
       jstring text = nullptr;
       if (!getStringFieldByName(env, obj, f.java, &text)) return;
       UtfChars chars(env, text);
-      if (chars) block.putText(f.offset, f.width, chars.get());
+      if (chars) {
+        block.putText(f.offset, f.width, chars.get());
+      } else if (f.type == JavaType::TextOrEmpty) {
+        block.putText(f.offset, f.width, "");
+      }
       return;
     }
     case JavaType::ByteArray: {
@@ -112,6 +135,19 @@ int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* n
   return 0;
 }
 
+int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field,
+                       NullAddress null) {
+  constexpr int kUnresolved = -21;
+  jstring text = nullptr;
+  getStringFieldByName(env, obj, field.java, &text);
+  UtfChars chars(env, text);
+  if (!chars) return null == NullAddress::Unresolved ? kUnresolved : 0;
+  std::uint32_t address = 0;
+  if (resolveAddress(chars.get(), &address) != 0) return kUnresolved;
+  storeAddress(block, field, address);
+  return 0;
+}
+
 std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
                     std::uint32_t offset) {
   std::int8_t value = 0;
@@ -138,9 +174,10 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
     const FieldSpec& f = fields[i];
     switch (f.type) {
       case JavaType::Address:
-        setAddressStringField(env, obj, f.java, block.address(f.offset));
+        setAddressStringField(env, obj, f.java, loadAddress(block, f));
         break;
-      case JavaType::Text: {
+      case JavaType::Text:
+      case JavaType::TextOrEmpty: {
         std::string text(f.width + 1, '\0');
         block.getText(f.offset, f.width, text.data(), text.size());
         setStringFieldFromText(env, obj, f.java, text.c_str());

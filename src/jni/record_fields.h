@@ -23,6 +23,7 @@ enum class JavaType : std::uint8_t {
   Int,        // "I"
   Long,       // "J"
   Text,       // String holding text
+  TextOrEmpty,  // String holding text; a null String sends the empty text
   Address,    // String holding a dotted address or a host name
   ByteArray,  // "[B", elements 0 to width - 1
 };
@@ -38,6 +39,7 @@ enum class Wire : std::uint8_t {
   I64,    // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
   U64,    // 64 bits, host order, read back whole (Long fields)
   Addr,   // 4 address bytes as they lie in memory
+  HostAddr,  // an address held as a plain 32-bit host-order integer (first octet most significant)
   Text,   // zero-terminated text in a field of `width` bytes
   Bytes,  // `width` raw bytes
 };
@@ -82,6 +84,12 @@ enum class NullAddress : std::uint8_t { KeepsTheBlock, Unresolved };
 // where an address is required, -21.
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset, NullAddress null = NullAddress::KeepsTheBlock);
+
+// Resolves the Address field `field` into the block in its wire form (Addr or HostAddr): 0 when
+// stored, -21 when the text doesn't resolve or, with NullAddress::Unresolved, is null; the
+// block then keeps its bytes.
+int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field,
+                       NullAddress null);
 
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
 void putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block, const FlaggedSpec* specs,
