@@ -1,11 +1,12 @@
 // Port records: add, change, remove, read, report, rate and list.
 
+#include "config/port.h"
+
 #include <cstdio>
 
 #include "channel/channel.h"
 #include "config/cluster.h"
 #include "config/list_text.h"
-#include "config/port.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"

@@ -131,10 +131,9 @@ const BoundedText kBoundedTexts[] = {
 };
 
 const FlagSpec kFlagsWrittenBack[] = {
-    {"SetRuleType", 186},     {"SetBeginRange", 187},   {"SetEndRange", 188},
-    {"SetPriority", 189},     {"SetPattern", 191},      {"SetServiceTOS", 192},
-    {"SetShareLevel", 193},   {"SetEvaluate", 194},     {"SetWhatAffinity", 195},
-    {"SetStickyTime", 196},   {"SetCookieName", 197},
+    {"SetRuleType", 186},     {"SetBeginRange", 187}, {"SetEndRange", 188},   {"SetPriority", 189},
+    {"SetPattern", 191},      {"SetServiceTOS", 192}, {"SetShareLevel", 193}, {"SetEvaluate", 194},
+    {"SetWhatAffinity", 195}, {"SetStickyTime", 196}, {"SetCookieName", 197},
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -265,7 +264,7 @@ jint putRange(JNIEnv* env, jobject rule, RequestBlock& b, const RangeSpec& r) {
     return 0;
   }
   return putResolvedAddress(env, rule, b, r.address, NullAddress::Unresolved) == 0 ? 0
-                                                                                  : r.unresolved;
+                                                                                   : r.unresolved;
 }
 
 // Command 21 with the block as it stands; on 0 the stored rule fills the block.
@@ -378,13 +377,14 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
   if (sendExecutorRequest(&b) != 0) {
     result = mapReason(kLookupReasons, b.reason(), kOtherFailure);
   } else {
-    kRuleServerList.renderEntries(list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
-      // An identifier runs at most to the end of its entry.
-      constexpr std::uint32_t kWidth = kRuleServerList.entrySize - kEntryIdentifier;
-      char id[kWidth + 1];
-      b.getText(entry + kEntryIdentifier, kWidth, id, sizeof(id));
-      std::snprintf(line, sizeof(line), "+%s", id);
-    });
+    kRuleServerList.renderEntries(
+        list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+          // An identifier runs at most to the end of its entry.
+          constexpr std::uint32_t kWidth = kRuleServerList.entrySize - kEntryIdentifier;
+          char id[kWidth + 1];
+          b.getText(entry + kEntryIdentifier, kWidth, id, sizeof(id));
+          std::snprintf(line, sizeof(line), "+%s", id);
+        });
   }
   list.appendTo(env, stringBuffer);
   return result;

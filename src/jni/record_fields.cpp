@@ -173,9 +173,7 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   for (std::size_t i = 0; i < count; ++i) {
     const FieldSpec& f = fields[i];
     switch (f.type) {
-      case JavaType::Address:
-        setAddressStringField(env, obj, f.java, loadAddress(block, f));
-        break;
+      case JavaType::Address: setAddressStringField(env, obj, f.java, loadAddress(block, f)); break;
       case JavaType::Text:
       case JavaType::TextOrEmpty: {
         std::string text(f.width + 1, '\0');

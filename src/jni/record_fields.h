@@ -18,30 +18,30 @@ namespace cmn::jni {
 
 // How a field is declared on the Java side.
 enum class JavaType : std::uint8_t {
-  Byte,       // "B"
-  Char,       // "C"
-  Int,        // "I"
-  Long,       // "J"
-  Text,       // String holding text
+  Byte,         // "B"
+  Char,         // "C"
+  Int,          // "I"
+  Long,         // "J"
+  Text,         // String holding text
   TextOrEmpty,  // String holding text; a null String sends the empty text
-  Address,    // String holding a dotted address or a host name
-  ByteArray,  // "[B", elements 0 to width - 1
+  Address,      // String holding a dotted address or a host name
+  ByteArray,    // "[B", elements 0 to width - 1
 };
 
 // How a field lies in the request block.
 enum class Wire : std::uint8_t {
-  U8,     // 8 bits; read back zero-extended
-  I8,     // 8 bits; read back sign-extended
-  U16,    // 16 bits, host order; read back zero-extended
-  I16,    // 16 bits, host order; read back sign-extended
-  Net16,  // 16 bits, network order; read back zero-extended
-  U32,    // 32 bits, host order
-  I64,    // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
-  U64,    // 64 bits, host order, read back whole (Long fields)
-  Addr,   // 4 address bytes as they lie in memory
+  U8,        // 8 bits; read back zero-extended
+  I8,        // 8 bits; read back sign-extended
+  U16,       // 16 bits, host order; read back zero-extended
+  I16,       // 16 bits, host order; read back sign-extended
+  Net16,     // 16 bits, network order; read back zero-extended
+  U32,       // 32 bits, host order
+  I64,       // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
+  U64,       // 64 bits, host order, read back whole (Long fields)
+  Addr,      // 4 address bytes as they lie in memory
   HostAddr,  // an address held as a plain 32-bit host-order integer (first octet most significant)
-  Text,   // zero-terminated text in a field of `width` bytes
-  Bytes,  // `width` raw bytes
+  Text,      // zero-terminated text in a field of `width` bytes
+  Bytes,     // `width` raw bytes
 };
 
 struct FieldSpec {
