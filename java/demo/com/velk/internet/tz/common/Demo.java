@@ -42,6 +42,7 @@ public final class Demo {
                 demo::computeKeys,
                 demo::configureExecutor,
                 demo::addClustersAndPorts,
+                () -> { if (!DemoRules.walk(demo.executor)) throw new DemoFailure("the rule walk-through failed"); },
                 demo::changeCluster,
                 demo::listClustersAndPorts,
                 demo::printReports,
