@@ -5,10 +5,8 @@ import static java.util.stream.Collectors.joining;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.nio.charset.StandardCharsets;
-import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
-import java.util.function.Consumer;
 import java.util.function.ToIntFunction;
 import java.util.stream.IntStream;
 import java.util.stream.Stream;
@@ -26,54 +24,6 @@ class RuleReportTest extends ExecutorTestBase {
         CMNServer s = new CMNServer("web", 80, "srv1");
         s.iServerIdKey = 0x0A0B0C0D;
         return s;
-    }
-
-    final StringBuffer listed = new StringBuffer();
-    final Map<String, ToIntFunction<CMNRule>> calls = Map.of("report", lib::getRuleReportNative, "rate",
-            lib::setRuleCPSNative, "bind", r -> lib.addServertoRuleNative(r, server(), 7), "unbind",
-            r -> lib.removeServerfromRuleNative(r, server(), 7), "servers",
-            r -> lib.getRuleServersListNative(r, listed));
-
-    static Stream<Arguments> reasons() {
-        int[][] binding = {{0, -5, 0}, {-1, -51, -59}, {-1, -49, -28}, {-1, -48, -60}, {-1, -44, -57},
-            {-1, -11, -19}, {-1, -5, -5}, {-1, -1, -12}, {-1, -45, -99}};
-        int[][] lookup = {{-1, -44, -57}, {-1, -5, -5}, {-1, -1, -12}, {-1, -70, -99}};
-        int[][] rate = {{0, -5, 0}, {7, -5, 7}, {-1, -44, -1}};  // the send result as it is
-        return Stream.of("report", "rate", "bind", "unbind", "servers").flatMap(m -> Arrays.stream(
-                m.endsWith("bind") ? binding : m.equals("rate") ? rate : lookup)
-                .map(r -> Arguments.of(m, r[0], r[1], r[2])));
-    }
-
-    /** On failure no field is written; the server list still appends its (empty) text. */
-    @ParameterizedTest(name = "{0}: result {1}, reason {2} -> {3}")
-    @MethodSource
-    void reasons(String method, int result, int reason, int expected) {
-        sim.script("NEXT", "RESULT", "" + result, "REASON", "" + reason, "PUT", "24", "01".repeat(64));
-        CMNRule r = rule();
-        r.TimesFired = 4242;
-        r.NumServers = 1;
-        listed.append("x");
-        assertEquals(expected, calls.get(method).applyAsInt(r));
-        assertEquals(List.of(1, 4242, "x"), List.of(sim.recordCount(), r.TimesFired, listed.toString()));
-    }
-
-    static Stream<Arguments> refusals() {
-        Object[][] rows = {{"no cluster", (Consumer<CMNRule>) r -> r.ClusterId = null, -88},
-            {"port -1", (Consumer<CMNRule>) r -> r.PortNumber = -1, -10},
-            {"port 65536", (Consumer<CMNRule>) r -> r.PortNumber = 65536, -10},
-            {"no name", (Consumer<CMNRule>) r -> r.RuleName = null, -51},
-            {"name of 21", (Consumer<CMNRule>) r -> r.RuleName = "n".repeat(21), -51}};
-        return Stream.of("report", "rate", "bind", "unbind", "servers").flatMap(m -> Arrays.stream(rows)
-                .filter(row -> !(m.equals("rate") && row[0].toString().startsWith("port")))
-                .map(row -> Arguments.of(m, row[0], row[1], row[2])));
-    }
-
-    @ParameterizedTest(name = "{0}, {1} -> {3}")
-    @MethodSource
-    void refusals(String method, String what, Consumer<CMNRule> change, int expected) {
-        CMNRule r = rule();
-        change.accept(r);
-        assertEquals(List.of(expected, 0), List.of(calls.get(method).applyAsInt(r), sim.recordCount()));
     }
 
     static Stream<Arguments> missingArguments() {

@@ -48,8 +48,14 @@ class RuleTest extends ExecutorTestBase {
         return HEX.formatHex(s.getBytes(StandardCharsets.UTF_8)) + "00";
     }
 
+    final StringBuffer listed = new StringBuffer("x");
     final Map<String, ToIntFunction<CMNRule>> calls = Map.of("add", lib::addRuleNative, "set",
-            lib::setRuleStatusNative, "remove", lib::removeRuleNative, "status", lib::getRuleStatusNative);
+            lib::setRuleStatusNative, "remove", lib::removeRuleNative, "status", lib::getRuleStatusNative, "report",
+            lib::getRuleReportNative, "rate", lib::setRuleCPSNative, "bind", r -> lib.addServertoRuleNative(r,
+            new CMNServer(), 7), "unbind", r -> lib.removeServerfromRuleNative(r, new CMNServer(), 7), "servers",
+            r -> lib.getRuleServersListNative(r, listed));
+    static final List<String> METHODS = List.of("add", "set", "remove", "status", "report", "rate", "bind", "unbind",
+            "servers");
 
     static final Map<String, Integer> COMMANDS = Map.of("add", 18, "set", 22, "remove", 19, "status", 21);
 
@@ -57,27 +63,38 @@ class RuleTest extends ExecutorTestBase {
         int[][] record = {{0, -5, 0}, {-1, -70, -82}, {-1, -47, -58}, {-1, -46, -50}, {-1, -45, -28}, {-1, -5, -5},
             {-1, -1, -12}, {-1, -44, -99}};
         int[][] lookup = {{-1, -44, -57}, {-1, -5, -5}, {-1, -1, -12}, {-1, -70, -99}};
-        return Stream.of("add", "set", "remove", "status").flatMap(m -> Arrays.stream(
-                m.matches("add|set") ? record : lookup).map(r -> Arguments.of(m, r[0], r[1], r[2])));
+        int[][] binding = {{0, -5, 0}, {-1, -51, -59}, {-1, -49, -28}, {-1, -48, -60}, {-1, -44, -57},
+            {-1, -11, -19}, {-1, -5, -5}, {-1, -1, -12}, {-1, -45, -99}};
+        int[][] rate = {{0, -5, 0}, {7, -5, 7}, {-1, -44, -1}};  // the send result as it is
+        return METHODS.stream().flatMap(m -> Arrays.stream(m.matches("add|set") ? record
+                : m.endsWith("bind") ? binding : m.equals("rate") ? rate : lookup)
+                .map(r -> Arguments.of(m, r[0], r[1], r[2])));
     }
 
-    /** Add and set write eleven flags back as the executor left them, whatever the outcome; others write none. */
+    /**
+     * Add and set write eleven flags back as the executor left them, whatever the outcome; others write no field,
+     * and the server list still appends its (empty) text.
+     */
     @ParameterizedTest(name = "{0}: result {1}, reason {2} -> {3}")
     @MethodSource
     void reasons(String method, int result, int reason, int expected) {
         sim.script("NEXT", "RESULT", "" + result, "REASON", "" + reason, "PUT", "186", "02030405060708090a0b0c0d");
         CMNRule r = full(3);
         r.SetConfigSource = 1;
+        r.TimesFired = 4242;
         assertEquals(expected, calls.get(method).applyAsInt(r));
         byte[] q = sim.record(-1);
-        assertEquals(List.of(1, (long) COMMANDS.get(method), 344L, key("web"), "0050" + text("r1")), List.of(
-                sim.recordCount(), u32le(q, 0), u32le(q, 12), u32le(q, 16), HEX.formatHex(q, 20, 25)));
+        assertEquals(List.of(1, 4242, "x"), List.of(sim.recordCount(), r.TimesFired, listed.toString()));
+        if (COMMANDS.containsKey(method)) {
+            assertEquals(List.of((long) COMMANDS.get(method), 344L, key("web"), "0050" + text("r1")), List.of(
+                    u32le(q, 0), u32le(q, 12), u32le(q, 16), HEX.formatHex(q, 20, 25)));
+        }
         assertBytes(r, FLAGS, i -> method.matches("add|set") ? FLAG_AT[i] - 184 : 1);
         assertEquals(1, r.SetConfigSource, "not written back");
     }
 
     static Stream<Arguments> refusals() {
-        Stream<Arguments> any = Stream.of("add", "set", "remove", "status").flatMap(m -> Stream.of(
+        Stream<Arguments> any = METHODS.stream().flatMap(m -> Stream.of(
                 Arguments.of(m, "no cluster", (Consumer<CMNRule>) r -> r.ClusterId = null, -88),
                 Arguments.of(m, "port -1", (Consumer<CMNRule>) r -> r.PortNumber = -1, -10),
                 Arguments.of(m, "port 65536", (Consumer<CMNRule>) r -> r.PortNumber = 65536, -10),
@@ -101,7 +118,8 @@ class RuleTest extends ExecutorTestBase {
             {"begin null", (Consumer<CMNRule>) r -> r.AddressBeginRange = null, -53},
             {"end null", (Consumer<CMNRule>) r -> r.AddressEndRange = null, -54},
             {"end broadcast", (Consumer<CMNRule>) r -> r.AddressEndRange = "255.255.255.255", -54}};
-        return Stream.concat(any, Stream.of("add", "set").flatMap(m -> Arrays.stream(records)
+        return Stream.concat(any.filter(a -> !(a.get()[0].equals("rate") && a.get()[3].equals(-10))),
+                Stream.of("add", "set").flatMap(m -> Arrays.stream(records)
                 .map(c -> Arguments.of(m, c[0], c[1], c[2]))));
     }
 
@@ -109,7 +127,7 @@ class RuleTest extends ExecutorTestBase {
     @ParameterizedTest(name = "{0}, {1} -> {3}")
     @MethodSource
     void refusals(String method, String what, Consumer<CMNRule> change, int expected) {
-        for (String command : new String[] {"18", "19", "21", "22"}) {
+        for (String command : new String[] {"18", "19", "21", "22", "23", "24", "25", "26", "81"}) {
             sim.script("CMD", command, "PUT", "186", "09".repeat(12));
         }
         CMNRule r = full(1);
