@@ -124,15 +124,7 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
 
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset, NullAddress null) {
-  constexpr int kUnresolved = -21;
-  jstring text = nullptr;
-  getStringFieldByName(env, obj, name, &text);
-  UtfChars chars(env, text);
-  if (!chars) return null == NullAddress::Unresolved ? kUnresolved : 0;
-  std::uint32_t address = 0;
-  if (resolveAddress(chars.get(), &address) != 0) return kUnresolved;
-  block.putAddress(offset, address);
-  return 0;
+  return putResolvedAddress(env, obj, block, {name, JavaType::Address, Wire::Addr, offset}, null);
 }
 
 int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field,
