@@ -95,12 +95,12 @@ const RangeSpec kRanges[] = {
     {"SetBeginRange",
      187,
      {"BeginRange", S::Int, W::U32, 44},
-     {"AddressBeginRange", S::Address, W::HostAddr, 44},
+     {"AddressBeginRange", S::Address, W::Ip32, 44},
      -53},
     {"SetEndRange",
      188,
      {"EndRange", S::Int, W::U32, 48},
-     {"AddressEndRange", S::Address, W::HostAddr, 48},
+     {"AddressEndRange", S::Address, W::Ip32, 48},
      -54},
 };
 
@@ -110,13 +110,13 @@ const FlaggedSpec kSettingsBeforeTos[] = {
     {"SetShareLevel", 193, {{"iShareLevel", S::Int, W::U32, 76}}},
 };
 const FlaggedSpec kSettingsAfterTos[] = {
-    {"SetPattern", 191, {{"Pattern", S::TextOrEmpty, W::Text, 84, 100}}},
+    {"SetPattern", 191, {{"Pattern", S::OptText, W::Text, 84, 100}}},
     {"SetEvaluate", 194, {{"bEvaluate", S::Byte, W::U32, 52}}},
     {"SetWhatAffinity", 195, {{"WhatAffinity", S::Int, W::U32, 56}}},
     {"SetStickyTime", 196, {{"StickyTime", S::Int, W::I64, 64}}},
-    {"SetCookieName", 197, {{"CookieName", S::TextOrEmpty, W::Text, 204, 100}}},
+    {"SetCookieName", 197, {{"CookieName", S::OptText, W::Text, 204, 100}}},
 };
-constexpr FieldSpec kHashIdField{"sHashID", S::TextOrEmpty, W::Text, kHashId, kHashIdWidth};
+constexpr FieldSpec kHashIdField{"sHashID", S::OptText, W::Text, kHashId, kHashIdWidth};
 
 // Texts that must fit their fields whole, with the flag that sends them (null: always sent).
 struct BoundedText {
@@ -138,9 +138,9 @@ const FlagSpec kFlagsWrittenBack[] = {
 
 const FieldSpec kStatusReadBack[] = {
     {"RuleType", S::Byte, W::U8, kRuleType},
-    {"AddressBeginRange", S::Address, W::HostAddr, 44},
+    {"AddressBeginRange", S::Address, W::Ip32, 44},
     {"BeginRange", S::Int, W::U32, 44},
-    {"AddressEndRange", S::Address, W::HostAddr, 48},
+    {"AddressEndRange", S::Address, W::Ip32, 48},
     {"EndRange", S::Int, W::U32, 48},
     {"Priority", S::Int, W::U32, 72},
     {"_iConfigSource", S::Int, W::U32, kConfigSource},

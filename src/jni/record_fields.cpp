@@ -72,11 +72,11 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
 // integers, where the first octet is the most significant byte.
 void storeAddress(RequestBlock& b, const FieldSpec& f, std::uint32_t address) {
   b.putAddress(f.offset, address);
-  if (f.wire == Wire::HostAddr) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
+  if (f.wire == Wire::Ip32) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
 }
 
 std::uint32_t loadAddress(const RequestBlock& b, const FieldSpec& f) {
-  if (f.wire != Wire::HostAddr) return b.address(f.offset);
+  if (f.wire != Wire::Ip32) return b.address(f.offset);
   std::uint8_t octets[4];
   const std::uint32_t value = b.u32(f.offset);
   for (unsigned i = 0; i < 4; ++i) octets[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
@@ -96,13 +96,13 @@ void putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
       return;
     }
     case JavaType::Text:
-    case JavaType::TextOrEmpty: {
+    case JavaType::OptText: {
       jstring text = nullptr;
       if (!getStringFieldByName(env, obj, f.java, &text)) return;
       UtfChars chars(env, text);
       if (chars) {
         block.putText(f.offset, f.width, chars.get());
-      } else if (f.type == JavaType::TextOrEmpty) {
+      } else if (f.type == JavaType::OptText) {
         block.putText(f.offset, f.width, "");
       }
       return;
@@ -167,7 +167,7 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
     switch (f.type) {
       case JavaType::Address: setAddressStringField(env, obj, f.java, loadAddress(block, f)); break;
       case JavaType::Text:
-      case JavaType::TextOrEmpty: {
+      case JavaType::OptText: {
         std::string text(f.width + 1, '\0');
         block.getText(f.offset, f.width, text.data(), text.size());
         setStringFieldFromText(env, obj, f.java, text.c_str());

@@ -18,30 +18,30 @@ namespace cmn::jni {
 
 // How a field is declared on the Java side.
 enum class JavaType : std::uint8_t {
-  Byte,         // "B"
-  Char,         // "C"
-  Int,          // "I"
-  Long,         // "J"
-  Text,         // String holding text
-  TextOrEmpty,  // String holding text; a null String sends the empty text
-  Address,      // String holding a dotted address or a host name
-  ByteArray,    // "[B", elements 0 to width - 1
+  Byte,       // "B"
+  Char,       // "C"
+  Int,        // "I"
+  Long,       // "J"
+  Text,       // String holding text
+  OptText,    // String holding text; a null String sends the empty text, not the block's
+  Address,    // String holding a dotted address or a host name
+  ByteArray,  // "[B", elements 0 to width - 1
 };
 
 // How a field lies in the request block.
 enum class Wire : std::uint8_t {
-  U8,        // 8 bits; read back zero-extended
-  I8,        // 8 bits; read back sign-extended
-  U16,       // 16 bits, host order; read back zero-extended
-  I16,       // 16 bits, host order; read back sign-extended
-  Net16,     // 16 bits, network order; read back zero-extended
-  U32,       // 32 bits, host order
-  I64,       // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
-  U64,       // 64 bits, host order, read back whole (Long fields)
-  Addr,      // 4 address bytes as they lie in memory
-  HostAddr,  // an address held as a plain 32-bit host-order integer (first octet most significant)
-  Text,      // zero-terminated text in a field of `width` bytes
-  Bytes,     // `width` raw bytes
+  U8,     // 8 bits; read back zero-extended
+  I8,     // 8 bits; read back sign-extended
+  U16,    // 16 bits, host order; read back zero-extended
+  I16,    // 16 bits, host order; read back sign-extended
+  Net16,  // 16 bits, network order; read back zero-extended
+  U32,    // 32 bits, host order
+  I64,    // 64 bits, host order; an int goes in sign-extended, comes back as its low 32 bits
+  U64,    // 64 bits, host order, read back whole (Long fields)
+  Addr,   // 4 address bytes as they lie in memory
+  Ip32,   // an address as a 32-bit host-order integer (the first octet most significant)
+  Text,   // zero-terminated text in a field of `width` bytes
+  Bytes,  // `width` raw bytes
 };
 
 struct FieldSpec {
@@ -85,7 +85,7 @@ enum class NullAddress : std::uint8_t { KeepsTheBlock, Unresolved };
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset, NullAddress null = NullAddress::KeepsTheBlock);
 
-// Resolves the Address field `field` into the block in its wire form (Addr or HostAddr): 0 when
+// Resolves the Address field `field` into the block in its wire form (Addr or Ip32): 0 when
 // stored, -21 when the text doesn't resolve or, with NullAddress::Unresolved, is null; the
 // block then keeps its bytes.
 int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field,
