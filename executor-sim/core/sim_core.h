@@ -109,6 +109,31 @@ struct ServerModel {
     ServerEntry servers[kServerMax];
 };
 
+// Rules of ports and the servers bound to them (sim_rules.cpp).
+constexpr uint32_t kRuleMax = 128;
+constexpr uint32_t kRuleBindingMax = 512;
+constexpr uint32_t kRuleRecordLength = 344;
+
+struct RuleEntry {
+    uint8_t record[kRuleRecordLength];  // laid out as the rule record request, flag bytes 0
+    uint32_t uniqueId;
+    uint32_t connectionsPerSecond;
+};
+
+struct RuleBinding {
+    uint32_t ruleId;  // the rule's uniqueId
+    uint32_t serverKey;
+    int32_t argument;  // as the binding request carried it
+};
+
+struct RuleModel {
+    uint32_t lastId;
+    uint32_t ruleCount;
+    RuleEntry rules[kRuleMax];  // in order of addition
+    uint32_t bindingCount;
+    RuleBinding bindings[kRuleBindingMax];  // in order of binding
+};
+
 struct ModelState {
     uint8_t settings[kSettingsLength];
     uint32_t executorConnectionsPerSecond;
@@ -128,6 +153,7 @@ struct ModelState {
     char logText[kLogTextSize];
 
     ServerModel servers;
+    RuleModel rules;
 };
 
 struct SimState {

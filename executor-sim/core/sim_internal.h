@@ -119,4 +119,16 @@ AliasStatus modelAliasAdd(ModelState& m, const char* name, size_t nameLength, in
 AliasStatus modelAliasRemove(ModelState& m, const char* name, size_t nameLength, int32_t unit,
                              const uint8_t* address);
 
+// Rules (sim_rules.cpp): serves commands 18 to 26 and 81 into `answer` (laid out as the model
+// lays out every answer) and returns the answer length.
+uint32_t modelRuleServe(ModelState& m, uint32_t command, const uint8_t* request, uint32_t length,
+                        uint8_t* answer);
+// The number of rules of a port (port report offset 40).
+uint32_t modelPortRuleCount(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet);
+// Forgets the rules, and their bindings, of a cluster's ports or of one port (onlyPort).
+void modelRulesForget(ModelState& m, uint32_t clusterKey, const uint8_t* onlyPort);
+
+// The identifier text of the server with that ID key on that port, or nullptr if none.
+const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet, uint32_t serverKey);
+
 }  // namespace velksim

@@ -106,6 +106,11 @@ uint32_t minimumLength(uint32_t command) {
         case 9: case 15: case 72: case 80: return 72;
         case 10: case 11: case 13: case 14: return kPortRecordLength;
         case 12: return 24;
+        case 18: case 19: case 21: case 22: return kRuleRecordLength;
+        case 20: return 28;
+        case 23: case 81: return 188;
+        case 24: case 25: return 1952;
+        case 26: return 48;
         case 34: case 63: return 40;
         case 35: return 32;
         case 36: return 28;
@@ -144,6 +149,7 @@ uint32_t portsOf(const ModelState& m, uint32_t key) {
 
 void removePortsOf(ModelState& m, uint32_t key, const uint8_t* onlyPort) {
     modelRemoveServers(m, key, onlyPort);
+    modelRulesForget(m, key, onlyPort);
     uint32_t kept = 0;
     for (uint32_t i = 0; i < m.portCount; ++i) {
         const uint8_t* r = m.ports[i].record;
@@ -289,6 +295,7 @@ void portCommand(ModelState& m, Exchange& x, uint32_t command) {
             std::memset(a + 24, 0, 48);  // no traffic; the server model fills in its counts
             storeU32(a + 24, p->connectionsPerSecond);
             storeI32(a + 48, static_cast<int16_t>(loadU16(p->record + 64)));  // maximum weight
+            storeU32(a + 40, modelPortRuleCount(m, key, x.req + 20));
             storeU32(a + 60, p->connectionsPerSecond * kBytesPerConnection);
             std::memcpy(a + 68, p->record + 48, 2);  // protocol
             std::memcpy(a + 70, p->record + 68, 2);  // method
@@ -458,6 +465,10 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
             case 16: case 17: case 27: case 28: case 29: case 30: case 31: case 32: case 33:
             case 56: case 83:
                 x.n = modelServerRequest(m, command, request, length, answer, x.n);
+                break;
+            case 18: case 19: case 20: case 21: case 22: case 23: case 24: case 25: case 26:
+            case 81:
+                x.n = modelRuleServe(m, command, request, length, answer);
                 break;
             case 34: connectionCommand(m, x, true); break;
             case 63: connectionCommand(m, x, false); break;

@@ -46,6 +46,11 @@ struct ListLayout {
   // answer's count only as far as the block holds entries; stops when memory runs out.
   template <typename Line>
   void render(const RequestBlock& b, ListText& list, Line&& line) const;
+
+  // The same for the first `count` entries, for answers whose length is the count asked for
+  // (at most maxEntries(), as begin() returned it).
+  template <typename Line>
+  void renderEntries(ListText& list, std::uint32_t count, Line&& line) const;
 };
 
 // Appends `text` to the heap text at *buffer of capacity *capacity, growing it to the needed
@@ -77,7 +82,12 @@ class ListText {
 
 template <typename Line>
 void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
-  const std::uint32_t count = entriesThatFit(b.i32(countOffset), maxEntries());
+  renderEntries(list, entriesThatFit(b.i32(countOffset), maxEntries()), line);
+}
+
+template <typename Line>
+void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
+  if (count > maxEntries()) count = maxEntries();
   for (std::uint32_t i = 0; i < count; ++i) {
     char text[kListLineSize];
     line(entriesOffset + entrySize * i, text);

@@ -1,5 +1,7 @@
 // Port records: add, change, remove, read, report, rate and list.
 
+#include "config/port.h"
+
 #include <cstdio>
 
 #include "channel/channel.h"
@@ -197,6 +199,15 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
 }
 
 }  // namespace
+
+int queryPortReport(std::uint32_t clusterKey, std::int32_t portNumber) {
+  RequestBlock& b = requestBlock();
+  b.begin(kPortReport, kReportLength);
+  b.putU32(kClusterKey, clusterKey);
+  b.putU16(kPortNumber, static_cast<std::uint16_t>(portNumber), ByteOrder::Network);
+  return sendExecutorRequest(&b);
+}
+
 }  // namespace cmn::config
 
 using namespace cmn;

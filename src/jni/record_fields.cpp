@@ -72,6 +72,23 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
   }
 }
 
+// Addresses travel as their bytes lie in memory unless the layout holds them as host-order
+// integers, where the first octet is the most significant byte.
+void storeAddress(RequestBlock& b, const FieldSpec& f, std::uint32_t address) {
+  b.putAddress(f.offset, address);
+  if (f.wire == Wire::Ip32) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
+}
+
+std::uint32_t loadAddress(const RequestBlock& b, const FieldSpec& f) {
+  if (f.wire != Wire::Ip32) return b.address(f.offset);
+  std::uint8_t octets[4];
+  const std::uint32_t value = b.u32(f.offset);
+  for (unsigned i = 0; i < 4; ++i) octets[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  std::uint32_t address;
+  std::memcpy(&address, octets, sizeof address);
+  return address;
+}
+
 }  // namespace
 
 bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f) {
@@ -79,15 +96,20 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
     case JavaType::Address: {
       std::uint32_t address = 0;
       if (getAddressFieldByName(env, obj, f.java, &address) != 0) address = 0;
-      block.putAddress(f.offset, address);
+      storeAddress(block, f, address);
       return true;
     }
-    case JavaType::Text: {
+    case JavaType::Text:
+    case JavaType::OptText: {
       jstring text = nullptr;
       if (!getStringFieldByName(env, obj, f.java, &text)) return false;
       UtfChars chars(env, text);
-      if (!chars) return false;
-      block.putText(f.offset, f.width, chars.get());
+      if (chars) {
+        block.putText(f.offset, f.width, chars.get());
+        return true;
+      }
+      if (f.type != JavaType::OptText) return false;
+      block.putText(f.offset, f.width, "");  // nothing to set: empty, never what the block held
       return true;
     }
     case JavaType::ByteArray: {
@@ -110,14 +132,18 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
 
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset) {
+  return putResolvedAddress(env, obj, block, {name, JavaType::Address, Wire::Addr, offset});
+}
+
+int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field) {
   constexpr int kUnresolved = -21;
   jstring text = nullptr;
-  getStringFieldByName(env, obj, name, &text);
+  getStringFieldByName(env, obj, field.java, &text);
   UtfChars chars(env, text);
   if (!chars) return kUnresolved;
   std::uint32_t address = 0;
   if (resolveAddress(chars.get(), &address) != 0) return kUnresolved;
-  block.putAddress(offset, address);
+  storeAddress(block, field, address);
   return 0;
 }
 
@@ -149,10 +175,9 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   for (std::size_t i = 0; i < count; ++i) {
     const FieldSpec& f = fields[i];
     switch (f.type) {
-      case JavaType::Address:
-        setAddressStringField(env, obj, f.java, block.address(f.offset));
-        break;
-      case JavaType::Text: {
+      case JavaType::Address: setAddressStringField(env, obj, f.java, loadAddress(block, f)); break;
+      case JavaType::Text:
+      case JavaType::OptText: {
         std::string text(f.width + 1, '\0');
         block.getText(f.offset, f.width, text.data(), text.size());
         setStringFieldFromText(env, obj, f.java, text.c_str());

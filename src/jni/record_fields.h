@@ -23,6 +23,7 @@ enum class JavaType : std::uint8_t {
   Int,        // "I"
   Long,       // "J"
   Text,       // String holding text
+  OptText,    // String holding text; a null String sends the empty text, not the block's
   Address,    // String holding a dotted address or a host name
   ByteArray,  // "[B", elements 0 to width - 1
 };
@@ -39,6 +40,7 @@ enum class Wire : std::uint8_t {
   U64,    // 64 bits, host order, read back whole (Long fields)
   Addr,   // 4 address bytes as they lie in memory
   Net32,  // 32 bits, network order: a host-order int address as its bytes travel
+  Ip32,   // an address as a 32-bit host-order integer (the first octet most significant)
   Text,   // zero-terminated text in a field of `width` bytes
   Bytes,  // `width` raw bytes
 };
@@ -86,6 +88,10 @@ int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* n
 // The result of a request whose flagged value could not be had (a null text or array, or an
 // array shorter than its field, behind a flag of 1): nothing is sent, as for a null object.
 inline constexpr std::int32_t kFlaggedValueMissing = -88;
+
+// Resolves the Address field `field` into the block in its wire form (Addr or Ip32): 0 when
+// stored, -21 when the text doesn't resolve or is null; the block then keeps its bytes.
+int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
 // 0, or kFlaggedValueMissing at the first flagged value that could not be had (the request must

@@ -42,9 +42,11 @@ public final class Demo {
                 demo::computeKeys,
                 demo::configureExecutor,
                 demo::addClustersAndPorts,
+                () -> { if (!DemoRules.walk(demo.executor)) throw new DemoFailure("the rule walk-through failed"); },
                 demo::changeCluster,
                 demo::listClustersAndPorts,
                 () -> { if (!DemoServers.walk(demo.executor)) throw new DemoFailure("a server step failed"); },
+                () -> { if (!DemoRules.bindServers(demo.executor)) throw new DemoFailure("a binding failed"); },
                 demo::printReports,
                 demo::printLogHead,
                 demo::stopExecutor);
