@@ -108,6 +108,18 @@ void setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize st
   env->SetIntArrayRegion(array, start, count, reinterpret_cast<const jint*>(buffer));
 }
 
+jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                             const std::int32_t* buffer) {
+  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+  if (array == nullptr || buffer == nullptr || count <= 0) return 0;
+  const jsize room = env->GetArrayLength(array);
+  const jsize written = count < room ? count : room;
+  if (written > 0) {
+    env->SetIntArrayRegion(array, 0, written, reinterpret_cast<const jint*>(buffer));
+  }
+  return written;
+}
+
 void setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, const std::int8_t* buffer) {
   jbyteArray array = arrayOf<jbyteArray>(env, obj, name, "[B");
