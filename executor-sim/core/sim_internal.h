@@ -99,4 +99,14 @@ AliasStatus modelAliasAdd(ModelState& m, const char* name, size_t nameLength, in
 AliasStatus modelAliasRemove(ModelState& m, const char* name, size_t nameLength, int32_t unit,
                              const uint8_t* address);
 
+// Interface names and high availability (sim_network.cpp). Serves commands 40, 41, 43 to 48,
+// 50, 51 and 61 into `answer`, growing the answer length *n where it writes further; returns 0,
+// or the reason code of a refusal.
+int32_t modelNetworkServe(ModelState& m, uint32_t command, const uint8_t* request,
+                          uint8_t* answer, uint32_t* n);
+
+// IFNAME: sets (name given) or forgets (name null) the interface name of a service.
+const char* modelInterfaceName(ModelState& m, const char* service, size_t serviceLength,
+                               const char* name, size_t nameLength);
+
 }  // namespace velksim
