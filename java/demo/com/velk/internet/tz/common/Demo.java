@@ -46,6 +46,7 @@ public final class Demo {
                 demo::listClustersAndPorts,
                 demo::printReports,
                 demo::printLogHead,
+                () -> { if (!DemoNetwork.walkThrough(demo.executor)) throw new DemoFailure("network walk-through"); },
                 demo::stopExecutor);
         try {
             for (Step step : steps) {
