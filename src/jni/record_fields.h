@@ -119,7 +119,7 @@ enum class Column : std::uint8_t {
 };
 
 struct ColumnSpec {
-  const char* java;  // an int-array field ("[I")
+  const char* java;      // an int-array field ("[I")
   std::uint32_t offset;  // within the record
   Column column;
 };
