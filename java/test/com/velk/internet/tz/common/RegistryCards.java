@@ -7,69 +7,56 @@ import java.nio.file.Path;
 import java.util.Comparator;
 import java.util.stream.Stream;
 
-/**
- * Network card trees in the registry folder the rig gives each test class (VELKLB_REGISTRY,
- * which the library reads at call time), written from rows of data so each case reads as a table.
- */
+/** Card trees in the registry folder the rig gives each class (VELKLB_REGISTRY, read by the library at each call). */
 final class RegistryCards {
     static final Path ROOT = Path.of(SimExecutor.env("VELKLB_REGISTRY"));
-    static final String CARDS = "SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/";
-    static final String TCPIP = "SYSTEM/CurrentControlSet/Services/Tcpip/Parameters/Interfaces/";
-    static final String SERVICES = "SYSTEM/CurrentControlSet/Services/";
 
-    /** Which interface key a card's addresses go under. */
+    /** Which interface key a card's addresses go under: the executor scan's or the service scan's. */
     enum Key { TCPIP, SERVICE }
-
-    /** A card: its number, service name and interface values; a null value is left out, a null service too. */
-    record Card(int number, String service, String ip, String mask) {
-    }
 
     private RegistryCards() {
     }
 
-    static Card card(int number, String service, String ip, String mask) {
-        return new Card(number, service, ip, mask);
-    }
-
-    /** Empties the registry folder. */
-    static void clear() {
+    /** Empties the registry, then writes cards "number service ip mask; ..." ("-" leaves a value out). */
+    static void write(Key key, String cards) {
         try (Stream<Path> all = Files.walk(ROOT)) {
             all.sorted(Comparator.reverseOrder()).filter(p -> !p.equals(ROOT)).forEach(p -> p.toFile().delete());
         } catch (IOException e) {
             throw new UncheckedIOException(e);
         }
+        add(key, cards);
     }
 
-    /** Writes each card's key and its interface key under `key`. An interface key with no values still exists. */
-    static void write(Key key, Card... cards) {
-        for (Card c : cards) {
-            mkdir(CARDS + c.number());
-            value(CARDS + c.number(), "ServiceName", c.service());
-            if (c.service() == null) {
+    static void add(Key key, String cards) {
+        for (String card : cards.split(";")) {
+            String[] f = card.trim().split(" +");
+            if (f.length < 4) {
                 continue;
             }
-            String path = key == Key.TCPIP ? TCPIP + c.service() : SERVICES + c.service() + "/Parameters/Tcpip";
-            mkdir(path);
-            value(path, "IPAddress", c.ip());
-            value(path, "SubnetMask", c.mask());
+            put("SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/" + f[0], "ServiceName", f[1]);
+            String at = key == Key.TCPIP ? "SYSTEM/CurrentControlSet/Services/Tcpip/Parameters/Interfaces/" + f[1]
+                    : "SYSTEM/CurrentControlSet/Services/" + f[1] + "/Parameters/Tcpip";
+            if (!f[1].equals("-")) {
+                put(at, "IPAddress", f[2]);
+                put(at, "SubnetMask", f[3]);
+            }
         }
     }
 
-    static void mkdir(String path) {
-        try {
-            Files.createDirectories(ROOT.resolve(path));
-        } catch (IOException e) {
-            throw new UncheckedIOException(e);
+    /** The executor's interface names by service: "service name service name ...". */
+    static void names(SimExecutor sim, String pairs) {
+        String[] w = pairs.trim().split(" +");
+        for (int i = 0; i + 1 < w.length; i += 2) {
+            sim.command("IFNAME " + w[i] + " " + w[i + 1]);
         }
     }
 
-    /** A value file; null writes nothing. Raw bytes so tests can store any text. */
-    static void value(String keyPath, String name, String text) {
-        if (text == null) {
-            return;
-        }
+    private static void put(String key, String name, String text) {
         try {
-            Files.write(ROOT.resolve(keyPath).resolve(name), text.getBytes(java.nio.charset.StandardCharsets.ISO_8859_1));
+            Path dir = Files.createDirectories(ROOT.resolve(key));
+            if (!text.equals("-")) {
+                Files.writeString(dir.resolve(name), text);
+            }
         } catch (IOException e) {
             throw new UncheckedIOException(e);
         }
