@@ -417,6 +417,16 @@ ControlOutcome simHandleControl(SimState& s, const char* line, char* answer, siz
         err = controlAlias(s, tk, true);
     } else if (is(t, "UNALIAS")) {
         err = controlAlias(s, tk, false);
+    } else if (is(t, "IFNAME")) {
+        Token service, name;
+        if (!tk.next(service)) {
+            err = "ERR bad service name";
+        } else {
+            bool named = tk.next(name);
+            err = !tk.atEnd() ? "ERR too many arguments"
+                              : modelInterfaceName(s.model, service.p, service.n,
+                                                   named ? name.p : nullptr, named ? name.n : 0);
+        }
     } else if (is(t, "ALIASES")) {
         if (tk.atEnd()) {
             listAliases(s.model, out);

@@ -134,6 +134,48 @@ struct RuleModel {
     RuleBinding bindings[kRuleBindingMax];  // in order of binding
 };
 
+// Interface discovery and high availability (sim_network.cpp).
+constexpr uint32_t kInterfaceNameMax = 32;  // entries of the interface name table
+constexpr uint32_t kServiceNameMax = 59;    // what the name query's 60 payload bytes hold
+constexpr uint32_t kInterfaceNameTextMax = 63;
+constexpr uint32_t kHaRecordMax = 32;       // heartbeats, and reach targets, the answer holds
+
+struct InterfaceNameEntry {
+    char service[kServiceNameMax + 1];
+    char name[kInterfaceNameTextMax + 1];
+};
+
+struct HeartbeatEntry {
+    uint8_t local[4];   // network byte order
+    uint8_t remote[4];  // network byte order
+    uint8_t status;
+};
+
+struct ReachEntry {
+    uint8_t address[4];  // network byte order
+    uint8_t mask[4];     // network byte order
+    uint8_t type;
+    uint8_t addressStatus;
+    uint8_t remoteStatus;
+    uint32_t localStamp;  // requests served when it was added
+};
+
+struct NetworkState {
+    uint32_t nameCount;
+    InterfaceNameEntry names[kInterfaceNameMax];  // answers of command 61, set by IFNAME
+
+    uint8_t backup;  // a backup role is configured (command 40)
+    uint8_t role;
+    uint8_t strategy;
+    uint8_t state;  // 0 none, 1 backup, 2 active after a takeover
+    uint16_t port;
+    uint32_t heartbeatCount;
+    HeartbeatEntry heartbeats[kHaRecordMax];
+    uint32_t reachCount;
+    ReachEntry reaches[kHaRecordMax];
+    uint32_t timerRequests;
+};
+
 struct ModelState {
     uint8_t settings[kSettingsLength];
     uint32_t executorConnectionsPerSecond;
@@ -154,6 +196,7 @@ struct ModelState {
 
     ServerModel servers;
     RuleModel rules;
+    NetworkState network;
 };
 
 struct SimState {

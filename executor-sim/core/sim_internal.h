@@ -131,4 +131,14 @@ void modelRulesForget(ModelState& m, uint32_t clusterKey, const uint8_t* onlyPor
 // The identifier text of the server with that ID key on that port, or nullptr if none.
 const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet, uint32_t serverKey);
 
+// Interface names and high availability (sim_network.cpp). Serves commands 40, 41, 43 to 48,
+// 50, 51 and 61 into `answer`, growing the answer length *n where it writes further; returns 0,
+// or the reason code of a refusal.
+int32_t modelNetworkServe(ModelState& m, uint32_t command, const uint8_t* request,
+                          uint8_t* answer, uint32_t* n);
+
+// IFNAME: sets (name given) or forgets (name null) the interface name of a service.
+const char* modelInterfaceName(ModelState& m, const char* service, size_t serviceLength,
+                               const char* name, size_t nameLength);
+
 }  // namespace velksim

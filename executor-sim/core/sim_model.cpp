@@ -117,6 +117,9 @@ uint32_t minimumLength(uint32_t command) {
         case 55: return 20;
         case 16: case 17: case 27: case 28: case 29: case 30: case 31: case 32: case 33:
         case 56: case 83: return serverMinimumLength(command);
+        case 40: case 43: case 44: case 45: case 46: case 48: case 51: return 280;
+        case 47: return 1712;
+        case 61: return 76;
         default: return kHeaderSize;
     }
 }
@@ -477,6 +480,11 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
             case 37: m.logLength = 0; break;
             case 55: nicRecords(m, x); break;
             case 71: m.executorConnectionsPerSecond = loadU32(request + 232); break;
+            case 40: case 41: case 43: case 44: case 45: case 46: case 47: case 48: case 50:
+            case 51: case 61:
+                if (int32_t reason = modelNetworkServe(m, command, request, answer, &x.n))
+                    x.fail(reason);
+                break;
             default: break;
         }
     }

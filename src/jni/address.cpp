@@ -139,4 +139,21 @@ void formatDottedAddress(std::uint32_t address, char buffer[kDottedTextSize]) {
   std::snprintf(buffer, kDottedTextSize, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
+std::uint32_t addressToHostOrder(std::uint32_t address) {
+  unsigned char bytes[4];
+  std::memcpy(bytes, &address, sizeof(bytes));
+  return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+         (static_cast<std::uint32_t>(bytes[1]) << 16) |
+         (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+}
+
+std::uint32_t addressFromHostOrder(std::uint32_t value) {
+  const unsigned char bytes[4] = {
+      static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+      static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+  std::uint32_t address = 0;
+  std::memcpy(&address, bytes, sizeof(address));
+  return address;
+}
+
 }  // namespace cmn::jni

@@ -32,4 +32,8 @@ int resolveAddress(const char* text, std::uint32_t* out);
 // "%d.%d.%d.%d" of the address's bytes in memory order.
 void formatDottedAddress(std::uint32_t address, char buffer[kDottedTextSize]);
 
+// The address as Java keeps it in an int (first octet in the most significant byte), and back.
+std::uint32_t addressToHostOrder(std::uint32_t address);
+std::uint32_t addressFromHostOrder(std::uint32_t value);
+
 }  // namespace cmn::jni

@@ -129,6 +129,18 @@ bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize st
   return true;
 }
 
+jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                             const std::int32_t* buffer) {
+  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+  if (array == nullptr || buffer == nullptr || count <= 0) return 0;
+  const jsize room = env->GetArrayLength(array);
+  const jsize written = count < room ? count : room;
+  if (written > 0) {
+    env->SetIntArrayRegion(array, 0, written, reinterpret_cast<const jint*>(buffer));
+  }
+  return written;
+}
+
 bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, const std::int8_t* buffer) {
   jbyteArray array = arrayWithRegion<jbyteArray>(env, obj, name, "[B", start, count);

@@ -35,6 +35,10 @@ bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize st
                             const std::int32_t* buffer);
 bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
                              jsize count, const std::int8_t* buffer);
+// Writes elements 0 to count - 1 of the int-array field `name`, but never more elements than the
+// array holds; a null or missing array is left alone. Returns the number of elements written.
+jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                             const std::int32_t* buffer);
 void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text);
 // The dotted text of an address kept as its bytes lie in memory.
 void setAddressStringField(JNIEnv* env, jobject obj, const char* name, std::uint32_t address);

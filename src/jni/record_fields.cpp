@@ -212,7 +212,7 @@ void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const Fl
 
 namespace {
 
-// The spec's field as it lies in the record at `base`.
+// The field as it lies in the record at `base`.
 FieldSpec shifted(const FieldSpec& f, std::uint32_t base) {
   FieldSpec at = f;
   at.offset += base;
@@ -293,6 +293,27 @@ TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* 
   if (std::strlen(chars.get()) >= width) return TextPut::TooLong;
   block.putText(offset, width, chars.get());
   return TextPut::Stored;
+}
+
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
+                const ColumnSpec* columns, std::size_t count) {
+  if (records.count == 0) return;
+  std::vector<std::int32_t> values(records.count);
+  for (std::size_t c = 0; c < count; ++c) {
+    const ColumnSpec& spec = columns[c];
+    for (std::uint32_t i = 0; i < records.count; ++i) {
+      const std::uint32_t at = records.first + records.size * i + spec.offset;
+      std::uint32_t v = 0;
+      switch (spec.column) {
+        case Column::U8: v = block.u8(at); break;
+        case Column::U16: v = block.u16(at); break;
+        case Column::U32: v = block.u32(at); break;
+        case Column::Net32: v = block.u32(at, ByteOrder::Network); break;
+      }
+      values[i] = static_cast<std::int32_t>(v);
+    }
+    setIntArrayFieldPrefix(env, obj, spec.java, static_cast<jsize>(records.count), values.data());
+  }
 }
 
 std::int32_t mapReason(const ReasonCode* table, std::size_t count, std::int32_t reason,

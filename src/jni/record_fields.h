@@ -194,6 +194,39 @@ enum class TextPut : std::uint8_t { Stored, Null, TooLong };
 TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                      std::uint32_t offset, std::uint32_t width);
 
+// ---- Columns of fixed-size records ------------------------------------------------------------
+
+// How one value of a record lies in the block, as an element of a Java int array receives it.
+enum class Column : std::uint8_t {
+  U8,     // 8 bits, zero-extended
+  U16,    // 16 bits, host order, zero-extended
+  U32,    // 32 bits, host order, as they stand
+  Net32,  // 32 bits, network order (addresses): the int holds the first octet in its top byte
+};
+
+struct ColumnSpec {
+  const char* java;      // an int-array field ("[I")
+  std::uint32_t offset;  // within the record
+  Column column;
+};
+
+// `count` records of `size` bytes from `first`.
+struct RecordRun {
+  std::uint32_t first;
+  std::uint32_t size;
+  std::uint32_t count;
+};
+
+// Fills elements 0 to count - 1 of each array field from its column of the records, one field
+// after the other in table order, each with one array write that never passes the array's end.
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
+                const ColumnSpec* columns, std::size_t count);
+template <std::size_t N>
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
+                const ColumnSpec (&t)[N]) {
+  getColumns(env, obj, block, records, t, N);
+}
+
 // ---- Reason codes -----------------------------------------------------------------------------
 
 // One row of a method's table from the executor's reason code to its own result.

@@ -27,6 +27,19 @@ done
 velklb-ctl PING >/dev/null
 
 echo "simulated executor serving $VELKLB_DEVICE"
+
+# A two-card host: each card's service name, its TCP/IP settings, and the executor's name for it.
+seed_card() {  # card service address netmask interface
+  local cards="$VELKLB_REGISTRY/SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/$1"
+  local tcpip="$VELKLB_REGISTRY/SYSTEM/CurrentControlSet/Services/Tcpip/Parameters/Interfaces/$2"
+  mkdir -p "$cards" "$tcpip"
+  printf '%s' "$2" >"$cards/ServiceName"
+  printf '%s' "$3" >"$tcpip/IPAddress"
+  printf '%s' "$4" >"$tcpip/SubnetMask"
+  velklb-ctl IFNAME "$2" "$5" >/dev/null
+}
+seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
+seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
 java_bin="${JAVA_HOME:+$JAVA_HOME/bin/}java"
 "$java_bin" -Xcheck:jni -Djava.library.path="$build/lib" -jar "$build/cmnexecutor-demo.jar"
 echo "shell lines the library ran:"

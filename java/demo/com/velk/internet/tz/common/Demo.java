@@ -49,6 +49,7 @@ public final class Demo {
                 () -> { if (!DemoRules.bindServers(demo.executor)) throw new DemoFailure("a binding failed"); },
                 demo::printReports,
                 demo::printLogHead,
+                () -> { if (!DemoNetwork.walkThrough(demo.executor)) throw new DemoFailure("network walk-through"); },
                 demo::stopExecutor);
         try {
             for (Step step : steps) {
