@@ -43,8 +43,8 @@ constexpr std::uint32_t kFsmAddress = 20;
 constexpr std::uint32_t kHeartbeatCount = 32;
 constexpr std::uint32_t kReachCount = 680;
 constexpr std::uint32_t kRecordsHeld = 32;
-constexpr RecordRun kHeartbeats{36, 20, 0};
-constexpr RecordRun kReaches{688, 32, 0};
+constexpr RepeatedRecord kHeartbeats{36, 20, kRecordsHeld};
+constexpr RepeatedRecord kReaches{688, 32, kRecordsHeld};
 
 const FieldSpec kModeReadBack[] = {{"haFsmMode", S::Int, W::U32, 16}};
 const FieldSpec kStateReadBack[] = {
@@ -55,15 +55,15 @@ const FieldSpec kStateReadBack[] = {
 const FieldSpec kPeerReadBack[] = {{"haPeer", S::Int, W::U8, 34}};
 
 const ColumnSpec kHeartbeatColumns[] = {
-    {"haLocal_Address", 0, Column::Net32},
-    {"haRemote_Address", 4, Column::Net32},
-    {"haStatus", 14, Column::U8},
+    {"haLocal_Address", 0, W::Net32},
+    {"haRemote_Address", 4, W::Net32},
+    {"haStatus", 14, W::U8},
 };
 const ColumnSpec kReachColumns[] = {
-    {"haAddress", 0, Column::Net32},     {"haMask", 4, Column::Net32},
-    {"haType", 8, Column::U8},           {"haAddress_status", 9, Column::U8},
-    {"haRemote_status", 10, Column::U8}, {"haLTimeStamp", 16, Column::U32},
-    {"haRTimeStamp", 24, Column::U32},
+    {"haAddress", 0, W::Net32},     {"haMask", 4, W::Net32},
+    {"haType", 8, W::U8},           {"haAddress_status", 9, W::U8},
+    {"haRemote_status", 10, W::U8}, {"haLTimeStamp", 16, W::U32},
+    {"haRTimeStamp", 24, W::U32},
 };
 
 const ReasonCode kHeartbeatReasons[] = {{-44, -44}, {-45, -45}};
@@ -119,11 +119,11 @@ jint getInfo(JNIEnv* env, jobject info) {
   const std::uint32_t heartbeats = recordsOf(b.u16(kHeartbeatCount));
   setIntFieldByName(env, info, "haHBCount", static_cast<std::int32_t>(heartbeats));
   getFields(env, info, b, kPeerReadBack);
-  getColumns(env, info, b, {kHeartbeats.first, kHeartbeats.size, heartbeats}, kHeartbeatColumns);
+  getColumns(env, info, b, kHeartbeats, heartbeats, kHeartbeatColumns);
 
   const std::uint32_t reaches = recordsOf(b.u16(kReachCount));
   setIntFieldByName(env, info, "haReachCount", static_cast<std::int32_t>(reaches));
-  getColumns(env, info, b, {kReaches.first, kReaches.size, reaches}, kReachColumns);
+  getColumns(env, info, b, kReaches, reaches, kReachColumns);
   return 0;
 }
 

@@ -295,24 +295,18 @@ TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* 
   return TextPut::Stored;
 }
 
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
-                const ColumnSpec* columns, std::size_t count) {
-  if (records.count == 0) return;
-  std::vector<std::int32_t> values(records.count);
-  for (std::size_t c = 0; c < count; ++c) {
-    const ColumnSpec& spec = columns[c];
-    for (std::uint32_t i = 0; i < records.count; ++i) {
-      const std::uint32_t at = records.first + records.size * i + spec.offset;
-      std::uint32_t v = 0;
-      switch (spec.column) {
-        case Column::U8: v = block.u8(at); break;
-        case Column::U16: v = block.u16(at); break;
-        case Column::U32: v = block.u32(at); break;
-        case Column::Net32: v = block.u32(at, ByteOrder::Network); break;
-      }
-      values[i] = static_cast<std::int32_t>(v);
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
+  if (count > run.capacity) count = run.capacity;
+  if (count == 0) return;
+  std::vector<std::int32_t> values(count);
+  for (std::size_t c = 0; c < columnCount; ++c) {
+    const ColumnSpec& column = columns[c];
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const FieldSpec at{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
+      values[i] = static_cast<std::int32_t>(loadNumber(block, at));
     }
-    setIntArrayFieldPrefix(env, obj, spec.java, static_cast<jsize>(records.count), values.data());
+    setIntArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), values.data());
   }
 }
 

@@ -194,37 +194,25 @@ enum class TextPut : std::uint8_t { Stored, Null, TooLong };
 TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                      std::uint32_t offset, std::uint32_t width);
 
-// ---- Columns of fixed-size records ------------------------------------------------------------
+// ---- Columns of repeated records ------------------------------------------------------------
 
-// How one value of a record lies in the block, as an element of a Java int array receives it.
-enum class Column : std::uint8_t {
-  U8,     // 8 bits, zero-extended
-  U16,    // 16 bits, host order, zero-extended
-  U32,    // 32 bits, host order, as they stand
-  Net32,  // 32 bits, network order (addresses): the int holds the first octet in its top byte
-};
-
+// One value of each record, gathered into a Java int array ("[I"), element i from record i, read
+// as its wire says (U8, U16, U32 or Net32: an address as an int with its first octet on top).
 struct ColumnSpec {
-  const char* java;      // an int-array field ("[I")
+  const char* java;
   std::uint32_t offset;  // within the record
-  Column column;
+  Wire wire;
 };
 
-// `count` records of `size` bytes from `first`.
-struct RecordRun {
-  std::uint32_t first;
-  std::uint32_t size;
-  std::uint32_t count;
-};
-
-// Fills elements 0 to count - 1 of each array field from its column of the records, one field
-// after the other in table order, each with one array write that never passes the array's end.
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
-                const ColumnSpec* columns, std::size_t count);
+// Fills elements 0 to count - 1 of each array field from its column of the first `count`
+// records of `run` (never more than its capacity), one field after the other in table order,
+// each with one array write that never passes the array's end.
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount);
 template <std::size_t N>
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RecordRun& records,
-                const ColumnSpec (&t)[N]) {
-  getColumns(env, obj, block, records, t, N);
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+                std::uint32_t count, const ColumnSpec (&t)[N]) {
+  getColumns(env, obj, block, run, count, t, N);
 }
 
 // ---- Reason codes -----------------------------------------------------------------------------
