@@ -1,0 +1,64 @@
+#!/bin/sh
+# Runs the Windows build under Wine against velklb.sys, in a private prefix of the build.
+#   run-wine.sh conformance WIN_BUILD LINUX_BUILD   the scenario through the DLL and through
+#                                                   the .so; the transcripts must be identical
+#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks
+# Every Wine step is bounded; the prefix's wineserver is ended whatever happens.
+set -eu
+mode=$1
+win=$(cd "$2" && pwd)
+linux=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in wine wineboot wineserver; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAILED: $tool is not installed (make deps)"; exit 1; }
+done
+
+export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+out="$win/Testing/win"
+mkdir -p "$out"
+finish() {
+  status=$?
+  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+  exit "$status"
+}
+trap finish EXIT INT TERM
+
+# A prefix once per build folder, with the driver registered as a kernel service.
+if [ ! -f "$WINEPREFIX/.velklb-registered" ]; then
+  rm -rf "$WINEPREFIX"
+  timeout 300 wineboot -i >"$out/wineboot.log" 2>&1 || { echo "FAILED: wineboot"; cat "$out/wineboot.log"; exit 1; }
+  timeout 60 wine sc create velklb type= kernel \
+    binPath= 'C:\windows\system32\drivers\velklb.sys' >"$out/sc.log" 2>&1 \
+    || { echo "FAILED: sc create"; cat "$out/sc.log"; exit 1; }
+  touch "$WINEPREFIX/.velklb-registered"
+fi
+timeout 30 wineserver -k 2>/dev/null || true
+timeout 30 wineserver -w 2>/dev/null || true
+cp "$win/bin/velklb.sys" "$WINEPREFIX/drive_c/windows/system32/drivers/velklb.sys"
+
+# Windows paths for the programs' arguments: the prefix maps / to Z:.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+dll=$(winpath "$win/bin/cmnexecutor.dll")
+
+case "$mode" in
+  conformance)
+    [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
+    "$here/../jnihost/run-linux.sh" "$linux" "$out/linux.txt"
+    rm -f "$out/windows.txt"
+    timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")"
+    if cmp -s "$out/linux.txt" "$out/windows.txt"; then
+      echo "transcripts identical: $(wc -l <"$out/windows.txt") lines, $(grep -c '^  request ' "$out/windows.txt") requests"
+    else
+      echo "FAILED: the DLL and the .so differ"
+      diff "$out/linux.txt" "$out/windows.txt" | cut -c1-300 | head -40
+      exit 1
+    fi
+    ;;
+  checks)
+    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")"
+    ;;
+  *)
+    echo "usage: $0 conformance|checks WIN_BUILD LINUX_BUILD"; exit 2 ;;
+esac
