@@ -610,6 +610,7 @@ void Host::beginCall(const std::string& name) {
   capacity = kDefaultLocalCapacity;
   liveLocals = 0;
   peakLocals = 0;
+  localsOverflowed = false;
   javaCallUnchecked = false;
 }
 
@@ -627,8 +628,10 @@ std::string Host::endCall() {
     for (const char* chars : pinnedStrings) std::free(const_cast<char*>(chars));
     pinnedStrings.clear();
   }
-  for (Ref* r : frame_) r->live = false;
+  // The frame's references die with it; forgetting them keeps a long run's memory bounded (a
+  // reference kept past its frame then reads as an invalid one).
   frame_.clear();
+  refs_.clear();
   liveLocals = 0;
   javaCallUnchecked = false;
   return thrown;
@@ -655,7 +658,8 @@ jobject Host::newLocal(Object* object) {
   frame_.push_back(&refs_.back());
   ++liveLocals;
   if (liveLocals > peakLocals) peakLocals = liveLocals;
-  if (liveLocals > capacity) {
+  if (liveLocals > capacity && !localsOverflowed) {
+    localsOverflowed = true;
     violation("local references: " + std::to_string(liveLocals) + ", exceeds capacity " +
               std::to_string(capacity));
   }

@@ -128,6 +128,7 @@ class Host {
   std::int32_t capacity = 0;
   std::int32_t liveLocals = 0;
   std::int32_t peakLocals = 0;
+  bool localsOverflowed = false;
   std::vector<const char*> pinnedStrings;
   std::string method;
 

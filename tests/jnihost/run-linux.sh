@@ -22,3 +22,12 @@ mkdir -p "$VELKLB_REGISTRY"
 daemon=$!
 timeout 60 "$build/bin/jnihost-scenario" "$build/lib/libcmnexecutor.so" "$out"
 echo "transcript: $out ($(wc -l <"$out") lines)"
+
+# Every entry point the library exports has a step: a new one must join the scenario.
+missing=$(nm -D --defined-only "$build/lib/libcmnexecutor.so" \
+  | sed -nE 's/.* T Java_com_velk_internet_tz_common_CMNExecutorInterface_//p' \
+  | while read -r method; do grep -q "^$method(" "$out" || echo "$method"; done)
+if [ -n "$missing" ]; then
+  echo "FAILED: the scenario never calls:" $missing
+  exit 1
+fi
