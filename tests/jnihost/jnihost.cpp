@@ -60,7 +60,8 @@ Host& hostOf(JNIEnv* env) {
 bool enter(JNIEnv* env, const char* function) {
   Host& h = hostOf(env);
   if (h.javaCallUnchecked) {
-    h.violation(std::string(function) + " called after a call into Java without checking for "
+    h.violation(std::string(function) +
+                " called after a call into Java without checking for "
                 "an exception");
     h.javaCallUnchecked = false;
   }
@@ -76,8 +77,7 @@ Object* objectArg(JNIEnv* env, jobject ref, const char* function) {
   return h.deref(ref);
 }
 
-const FieldDef* fieldOf(JNIEnv* env, Object* object, jfieldID id, char type,
-                        const char* function) {
+const FieldDef* fieldOf(JNIEnv* env, Object* object, jfieldID id, char type, const char* function) {
   Host& h = hostOf(env);
   if (object == nullptr || id == nullptr) {
     if (id == nullptr) h.violation(std::string(function) + " given a null field ID");
@@ -101,7 +101,9 @@ const FieldDef* fieldOf(JNIEnv* env, Object* object, jfieldID id, char type,
 
 // ---- Classes, fields, methods ----------------------------------------------------------------
 
-jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_8; }
+jint JNICALL getVersion(JNIEnv*) {
+  return JNI_VERSION_1_8;
+}
 
 jclass JNICALL jniFindClass(JNIEnv* env, const char* name) {
   if (!enter(env, "FindClass")) return nullptr;
@@ -340,7 +342,8 @@ jsize JNICALL getStringUTFLength(JNIEnv* env, jstring str) {
   return s != nullptr ? static_cast<jsize>(s->text.size()) : 0;
 }
 
-// ---- Arrays ---------------------------------------------------------------------------------------
+// ---- Arrays
+// ---------------------------------------------------------------------------------------
 
 jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
   if (!enter(env, "GetArrayLength")) return 0;
@@ -384,7 +387,8 @@ void JNICALL getRegion(JNIEnv* env, A array, jsize start, jsize length, J* buffe
   const char* cls = sizeof(T) == 4 ? "[I" : "[B";
   const char* name = sizeof(T) == 4 ? "GetIntArrayRegion" : "GetByteArrayRegion";
   std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
-  if (items != nullptr && length > 0) std::memcpy(buffer, items->data() + start, length * sizeof(T));
+  if (items != nullptr && length > 0)
+    std::memcpy(buffer, items->data() + start, length * sizeof(T));
 }
 
 template <typename T, typename J, typename A>
@@ -392,7 +396,8 @@ void JNICALL setRegion(JNIEnv* env, A array, jsize start, jsize length, const J*
   const char* cls = sizeof(T) == 4 ? "[I" : "[B";
   const char* name = sizeof(T) == 4 ? "SetIntArrayRegion" : "SetByteArrayRegion";
   std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
-  if (items != nullptr && length > 0) std::memcpy(items->data() + start, buffer, length * sizeof(T));
+  if (items != nullptr && length > 0)
+    std::memcpy(items->data() + start, buffer, length * sizeof(T));
 }
 
 }  // namespace
@@ -446,10 +451,10 @@ Host::Host() : block_(new EnvBlock) {
   block_->env.functions = &block_->table;
   block_->host = this;
 
-  for (const char* name : {"java/lang/Class", "java/lang/Object", "java/lang/String", "[I", "[B",
-                           "java/lang/NoSuchFieldError", "java/lang/NoSuchMethodError",
-                           "java/lang/NoClassDefFoundError",
-                           "java/lang/ArrayIndexOutOfBoundsException"}) {
+  for (const char* name :
+       {"java/lang/Class", "java/lang/Object", "java/lang/String", "[I", "[B",
+        "java/lang/NoSuchFieldError", "java/lang/NoSuchMethodError",
+        "java/lang/NoClassDefFoundError", "java/lang/ArrayIndexOutOfBoundsException"}) {
     defineClass(name);
   }
   Class* buffer = defineClass("java/lang/StringBuffer");
@@ -474,7 +479,9 @@ Host::~Host() {
   for (const char* chars : pinnedStrings) std::free(const_cast<char*>(chars));
 }
 
-JNIEnv* Host::env() { return &block_->env; }
+JNIEnv* Host::env() {
+  return &block_->env;
+}
 
 Class* Host::findClass(const std::string& name) const {
   for (const Class& c : classes_) {
@@ -614,7 +621,9 @@ void Host::beginCall(const std::string& name) {
   javaCallUnchecked = false;
 }
 
-jobject Host::arg(Object* object) { return object != nullptr ? newLocal(object) : nullptr; }
+jobject Host::arg(Object* object) {
+  return object != nullptr ? newLocal(object) : nullptr;
+}
 
 std::string Host::endCall() {
   std::string thrown;

@@ -60,10 +60,10 @@ struct Class {
 struct Object {
   Class* cls = nullptr;
   std::vector<Value> fields;
-  std::string text;                 // String (modified UTF-8) and StringBuffer contents
-  std::vector<std::int32_t> ints;   // int[]
-  std::vector<std::int8_t> bytes;   // byte[]
-  Class* meta = nullptr;            // the class a java.lang.Class object stands for
+  std::string text;                // String (modified UTF-8) and StringBuffer contents
+  std::vector<std::int32_t> ints;  // int[]
+  std::vector<std::int8_t> bytes;  // byte[]
+  Class* meta = nullptr;           // the class a java.lang.Class object stands for
 };
 
 class Host {

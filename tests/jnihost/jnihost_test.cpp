@@ -1,12 +1,12 @@
 // The host stands in for the JVM in the Windows and fuzzing runs, so it must catch what the
 // JVM's checks catch and answer lookups as the JVM does.
 
+#include "jnihost.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
-
-#include "jnihost.h"
 
 namespace {
 
@@ -61,16 +61,16 @@ const Case kCases[] = {
      "is not a field of"},
     {"an array region past the end",
      [](Host&, JNIEnv* env, jobject c) {
-       auto bytes = static_cast<jbyteArray>(
-           env->GetObjectField(c, fieldId(env, c, "natPtAddress", "[B")));
+       auto bytes =
+           static_cast<jbyteArray>(env->GetObjectField(c, fieldId(env, c, "natPtAddress", "[B")));
        jbyte out[5];
        env->GetByteArrayRegion(bytes, 1, 4, out);
      },
      "region 1+4 of an array of 4"},
     {"an array region that fits",
      [](Host&, JNIEnv* env, jobject c) {
-       auto bytes = static_cast<jbyteArray>(
-           env->GetObjectField(c, fieldId(env, c, "natPtAddress", "[B")));
+       auto bytes =
+           static_cast<jbyteArray>(env->GetObjectField(c, fieldId(env, c, "natPtAddress", "[B")));
        const jbyte in[4] = {10, 0, 0, 1};
        env->SetByteArrayRegion(bytes, 0, 4, in);
        jbyte out[2] = {};

@@ -31,8 +31,7 @@ void* NativeLibrary::entry(const std::string& method) const {
   if (handle_ == nullptr) return nullptr;
   const std::string name = kEntryPrefix + method;
 #ifdef _WIN32
-  return reinterpret_cast<void*>(
-      ::GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
 #else
   return ::dlsym(handle_, name.c_str());
 #endif

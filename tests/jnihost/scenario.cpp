@@ -13,14 +13,11 @@ void Session::fill(Object* object, int seed) {
       case 'B':
         v.primitive = f.name.compare(0, 3, "Set") == 0 ? 1 : static_cast<std::int8_t>(k);
         break;
-      case 'C':
-        v.primitive = 0x4100 + k;
-        break;
-      case 'Z':
-        v.primitive = 1;
-        break;
+      case 'C': v.primitive = 0x4100 + k; break;
+      case 'Z': v.primitive = 1; break;
       case 'J':
-        v.primitive = static_cast<std::int64_t>(0x0102030405060708LL) * k;
+        v.primitive =
+            static_cast<std::int64_t>(0x0102030405060708ULL * static_cast<std::uint64_t>(k));
         break;
       case 'L':
         if (f.signature == "Ljava/lang/String;") {

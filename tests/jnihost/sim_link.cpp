@@ -27,7 +27,9 @@ bool waitFor(int seconds, bool (*ready)()) {
   return true;
 }
 
-bool answersPing() { return simControl("PING") == "OK"; }
+bool answersPing() {
+  return simControl("PING") == "OK";
+}
 
 }  // namespace
 
@@ -44,8 +46,8 @@ bool startExecutor(int seconds) {
   SC_HANDLE service = ::OpenServiceA(manager, "velklb", SERVICE_START | SERVICE_QUERY_STATUS);
   bool started = false;
   if (service != nullptr) {
-    started = ::StartServiceA(service, 0, nullptr) ||
-              ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
+    started =
+        ::StartServiceA(service, 0, nullptr) || ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
     ::CloseServiceHandle(service);
   }
   ::CloseServiceHandle(manager);
@@ -59,9 +61,9 @@ std::string simControl(const std::string& line) {
   std::string buffer(kAnswerCapacity > line.size() ? kAnswerCapacity : line.size(), '\0');
   std::memcpy(&buffer[0], line.data(), line.size());
   DWORD returned = 0;
-  const BOOL ok = ::DeviceIoControl(device, kControlCode, &buffer[0],
-                                    static_cast<DWORD>(line.size()), &buffer[0],
-                                    kAnswerCapacity, &returned, nullptr);
+  const BOOL ok =
+      ::DeviceIoControl(device, kControlCode, &buffer[0], static_cast<DWORD>(line.size()),
+                        &buffer[0], kAnswerCapacity, &returned, nullptr);
   ::CloseHandle(device);
   if (!ok || returned == 0) return "";
   return std::string(buffer.c_str());
@@ -69,12 +71,14 @@ std::string simControl(const std::string& line) {
 
 #else
 
-bool startExecutor(int seconds) { return waitFor(seconds, answersPing); }
+bool startExecutor(int seconds) {
+  return waitFor(seconds, answersPing);
+}
 
 std::string simControl(const std::string& line) {
   const char* device = std::getenv("VELKLB_DEVICE");
-  const std::string path = std::string(device != nullptr && *device ? device : "/run/velklb") +
-                           ".ctl";
+  const std::string path =
+      std::string(device != nullptr && *device ? device : "/run/velklb") + ".ctl";
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof(address.sun_path)) return "";

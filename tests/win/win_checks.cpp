@@ -37,7 +37,9 @@ void expectEqual(const std::string& got, const std::string& want, const std::str
 }
 
 std::vector<DWORD> g_sleeps;
-void WINAPI recordSleep(DWORD milliseconds) { g_sleeps.push_back(milliseconds); }
+void WINAPI recordSleep(DWORD milliseconds) {
+  g_sleeps.push_back(milliseconds);
+}
 
 // Points the module's import of dll!function at `replacement`; false when there is none.
 bool replaceImport(HMODULE module, const char* dll, const char* function, void* replacement) {
@@ -72,7 +74,8 @@ std::vector<unsigned char> latestRequest() {
   const std::string hex = answer.substr(answer.find(' ') + 1);
   std::vector<unsigned char> bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    bytes.push_back(
+        static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
   }
   return bytes;
 }
@@ -164,8 +167,8 @@ int main(int argc, char** argv) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
-  expect(error == ERROR_FILE_NOT_FOUND, "the device is gone after the stop (error " +
-                                            std::to_string(error) + ")");
+  expect(error == ERROR_FILE_NOT_FOUND,
+         "the device is gone after the stop (error " + std::to_string(error) + ")");
   expectEqual(s.call<jint>("isLoadedNative"), "0", "isLoadedNative after the stop");
   expect(jnihost::startExecutor(20), "the driver starts again");
   expectEqual(s.call<jint>("isLoadedNative"), "1", "isLoadedNative after the restart");

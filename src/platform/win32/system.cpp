@@ -1,7 +1,7 @@
 // Shell lines, time, sleeping and name lookup on Windows, and the library's process attach.
 
+// Windows Sockets 2 brings in windows.h itself, after keeping the older sockets header out.
 #include <winsock2.h>
-#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +20,9 @@ std::string serviceStopLine(const char* serviceName) {
   return std::string("net stop ") + serviceName;
 }
 
-std::int64_t currentTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t currentTime() {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 bool utcClockFace(std::int64_t t, ClockFace* out) {
   const __time64_t when = static_cast<__time64_t>(t);
@@ -39,7 +41,9 @@ bool localClockFace(std::int64_t t, ClockFace* out) {
   return true;
 }
 
-void sleepMilliseconds(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+void sleepMilliseconds(std::uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
 
 namespace {
 
