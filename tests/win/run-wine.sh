@@ -2,7 +2,8 @@
 # Runs the Windows build under Wine against velklb.sys, in a private prefix of the build.
 #   run-wine.sh conformance WIN_BUILD LINUX_BUILD   the scenario through the DLL and through
 #                                                   the .so; the transcripts must be identical
-#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks
+#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks through the DLL
+#   run-wine.sh platform WIN_BUILD LINUX_BUILD      the registry reads of the platform layer
 # Every Wine step is bounded; the prefix's wineserver is ended whatever happens.
 set -eu
 mode=$1
@@ -59,6 +60,20 @@ case "$mode" in
   checks)
     timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")"
     ;;
+  platform)
+    # The values win_platform.cpp reads, imported afresh.
+    max=$(printf 'a%.0s' $(seq 254))
+    over=$(printf 'b%.0s' $(seq 255))
+    {
+      printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\VelkTest]\r\n\r\n'
+      printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\VelkTest]\r\n'
+      printf '"Short"="eth0"\r\n"Max"="%s"\r\n"Over"="%s"\r\n' "$max" "$over"
+      printf '"Multi"=hex(7):66,69,72,73,74,00,73,65,63,6f,6e,64,00,00\r\n'
+      printf '"Number"=dword:00434241\r\n"Empty"=""\r\n'
+    } >"$out/velktest.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/velktest.reg")"
+    timeout 60 wine "$win/bin/win-platform.exe"
+    ;;
   *)
-    echo "usage: $0 conformance|checks WIN_BUILD LINUX_BUILD"; exit 2 ;;
+    echo "usage: $0 conformance|checks|platform WIN_BUILD LINUX_BUILD"; exit 2 ;;
 esac
