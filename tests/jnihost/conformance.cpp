@@ -134,6 +134,15 @@ const Step kSteps[] = {
        s.call<jint>("getExecutorStatusNative", h.newObject("CMNExecutor"));
        simMust("SCRIPT NEXT N 8");
        s.call<jint>("getClusterStatusNative", cluster(s, h, "web", "10.0.0.1", 13));
+       // Answers of no bytes and of more bytes than were sent: only the bytes returned count.
+       simMust("SCRIPT NEXT N 0");
+       s.call<jint>("getExecutorStatusNative", h.newObject("CMNExecutor"));
+       simMust("SCRIPT NEXT MODEL PUT 690 0102030405060708090a N 700");
+       s.call<jint>("getExecutorStatusNative", h.newObject("CMNExecutor"));
+       simMust("SCRIPT NEXT PUT 64000 ffeeddccbbaa99887766554433221100 N 64016");
+       s.call<jint>("getClusterReportNative", cluster(s, h, "web", "10.0.0.1", 14));
+       simMust("SCRIPT NEXT RESULT -1 REASON -5");
+       s.call<jint>("getPortReportNative", port(s, h, "web", 80, 15));
        s.call<jint>("addClusterNative", static_cast<Object*>(nullptr));
        s.call<jint>("addPortNative", static_cast<Object*>(nullptr));
      }},
