@@ -23,7 +23,6 @@ extern "C" size_t velkGlueStateSize(void) { return sizeof(GlueState); }
 
 extern "C" void velkGlueInit(void* state, uint64_t unixSeconds) {
     GlueState& st = stateOf(state);
-    velksim::simSetClock(st.sim, unixSeconds);
     velksim::simInit(st.sim);
     velksim::simSetClock(st.sim, unixSeconds);
 }
