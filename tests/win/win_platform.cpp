@@ -1,5 +1,5 @@
-// The Windows platform layer's registry reads, against keys the test run imports into Wine's
-// registry (see run-wine.sh):
+// The Windows platform layer on its own: device calls refused before the system sees them, and
+// the registry reads against keys the test run imports into Wine's registry (see run-wine.sh):
 //   HKLM\SOFTWARE\VelkTest: Short "eth0", Max (254 x "a"), Over (255 x "b"),
 //   Multi (multi-string "first", "second"), Number (DWORD 0x00434241), Empty ""
 // Exit status 0 when every check holds.
@@ -23,6 +23,25 @@ void expect(bool ok, const std::string& what) {
 
 int main() {
   namespace p = cmn::platform;
+  // No driver runs here: the device does not open, and a call on a handle that is not one
+  // fails with the system's code, the block untouched.
+  expect(p::openDevice("velklb") == p::kInvalidDevice, "no device without the driver");
+  struct Call {
+    std::uint32_t inLength;
+    std::uint32_t want;
+  } const calls[] = {{16, 6}, {64016, 6}, {64017, 87}, {0xFFFFFFFFu, 87}};
+  static std::uint8_t block[64016];
+  for (const Call& c : calls) {
+    std::memset(block, 0x5A, sizeof block);
+    std::uint32_t returned = 12345;
+    const std::uint32_t error = p::deviceControl(static_cast<p::DeviceHandle>(0x1234), 0x212014,
+                                                 block, c.inLength, sizeof block, &returned);
+    expect(
+        error == c.want && returned == 12345 && block[0] == 0x5A && block[sizeof block - 1] == 0x5A,
+        "a call sending " + std::to_string(c.inLength) + " bytes fails with " +
+            std::to_string(error));
+  }
+
   expect(p::openRegistryKey("SOFTWARE\\VelkTest\\Missing") == p::kNoRegistryKey,
          "a missing key does not open");
   const p::RegistryKey key = p::openRegistryKey("SOFTWARE\\VelkTest");

@@ -25,6 +25,9 @@ void closeDevice(DeviceHandle device) {
 std::uint32_t deviceControl(DeviceHandle device, std::uint32_t code, std::uint8_t* buffer,
                             std::uint32_t inLength, std::uint32_t outCapacity,
                             std::uint32_t* returned) {
+  // The system would read the input from past the end of the block: refuse as it refuses a bad
+  // parameter, without a call.
+  if (buffer == nullptr || inLength > outCapacity) return ERROR_INVALID_PARAMETER;
   DWORD count = 0;
   if (!::DeviceIoControl(reinterpret_cast<HANDLE>(device), code, buffer, inLength, buffer,
                          outCapacity, &count, nullptr)) {
