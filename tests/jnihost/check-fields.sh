@@ -9,9 +9,11 @@ table=$2
 work=$(mktemp -d /tmp/jnihost-fields.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-classes=$(unzip -Z1 "$jar" | grep '\.class$' | grep -v '\$' | sed 's/\.class$//' | tr / .)
+# The JDK that javac belongs to, as the build uses.
+jdk_bin=$(dirname "$(readlink -f "$(command -v javac)")")
+classes=$("$jdk_bin/jar" tf "$jar" | grep '\.class$' | grep -v '\$' | sed 's/\.class$//' | tr / .)
 # shellcheck disable=SC2086
-javap -p -s -cp "$jar" $classes | awk '
+"$jdk_bin/javap" -p -s -cp "$jar" $classes | awk '
   /^[a-z].* class / { cls = $0; sub(/ *\{$/, "", cls); sub(/.* /, "", cls); gsub(/\./, "/", cls) }
   /^  [^ ].*;$/ && !/\(/ { field = ""; if ($0 !~ / static /) { field = $0; sub(/;$/, "", field); sub(/.* /, "", field) } next }
   /^    descriptor: / && field != "" { print cls, field, $2; field = "" }
