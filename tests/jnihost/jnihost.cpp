@@ -178,6 +178,14 @@ void JNICALL setField(JNIEnv* env, jobject obj, jfieldID id, T value) {
   object->fields[f->slot].primitive = static_cast<std::int64_t>(value);
 }
 
+// Whether a field of type `signature` may hold `target`. The model has no class hierarchy:
+// the exact class, or any object for a field of type Object.
+bool holds(const std::string& signature, const Object* target) {
+  if (signature == "Ljava/lang/Object;") return true;
+  if (signature[0] == '[') return target->cls->name == signature;
+  return target->cls->name == signature.substr(1, signature.size() - 2);
+}
+
 jobject JNICALL getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
   if (!enter(env, "GetObjectField")) return nullptr;
   Object* object = objectArg(env, obj, "GetObjectField");
@@ -192,8 +200,7 @@ void JNICALL setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value
   const FieldDef* f = fieldOf(env, object, id, 'L', "SetObjectField");
   if (f == nullptr) return;
   Object* target = value != nullptr ? hostOf(env).deref(value) : nullptr;
-  if (target != nullptr && target->cls->name != f->signature.substr(1, f->signature.size() - 2) &&
-      f->signature[0] != '[') {
+  if (target != nullptr && !holds(f->signature, target)) {
     hostOf(env).violation("SetObjectField: " + f->name + " given a " + target->cls->name);
     return;
   }

@@ -126,6 +126,11 @@ const Case kCases[] = {
        EXPECT_EQ("+web+mail", buffer->text);
      },
      ""},
+    {"a reference field given an object of another class",
+     [](Host&, JNIEnv* env, jobject c) {
+       env->SetObjectField(c, fieldId(env, c, "natPtAddress", "[B"), env->NewStringUTF("x"));
+     },
+     "natPtAddress given a java/lang/String"},
     {"string characters never released",
      [](Host&, JNIEnv* env, jobject c) {
        auto id = static_cast<jstring>(
