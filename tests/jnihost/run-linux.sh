@@ -20,7 +20,8 @@ export PATH="$build/tools:$PATH" TZ=UTC
 mkdir -p "$VELKLB_REGISTRY"
 "$build/bin/velklb-executor" &
 daemon=$!
-timeout 60 "$build/bin/jnihost-scenario" "$build/lib/libcmnexecutor.so" "$out"
+# shellcheck disable=SC2086
+timeout 120 ${JNIHOST_WRAPPER:-} "$build/bin/jnihost-scenario" "$build/lib/libcmnexecutor.so" "$out"
 echo "transcript: $out ($(wc -l <"$out") lines)"
 
 # Every entry point the library exports has a step: a new one must join the scenario.
