@@ -54,6 +54,17 @@ case "$mode" in
     else
       echo "FAILED: the DLL and the .so differ"
       diff "$out/linux.txt" "$out/windows.txt" | cut -c1-300 | head -40
+      # Where the requests part: the first differing byte of each differing request line.
+      awk 'NR == FNR { linux[FNR] = $0; next }
+           $1 == "request" && linux[FNR] != $0 {
+             split(linux[FNR], l, " ")
+             for (i = 1; i <= length($3); i += 2)
+               if (substr($3, i, 2) != substr(l[3], i, 2)) {
+                 printf "line %d: request byte %d is %s (.so) and %s (DLL)\n", FNR, (i - 1) / 2,
+                        substr(l[3], i, 2), substr($3, i, 2)
+                 break
+               }
+           }' "$out/linux.txt" "$out/windows.txt" | head -20
       exit 1
     fi
     ;;
