@@ -44,6 +44,37 @@ int main() {
 
   expect(p::openRegistryKey("SOFTWARE\\VelkTest\\Missing") == p::kNoRegistryKey,
          "a missing key does not open");
+  // Shell lines through cmd: the command's exit code comes back as it is.
+  struct Line {
+    const char* line;
+    int status;
+  } const lines[] = {{"exit 0", 0}, {"exit 3", 3}, {"exit 255", 255}, {"exit 256", 256}};
+  for (const Line& l : lines) {
+    const int status = p::runShellLine(l.line);
+    expect(status == l.status, std::string(l.line) + " gives " + std::to_string(status));
+  }
+  expect(p::serviceStopLine("velklb") == "net stop velklb", "the executor stop line");
+
+  // Clock faces (the run's time zone is UTC, so local and UTC agree).
+  struct Face {
+    std::int64_t t;
+    int hour;
+    int minute;
+  } const faces[] = {{0, 0, 0}, {1000000000, 1, 46}, {4102444799, 23, 59}, {86399, 23, 59}};
+  for (const Face& f : faces) {
+    p::ClockFace utc{-1, -1};
+    p::ClockFace local{-1, -1};
+    const bool ok = p::utcClockFace(f.t, &utc) && p::localClockFace(f.t, &local);
+    expect(ok && utc.hour == f.hour && utc.minute == f.minute && local.hour == f.hour &&
+               local.minute == f.minute,
+           "the clock face of " + std::to_string(f.t));
+  }
+  std::uint32_t address = 0;
+  expect(p::resolveHostName("localhost", &address) && address == 0x0100007Fu,
+         "localhost resolves to 127.0.0.1 in memory order");
+  expect(p::resolveHostName("10.1.2.3", &address) && address == 0x0302010Au,
+         "a dotted name resolves to itself");
+
   const p::RegistryKey key = p::openRegistryKey("SOFTWARE\\VelkTest");
   expect(key != p::kNoRegistryKey, "the test key opens");
   if (key == p::kNoRegistryKey) return 1;
