@@ -38,10 +38,15 @@ fi
 timeout 30 wineserver -k 2>/dev/null || true
 timeout 30 wineserver -w 2>/dev/null || true
 cp "$win/bin/velklb.sys" "$WINEPREFIX/drive_c/windows/system32/drivers/velklb.sys"
+# The alias tool's stand-in where cmd finds it.
+cp "$win/bin/zoconfig.exe" "$WINEPREFIX/drive_c/windows/system32/zoconfig.exe"
 
 # Windows paths for the programs' arguments: the prefix maps / to Z:.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 dll=$(winpath "$win/bin/cmnexecutor.dll")
+rm -f "$out/tools.log"
+VELKLB_TOOL_LOG=$(winpath "$out/tools.log")
+export VELKLB_TOOL_LOG
 
 case "$mode" in
   conformance)

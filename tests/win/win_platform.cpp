@@ -2,13 +2,16 @@
 // the registry reads against keys the test run imports into Wine's registry (see run-wine.sh):
 //   HKLM\SOFTWARE\VelkTest: Short "eth0", Max (254 x "a"), Over (255 x "b"),
 //   Multi (multi-string "first", "second"), Number (DWORD 0x00434241), Empty ""
+// and the alias tool's lines through cmd, to the zoconfig stand-in and the driver.
 // Exit status 0 when every check holds.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/platform.h"
+#include "sim_link.h"
 
 namespace {
 
@@ -108,6 +111,42 @@ int main() {
                                                             " bytes gives \"" + buffer + "\"");
   }
   p::closeRegistryKey(key);
+
+  // The alias tool's two lines through cmd: what the stand-in does, and its exit status.
+  if (!jnihost::startExecutor(20)) {
+    std::fprintf(stderr, "velklb.sys does not start\n");
+    return 2;
+  }
+  jnihost::simMust("RESET");
+  const std::string alias = "zoconfig eth0 alias 10.0.0.5 netmask 255.255.255.0 source 10.0.0.1";
+  struct Tool {
+    std::string line;
+    int status;
+    const char* aliases;  // the executor's alias list afterwards
+  } const tools[] = {
+      {alias, 0, "OK 1 eth0 10.0.0.5 255.255.255.0 10.0.0.1"},
+      {alias, 1, "OK 1 eth0 10.0.0.5 255.255.255.0 10.0.0.1"},  // listed already
+      {"zoconfig eth 10.0.0.5 delete", 1, "OK 1 eth0 10.0.0.5 255.255.255.0 10.0.0.1"},
+      {"zoconfig eth0 10.0.0.5 delete", 0, "OK 0"},
+      {"zoconfig eth0 10.0.0.5 delete", 1, "OK 0"},
+  };
+  std::string logged;
+  for (const Tool& t : tools) {
+    const int status = p::runShellLine(t.line.c_str());
+    const std::string aliases = jnihost::simControl("ALIASES");
+    expect(status == t.status && aliases == t.aliases,
+           t.line + " gives " + std::to_string(status) + ", then " + aliases);
+    logged += t.line + "\n";
+  }
+  std::string log;
+  if (const char* path = std::getenv("VELKLB_TOOL_LOG")) {
+    if (std::FILE* f = std::fopen(path, "rb")) {
+      char chunk[512];
+      for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) log.append(chunk, n);
+      std::fclose(f);
+    }
+  }
+  expect(log == logged, "the tool log holds each line as run");
   std::printf("%d check(s) failed\n", g_failures);
   return g_failures == 0 ? 0 : 1;
 }
