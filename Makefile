@@ -2,12 +2,15 @@
 # Both install what a fresh Debian machine lacks (as root), configure, build and run.
 
 BUILD_DIR ?= build
+WIN_BUILD_DIR ?= build-win64
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build needs, as "command-or-file:package".
 NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
-         /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind
+         /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
+         x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
+         /usr/lib/wine/wine64:wine64 wine:wine
 
 .PHONY: all build test demo deps clean
 
@@ -35,14 +38,23 @@ deps:
 $(BUILD_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD_DIR)/CMakeCache.txt
+# The Windows DLL and the simulated executor driver, cross-built; its tests run them under Wine
+# and compare them with the Linux build, whose folder it is told.
+$(WIN_BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(WIN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DCMN_LINUX_BUILD_DIR=$(abspath $(BUILD_DIR))
+
+build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(WIN_BUILD_DIR) && ctest --output-on-failure -j 1
 
 demo: build
 	tests/demo/run-demo.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-win64
+	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR)

@@ -1,0 +1,719 @@
+#include "jnihost.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace jnihost {
+
+namespace {
+
+// What a method may hold without reserving more; above it the JVM's checks warn.
+constexpr std::int32_t kDefaultLocalCapacity = 32;
+
+bool isReference(const std::string& signature) {
+  return !signature.empty() && (signature[0] == 'L' || signature[0] == '[');
+}
+
+// The parameter signatures of a method signature "(ILjava/lang/String;)V".
+std::vector<std::string> parameterTypes(const std::string& signature) {
+  std::vector<std::string> out;
+  std::size_t i = 1;
+  while (i < signature.size() && signature[i] != ')') {
+    std::size_t start = i;
+    while (signature[i] == '[') ++i;
+    if (signature[i] == 'L') i = signature.find(';', i);
+    ++i;
+    out.push_back(signature.substr(start, i - start));
+  }
+  return out;
+}
+
+std::string returnType(const std::string& signature) {
+  return signature.substr(signature.find(')') + 1);
+}
+
+}  // namespace
+
+struct Host::EnvBlock {
+  JNIEnv env;  // must come first: the library's JNIEnv* points here
+  JNINativeInterface_ table;
+  Host* host;
+};
+
+namespace {
+
+Host& hostOf(JNIEnv* env) {
+  return *reinterpret_cast<Host::EnvBlock*>(env)->host;
+}
+
+[[noreturn]] void unimplemented() {
+  std::fprintf(stderr, "jnihost: the library called a JNI function the host does not offer\n");
+  std::abort();
+}
+
+// ---- Checks shared by the functions ----------------------------------------------------------
+
+// Every JNI function but the exception queries and the releases starts with this.
+bool enter(JNIEnv* env, const char* function) {
+  Host& h = hostOf(env);
+  if (h.javaCallUnchecked) {
+    h.violation(std::string(function) +
+                " called after a call into Java without checking for "
+                "an exception");
+    h.javaCallUnchecked = false;
+  }
+  return h.pendingCheck(function);
+}
+
+Object* objectArg(JNIEnv* env, jobject ref, const char* function) {
+  Host& h = hostOf(env);
+  if (ref == nullptr) {
+    h.violation(std::string(function) + " given a null object");
+    return nullptr;
+  }
+  return h.deref(ref);
+}
+
+const FieldDef* fieldOf(JNIEnv* env, Object* object, jfieldID id, char type, const char* function) {
+  Host& h = hostOf(env);
+  if (object == nullptr || id == nullptr) {
+    if (id == nullptr) h.violation(std::string(function) + " given a null field ID");
+    return nullptr;
+  }
+  const auto* field = reinterpret_cast<const FieldDef*>(id);
+  if (field->owner != object->cls) {
+    h.violation(std::string(function) + ": field " + field->name + " is not a field of " +
+                object->cls->name);
+    return nullptr;
+  }
+  const bool matches = type == 'L' ? isReference(field->signature)
+                                   : field->signature.size() == 1 && field->signature[0] == type;
+  if (!matches) {
+    h.violation(std::string(function) + ": field " + field->owner->name + "." + field->name +
+                " has type " + field->signature);
+    return nullptr;
+  }
+  return field;
+}
+
+// ---- Classes, fields, methods ----------------------------------------------------------------
+
+jint JNICALL getVersion(JNIEnv*) {
+  return JNI_VERSION_1_8;
+}
+
+jclass JNICALL jniFindClass(JNIEnv* env, const char* name) {
+  if (!enter(env, "FindClass")) return nullptr;
+  Host& h = hostOf(env);
+  Class* cls = name != nullptr ? h.findClass(name) : nullptr;
+  if (cls == nullptr) {
+    h.throwNew("java/lang/NoClassDefFoundError", name != nullptr ? name : "null");
+    return nullptr;
+  }
+  return static_cast<jclass>(h.newLocal(cls->object));
+}
+
+jclass JNICALL getObjectClass(JNIEnv* env, jobject obj) {
+  if (!enter(env, "GetObjectClass")) return nullptr;
+  Object* object = objectArg(env, obj, "GetObjectClass");
+  if (object == nullptr) return nullptr;
+  return static_cast<jclass>(hostOf(env).newLocal(object->cls->object));
+}
+
+Class* classArg(JNIEnv* env, jclass cls, const char* function) {
+  Object* object = objectArg(env, cls, function);
+  if (object == nullptr) return nullptr;
+  if (object->meta == nullptr) {
+    hostOf(env).violation(std::string(function) + " given an object that is not a class");
+  }
+  return object->meta;
+}
+
+jfieldID JNICALL getFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+  if (!enter(env, "GetFieldID")) return nullptr;
+  Class* c = classArg(env, cls, "GetFieldID");
+  if (c == nullptr) return nullptr;
+  for (const FieldDef& f : c->fields) {
+    if (f.name == name && f.signature == sig) {
+      return reinterpret_cast<jfieldID>(const_cast<FieldDef*>(&f));
+    }
+  }
+  hostOf(env).throwNew("java/lang/NoSuchFieldError", name);
+  return nullptr;
+}
+
+jmethodID JNICALL getMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+  if (!enter(env, "GetMethodID")) return nullptr;
+  Class* c = classArg(env, cls, "GetMethodID");
+  if (c == nullptr) return nullptr;
+  for (const MethodDef& m : c->methods) {
+    if (m.name == name && m.signature == sig) {
+      return reinterpret_cast<jmethodID>(const_cast<MethodDef*>(&m));
+    }
+  }
+  hostOf(env).throwNew("java/lang/NoSuchMethodError", name);
+  return nullptr;
+}
+
+template <char Type, typename T>
+T JNICALL getField(JNIEnv* env, jobject obj, jfieldID id) {
+  static const char name[] = {'G', 'e', 't', Type, 'F', 'i', 'e', 'l', 'd', '\0'};
+  if (!enter(env, name)) return T{};
+  Object* object = objectArg(env, obj, name);
+  const FieldDef* f = fieldOf(env, object, id, Type, name);
+  if (f == nullptr) return T{};
+  return static_cast<T>(object->fields[f->slot].primitive);
+}
+
+template <char Type, typename T>
+void JNICALL setField(JNIEnv* env, jobject obj, jfieldID id, T value) {
+  static const char name[] = {'S', 'e', 't', Type, 'F', 'i', 'e', 'l', 'd', '\0'};
+  if (!enter(env, name)) return;
+  Object* object = objectArg(env, obj, name);
+  const FieldDef* f = fieldOf(env, object, id, Type, name);
+  if (f == nullptr) return;
+  object->fields[f->slot].primitive = static_cast<std::int64_t>(value);
+}
+
+// Whether a field of type `signature` may hold `target`. The model has no class hierarchy:
+// the exact class, or any object for a field of type Object.
+bool holds(const std::string& signature, const Object* target) {
+  if (signature == "Ljava/lang/Object;") return true;
+  if (signature[0] == '[') return target->cls->name == signature;
+  return target->cls->name == signature.substr(1, signature.size() - 2);
+}
+
+jobject JNICALL getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
+  if (!enter(env, "GetObjectField")) return nullptr;
+  Object* object = objectArg(env, obj, "GetObjectField");
+  const FieldDef* f = fieldOf(env, object, id, 'L', "GetObjectField");
+  if (f == nullptr) return nullptr;
+  return hostOf(env).newLocal(object->fields[f->slot].reference);
+}
+
+void JNICALL setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value) {
+  if (!enter(env, "SetObjectField")) return;
+  Object* object = objectArg(env, obj, "SetObjectField");
+  const FieldDef* f = fieldOf(env, object, id, 'L', "SetObjectField");
+  if (f == nullptr) return;
+  Object* target = value != nullptr ? hostOf(env).deref(value) : nullptr;
+  if (target != nullptr && !holds(f->signature, target)) {
+    hostOf(env).violation("SetObjectField: " + f->name + " given a " + target->cls->name);
+    return;
+  }
+  object->fields[f->slot].reference = target;
+}
+
+// ---- Calls into Java ---------------------------------------------------------------------------
+
+Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
+             const char* function) {
+  Host& h = hostOf(env);
+  if (!enter(env, function)) return Value{};
+  Object* self = objectArg(env, obj, function);
+  if (self == nullptr || id == nullptr) {
+    if (id == nullptr) h.violation(std::string(function) + " given a null method ID");
+    return Value{};
+  }
+  const auto* m = reinterpret_cast<const MethodDef*>(id);
+  const std::string ret = returnType(m->signature);
+  if ((returns == 'L' && !isReference(ret)) || (returns != 'L' && ret != std::string(1, returns))) {
+    h.violation(std::string(function) + ": method " + m->name + " returns " + ret);
+    return Value{};
+  }
+  std::vector<Value> values;
+  for (const std::string& p : parameterTypes(m->signature)) {
+    Value v;
+    if (isReference(p)) {
+      jobject ref = va_arg(args, jobject);
+      v.reference = ref != nullptr ? h.deref(ref) : nullptr;
+    } else if (p == "J") {
+      v.primitive = va_arg(args, jlong);
+    } else if (p == "F" || p == "D") {
+      (void)va_arg(args, double);
+    } else {
+      v.primitive = va_arg(args, jint);
+    }
+    values.push_back(v);
+  }
+  Value result = m->body(h, self, values);
+  h.javaCallUnchecked = true;
+  return result;
+}
+
+jint JNICALL callIntMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
+  return static_cast<jint>(invoke(env, obj, id, args, 'I', "CallIntMethodV").primitive);
+}
+
+jobject JNICALL callObjectMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
+  Value v = invoke(env, obj, id, args, 'L', "CallObjectMethodV");
+  return v.reference != nullptr ? hostOf(env).newLocal(v.reference) : nullptr;
+}
+
+void JNICALL callVoidMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
+  invoke(env, obj, id, args, 'V', "CallVoidMethodV");
+}
+
+// ---- Exceptions and references ----------------------------------------------------------------
+
+jboolean JNICALL exceptionCheck(JNIEnv* env) {
+  Host& h = hostOf(env);
+  h.javaCallUnchecked = false;
+  return h.pending != nullptr ? JNI_TRUE : JNI_FALSE;
+}
+
+jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
+  Host& h = hostOf(env);
+  h.javaCallUnchecked = false;
+  return h.pending != nullptr ? static_cast<jthrowable>(h.newLocal(h.pending)) : nullptr;
+}
+
+void JNICALL exceptionClear(JNIEnv* env) {
+  Host& h = hostOf(env);
+  h.javaCallUnchecked = false;
+  h.pending = nullptr;
+  h.pendingMessage.clear();
+}
+
+void JNICALL deleteLocalRef(JNIEnv* env, jobject ref) {
+  if (ref != nullptr) hostOf(env).deleteLocal(ref);
+}
+
+jobject JNICALL newLocalRef(JNIEnv* env, jobject ref) {
+  if (!enter(env, "NewLocalRef")) return nullptr;
+  return ref != nullptr ? hostOf(env).newLocal(hostOf(env).deref(ref)) : nullptr;
+}
+
+jint JNICALL ensureLocalCapacity(JNIEnv* env, jint capacity) {
+  if (!enter(env, "EnsureLocalCapacity")) return JNI_ERR;
+  Host& h = hostOf(env);
+  if (capacity < 0) return JNI_ERR;
+  if (h.liveLocals + capacity > h.capacity) h.capacity = h.liveLocals + capacity;
+  return JNI_OK;
+}
+
+jboolean JNICALL isSameObject(JNIEnv* env, jobject a, jobject b) {
+  Host& h = hostOf(env);
+  Object* x = a != nullptr ? h.deref(a) : nullptr;
+  Object* y = b != nullptr ? h.deref(b) : nullptr;
+  return x == y ? JNI_TRUE : JNI_FALSE;
+}
+
+// ---- Strings ------------------------------------------------------------------------------------
+
+Object* stringArg(JNIEnv* env, jstring str, const char* function) {
+  Object* object = objectArg(env, str, function);
+  if (object != nullptr && object->cls->name != "java/lang/String") {
+    hostOf(env).violation(std::string(function) + " given a " + object->cls->name);
+    return nullptr;
+  }
+  return object;
+}
+
+jstring JNICALL newStringUTF(JNIEnv* env, const char* text) {
+  if (!enter(env, "NewStringUTF")) return nullptr;
+  if (text == nullptr) return nullptr;
+  Host& h = hostOf(env);
+  return static_cast<jstring>(h.newLocal(h.newString(text)));
+}
+
+const char* JNICALL getStringUTFChars(JNIEnv* env, jstring str, jboolean* isCopy) {
+  if (!enter(env, "GetStringUTFChars")) return nullptr;
+  Object* s = stringArg(env, str, "GetStringUTFChars");
+  if (s == nullptr) return nullptr;
+  char* copy = static_cast<char*>(std::malloc(s->text.size() + 1));
+  std::memcpy(copy, s->text.c_str(), s->text.size() + 1);
+  hostOf(env).pinnedStrings.push_back(copy);
+  if (isCopy != nullptr) *isCopy = JNI_TRUE;
+  return copy;
+}
+
+void JNICALL releaseStringUTFChars(JNIEnv* env, jstring, const char* chars) {
+  Host& h = hostOf(env);
+  for (auto it = h.pinnedStrings.begin(); it != h.pinnedStrings.end(); ++it) {
+    if (*it == chars) {
+      std::free(const_cast<char*>(chars));
+      h.pinnedStrings.erase(it);
+      return;
+    }
+  }
+  h.violation("ReleaseStringUTFChars given characters it did not hand out");
+}
+
+jsize JNICALL getStringUTFLength(JNIEnv* env, jstring str) {
+  if (!enter(env, "GetStringUTFLength")) return 0;
+  Object* s = stringArg(env, str, "GetStringUTFLength");
+  return s != nullptr ? static_cast<jsize>(s->text.size()) : 0;
+}
+
+// ---- Arrays
+// ---------------------------------------------------------------------------------------
+
+jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
+  if (!enter(env, "GetArrayLength")) return 0;
+  Object* a = objectArg(env, array, "GetArrayLength");
+  if (a == nullptr) return 0;
+  if (a->cls->name == "[I") return static_cast<jsize>(a->ints.size());
+  if (a->cls->name == "[B") return static_cast<jsize>(a->bytes.size());
+  hostOf(env).violation("GetArrayLength given a " + a->cls->name);
+  return 0;
+}
+
+template <typename T>
+std::vector<T>* regionOf(JNIEnv* env, jarray array, jsize start, jsize length,
+                         const char* arrayClass, const char* function) {
+  Host& h = hostOf(env);
+  if (!enter(env, function)) return nullptr;
+  Object* a = objectArg(env, array, function);
+  if (a == nullptr) return nullptr;
+  if (a->cls->name != arrayClass) {
+    h.violation(std::string(function) + " given a " + a->cls->name);
+    return nullptr;
+  }
+  std::vector<T>* items;
+  if constexpr (sizeof(T) == 4) {
+    items = &a->ints;
+  } else {
+    items = &a->bytes;
+  }
+  const std::int64_t size = static_cast<std::int64_t>(items->size());
+  if (start < 0 || length < 0 || static_cast<std::int64_t>(start) + length > size) {
+    h.violation(std::string(function) + ": region " + std::to_string(start) + "+" +
+                std::to_string(length) + " of an array of " + std::to_string(size));
+    h.throwNew("java/lang/ArrayIndexOutOfBoundsException", "region out of bounds");
+    return nullptr;
+  }
+  return items;
+}
+
+template <typename T, typename J, typename A>
+void JNICALL getRegion(JNIEnv* env, A array, jsize start, jsize length, J* buffer) {
+  const char* cls = sizeof(T) == 4 ? "[I" : "[B";
+  const char* name = sizeof(T) == 4 ? "GetIntArrayRegion" : "GetByteArrayRegion";
+  std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
+  if (items != nullptr && length > 0)
+    std::memcpy(buffer, items->data() + start, length * sizeof(T));
+}
+
+template <typename T, typename J, typename A>
+void JNICALL setRegion(JNIEnv* env, A array, jsize start, jsize length, const J* buffer) {
+  const char* cls = sizeof(T) == 4 ? "[I" : "[B";
+  const char* name = sizeof(T) == 4 ? "SetIntArrayRegion" : "SetByteArrayRegion";
+  std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
+  if (items != nullptr && length > 0)
+    std::memcpy(items->data() + start, buffer, length * sizeof(T));
+}
+
+}  // namespace
+
+// ---- Host ---------------------------------------------------------------------------------------
+
+Host::Host() : block_(new EnvBlock) {
+  void** slots = reinterpret_cast<void**>(&block_->table);
+  for (std::size_t i = 0; i < sizeof(block_->table) / sizeof(void*); ++i) {
+    slots[i] = reinterpret_cast<void*>(&unimplemented);
+  }
+  JNINativeInterface_& t = block_->table;
+  t.GetVersion = getVersion;
+  t.FindClass = jniFindClass;
+  t.GetObjectClass = getObjectClass;
+  t.GetFieldID = getFieldID;
+  t.GetMethodID = getMethodID;
+  t.GetBooleanField = getField<'Z', jboolean>;
+  t.GetByteField = getField<'B', jbyte>;
+  t.GetCharField = getField<'C', jchar>;
+  t.GetShortField = getField<'S', jshort>;
+  t.GetIntField = getField<'I', jint>;
+  t.GetLongField = getField<'J', jlong>;
+  t.SetBooleanField = setField<'Z', jboolean>;
+  t.SetByteField = setField<'B', jbyte>;
+  t.SetCharField = setField<'C', jchar>;
+  t.SetShortField = setField<'S', jshort>;
+  t.SetIntField = setField<'I', jint>;
+  t.SetLongField = setField<'J', jlong>;
+  t.GetObjectField = getObjectField;
+  t.SetObjectField = setObjectField;
+  t.CallIntMethodV = callIntMethodV;
+  t.CallObjectMethodV = callObjectMethodV;
+  t.CallVoidMethodV = callVoidMethodV;
+  t.ExceptionCheck = exceptionCheck;
+  t.ExceptionOccurred = exceptionOccurred;
+  t.ExceptionClear = exceptionClear;
+  t.DeleteLocalRef = deleteLocalRef;
+  t.NewLocalRef = newLocalRef;
+  t.EnsureLocalCapacity = ensureLocalCapacity;
+  t.IsSameObject = isSameObject;
+  t.NewStringUTF = newStringUTF;
+  t.GetStringUTFChars = getStringUTFChars;
+  t.ReleaseStringUTFChars = releaseStringUTFChars;
+  t.GetStringUTFLength = getStringUTFLength;
+  t.GetArrayLength = getArrayLength;
+  t.GetIntArrayRegion = getRegion<std::int32_t, jint, jintArray>;
+  t.SetIntArrayRegion = setRegion<std::int32_t, jint, jintArray>;
+  t.GetByteArrayRegion = getRegion<std::int8_t, jbyte, jbyteArray>;
+  t.SetByteArrayRegion = setRegion<std::int8_t, jbyte, jbyteArray>;
+  block_->env.functions = &block_->table;
+  block_->host = this;
+
+  for (const char* name :
+       {"java/lang/Class", "java/lang/Object", "java/lang/String", "[I", "[B",
+        "java/lang/NoSuchFieldError", "java/lang/NoSuchMethodError",
+        "java/lang/NoClassDefFoundError", "java/lang/ArrayIndexOutOfBoundsException"}) {
+    defineClass(name);
+  }
+  Class* buffer = defineClass("java/lang/StringBuffer");
+  addMethod(buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;",
+            [](Host&, Object* self, const std::vector<Value>& args) {
+              self->text += args[0].reference != nullptr ? args[0].reference->text : "null";
+              return Value{0, self};
+            });
+  addMethod(buffer, "toString", "()Ljava/lang/String;",
+            [](Host& h, Object* self, const std::vector<Value>&) {
+              return Value{0, h.newString(self->text)};
+            });
+  for (std::size_t i = 0; i < kJavaFieldCount; ++i) {
+    const JavaField& f = kJavaFields[i];
+    Class* cls = findClass(f.className);
+    if (cls == nullptr) cls = defineClass(f.className);
+    addField(cls, f.name, f.signature, f.arrayLength);
+  }
+}
+
+Host::~Host() {
+  for (const char* chars : pinnedStrings) std::free(const_cast<char*>(chars));
+}
+
+JNIEnv* Host::env() {
+  return &block_->env;
+}
+
+Class* Host::findClass(const std::string& name) const {
+  for (const Class& c : classes_) {
+    if (c.name == name) return const_cast<Class*>(&c);
+  }
+  return nullptr;
+}
+
+Class* Host::defineClass(const std::string& name) {
+  classes_.push_back(Class{});
+  Class* cls = &classes_.back();
+  cls->name = name;
+  objects_.push_back(Object{});
+  cls->object = &objects_.back();
+  cls->object->meta = cls;
+  Class* meta = findClass("java/lang/Class");
+  cls->object->cls = meta != nullptr ? meta : cls;
+  return cls;
+}
+
+void Host::addField(Class* cls, const std::string& name, const std::string& signature,
+                    std::int32_t arrayLength) {
+  cls->fields.push_back(FieldDef{cls, name, signature, cls->fields.size(), arrayLength});
+}
+
+void Host::addMethod(Class* cls, const std::string& name, const std::string& signature,
+                     MethodBody body) {
+  cls->methods.push_back(MethodDef{cls, name, signature, std::move(body)});
+}
+
+Object* Host::newObject(const std::string& className) {
+  Class* cls = findClass(className);
+  if (cls == nullptr) cls = findClass("com/velk/internet/tz/common/" + className);
+  if (cls == nullptr) {
+    std::fprintf(stderr, "jnihost: no class %s\n", className.c_str());
+    std::abort();
+  }
+  objects_.push_back(Object{});
+  Object* object = &objects_.back();
+  object->cls = cls;
+  object->fields.resize(cls->fields.size());
+  for (const FieldDef& f : cls->fields) {
+    if (f.arrayLength < 0) continue;
+    if (f.signature == "[I") object->fields[f.slot].reference = newIntArray(f.arrayLength);
+    if (f.signature == "[B") object->fields[f.slot].reference = newByteArray(f.arrayLength);
+  }
+  return object;
+}
+
+Object* Host::newString(const std::string& modifiedUtf8) {
+  objects_.push_back(Object{});
+  objects_.back().cls = findClass("java/lang/String");
+  objects_.back().text = modifiedUtf8;
+  return &objects_.back();
+}
+
+Object* Host::newIntArray(std::size_t length) {
+  objects_.push_back(Object{});
+  objects_.back().cls = findClass("[I");
+  objects_.back().ints.assign(length, 0);
+  return &objects_.back();
+}
+
+Object* Host::newByteArray(std::size_t length) {
+  objects_.push_back(Object{});
+  objects_.back().cls = findClass("[B");
+  objects_.back().bytes.assign(length, 0);
+  return &objects_.back();
+}
+
+const FieldDef* Host::field(Object* object, const std::string& name) const {
+  for (const FieldDef& f : object->cls->fields) {
+    if (f.name == name) return &f;
+  }
+  std::fprintf(stderr, "jnihost: %s has no field %s\n", object->cls->name.c_str(), name.c_str());
+  std::abort();
+}
+
+void Host::setInt(Object* object, const std::string& name, std::int64_t value) {
+  object->fields[field(object, name)->slot].primitive = value;
+}
+
+std::int64_t Host::getInt(Object* object, const std::string& name) const {
+  return object->fields[field(object, name)->slot].primitive;
+}
+
+void Host::setObject(Object* object, const std::string& name, Object* value) {
+  object->fields[field(object, name)->slot].reference = value;
+}
+
+Object* Host::getObject(Object* object, const std::string& name) const {
+  return object->fields[field(object, name)->slot].reference;
+}
+
+void Host::setString(Object* object, const std::string& name, const char* text) {
+  setObject(object, name, text != nullptr ? newString(text) : nullptr);
+}
+
+std::string Host::describeValue(const std::string& signature, const Value& value) {
+  if (!isReference(signature)) return std::to_string(value.primitive);
+  const Object* o = value.reference;
+  if (o == nullptr) return "null";
+  std::ostringstream out;
+  if (signature == "Ljava/lang/String;") {
+    out << '"' << o->text << '"';
+  } else if (signature == "[I" || signature == "[B") {
+    // Arrays as their items up to the last one that is not zero.
+    std::size_t used = signature == "[I" ? o->ints.size() : o->bytes.size();
+    auto item = [&](std::size_t i) {
+      return signature == "[I" ? std::int64_t{o->ints[i]} : std::int64_t{o->bytes[i]};
+    };
+    const std::size_t length = used;
+    while (used > 0 && item(used - 1) == 0) --used;
+    out << '[' << length << ':';
+    for (std::size_t i = 0; i < used; ++i) out << (i ? "," : "") << item(i);
+    out << ']';
+  } else {
+    out << '<' << o->cls->name << '>';
+  }
+  return out.str();
+}
+
+std::string Host::describe(Object* object) const {
+  std::ostringstream out;
+  for (const FieldDef& f : object->cls->fields) {
+    out << "  " << f.name << '=' << describeValue(f.signature, object->fields[f.slot]) << '\n';
+  }
+  return out.str();
+}
+
+void Host::beginCall(const std::string& name) {
+  method = name;
+  capacity = kDefaultLocalCapacity;
+  liveLocals = 0;
+  peakLocals = 0;
+  localsOverflowed = false;
+  javaCallUnchecked = false;
+}
+
+jobject Host::arg(Object* object) {
+  return object != nullptr ? newLocal(object) : nullptr;
+}
+
+std::string Host::endCall() {
+  std::string thrown;
+  if (pending != nullptr) {
+    thrown = pending->cls->name + ": " + pendingMessage;
+    pending = nullptr;
+    pendingMessage.clear();
+  }
+  if (!pinnedStrings.empty()) {
+    violation(std::to_string(pinnedStrings.size()) + " string(s) never released");
+    for (const char* chars : pinnedStrings) std::free(const_cast<char*>(chars));
+    pinnedStrings.clear();
+  }
+  // The frame's references die with it; forgetting them keeps a long run's memory bounded (a
+  // reference kept past its frame then reads as an invalid one).
+  frame_.clear();
+  refs_.clear();
+  liveLocals = 0;
+  javaCallUnchecked = false;
+  return thrown;
+}
+
+Object* Host::deref(jobject ref) {
+  auto* r = reinterpret_cast<Ref*>(ref);
+  for (const Ref& known : refs_) {
+    if (&known == r) {
+      if (!r->live) {
+        violation("a deleted or dropped local reference was used");
+        return nullptr;
+      }
+      return r->target;
+    }
+  }
+  violation("an invalid reference was used");
+  return nullptr;
+}
+
+jobject Host::newLocal(Object* object) {
+  if (object == nullptr) return nullptr;
+  refs_.push_back(Ref{object, true});
+  frame_.push_back(&refs_.back());
+  ++liveLocals;
+  if (liveLocals > peakLocals) peakLocals = liveLocals;
+  if (liveLocals > capacity && !localsOverflowed) {
+    localsOverflowed = true;
+    violation("local references: " + std::to_string(liveLocals) + ", exceeds capacity " +
+              std::to_string(capacity));
+  }
+  return reinterpret_cast<jobject>(&refs_.back());
+}
+
+void Host::deleteLocal(jobject ref) {
+  auto* r = reinterpret_cast<Ref*>(ref);
+  for (std::size_t i = 0; i < frame_.size(); ++i) {
+    if (frame_[i] == r) {
+      if (!r->live) break;
+      r->live = false;
+      --liveLocals;
+      return;
+    }
+  }
+  violation("DeleteLocalRef given a reference that is not a live local one");
+}
+
+void Host::violation(const std::string& what) {
+  const std::string text = method + ": " + what;
+  std::fprintf(stderr, "JNI CHECK FAILED in %s\n", text.c_str());
+  violations_.push_back(text);
+}
+
+bool Host::pendingCheck(const char* function) {
+  if (pending == nullptr) return true;
+  violation(std::string(function) + " called with an exception pending");
+  return false;
+}
+
+void Host::throwNew(const std::string& className, const std::string& message) {
+  Class* cls = findClass(className);
+  if (cls == nullptr) cls = defineClass(className);
+  objects_.push_back(Object{});
+  objects_.back().cls = cls;
+  pending = &objects_.back();
+  pendingMessage = message;
+}
+
+}  // namespace jnihost

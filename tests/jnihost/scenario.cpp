@@ -1,0 +1,80 @@
+#include "scenario.h"
+
+#include <cstdlib>
+
+namespace jnihost {
+
+void Session::fill(Object* object, int seed) {
+  int i = 0;
+  for (const FieldDef& f : object->cls->fields) {
+    Value& v = object->fields[f.slot];
+    const std::int64_t k = seed * 64 + ++i;
+    switch (f.signature[0]) {
+      case 'B':
+        v.primitive = f.name.compare(0, 3, "Set") == 0 ? 1 : static_cast<std::int8_t>(k);
+        break;
+      case 'C': v.primitive = 0x4100 + k; break;
+      case 'Z': v.primitive = 1; break;
+      case 'J':
+        v.primitive =
+            static_cast<std::int64_t>(0x0102030405060708ULL * static_cast<std::uint64_t>(k));
+        break;
+      case 'L':
+        if (f.signature == "Ljava/lang/String;") {
+          v.reference = host_.newString("10." + std::to_string(seed % 250) + "." +
+                                        std::to_string(i % 250) + ".1");
+        }
+        break;
+      case '[':
+        if (v.reference != nullptr) {
+          for (std::size_t n = 0; n < v.reference->ints.size(); ++n) {
+            v.reference->ints[n] = static_cast<std::int32_t>(0x01010101 * (k % 16) + n);
+          }
+          for (std::size_t n = 0; n < v.reference->bytes.size(); ++n) {
+            v.reference->bytes[n] = static_cast<std::int8_t>(k + n);
+          }
+        }
+        break;
+      default:  // int and short: a pattern whose four bytes all differ
+        v.primitive = f.signature == "S" ? static_cast<std::int16_t>(0x0102 * k)
+                                         : static_cast<std::int32_t>(0x01020304 * k);
+        break;
+    }
+  }
+}
+
+Object* Session::receiver() {
+  if (receiver_ == nullptr) {
+    Class* cls = host_.findClass("com/velk/internet/tz/common/CMNExecutorInterface");
+    if (cls == nullptr) host_.defineClass("com/velk/internet/tz/common/CMNExecutorInterface");
+    receiver_ = host_.newObject("com/velk/internet/tz/common/CMNExecutorInterface");
+  }
+  return receiver_;
+}
+
+std::string Session::show(Object* o) const {
+  if (o == nullptr) return "null";
+  if (o->cls->name == "java/lang/String") return '"' + o->text + '"';
+  const std::size_t slash = o->cls->name.rfind('/');
+  return o->cls->name.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+void Session::describeArg(Object* o) {
+  if (o == nullptr || o->cls->name == "java/lang/String") return;
+  if (o->cls->name == "java/lang/StringBuffer") {
+    line("  text \"%s\"\n", o->text.c_str());
+    return;
+  }
+  line("%s", host_.describe(o).c_str());
+}
+
+void Session::writeNewRequests() {
+  const std::uint64_t count = std::strtoull(simMust("RECORD COUNT").c_str(), nullptr, 10);
+  // The record keeps the latest 64 in full; a step never sends more than that.
+  if (count > seen_ + 64) seen_ = count - 64;
+  for (; seen_ < count; ++seen_) {
+    line("  request %s\n", simMust("RECORD GET " + std::to_string(seen_)).c_str());
+  }
+}
+
+}  // namespace jnihost

@@ -1,0 +1,96 @@
+// Runs entry points of the library under the JNI host and writes a transcript: per call, the
+// arguments, the value handed back, the exception left for Java, every field of the objects
+// passed, and every request the simulated executor recorded meanwhile, in hex. Two builds of
+// the library that behave alike write identical transcripts.
+#pragma once
+
+#include <jni.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <type_traits>
+
+#include "jnihost.h"
+#include "native_library.h"
+#include "sim_link.h"
+
+namespace jnihost {
+
+class Session {
+ public:
+  Session(Host& host, NativeLibrary& library, std::FILE* out)
+      : host_(host), library_(library), out_(out) {}
+
+  // Fills every field of `object` with a value of its own (flag bytes 1, texts dotted
+  // addresses), so a request shows which field went to which offset.
+  void fill(Object* object, int seed);
+
+  // Whether the requests sent during each call are looked up and written.
+  void followRecord(bool follow) { followRecord_ = follow; }
+
+  // Calls Java method `method` with `args` (jint, jboolean or Object*); the result as text.
+  template <typename R, typename... A>
+  std::string call(const std::string& method, A... args) {
+    void* fn = library_.entry(method);
+    if (fn == nullptr) {
+      line("%s: no such entry point\n", method.c_str());
+      ++missing_;
+      return "";
+    }
+    host_.beginCall(method);
+    jobject self = host_.arg(receiver());
+    std::string result;
+    if constexpr (std::is_void_v<R>) {
+      callEntry<void>(fn, host_.env(), self, pass(args)...);
+      result = "void";
+    } else if constexpr (std::is_same_v<R, jstring>) {
+      jstring s = callEntry<jstring>(fn, host_.env(), self, pass(args)...);
+      Value v;
+      v.reference = s != nullptr ? host_.deref(s) : nullptr;
+      result = Host::describeValue("Ljava/lang/String;", v);
+    } else {
+      result = std::to_string(callEntry<R>(fn, host_.env(), self, pass(args)...));
+    }
+    const std::string thrown = host_.endCall();
+    std::string shown;
+    ((shown += (shown.empty() ? "" : ", ") + show(args)), ...);
+    line("%s(%s) -> %s\n", method.c_str(), shown.c_str(), result.c_str());
+    if (!thrown.empty()) line("  thrown %s\n", thrown.c_str());
+    (describeArg(args), ...);
+    if (followRecord_) writeNewRequests();
+    return result;
+  }
+
+  // Writes the requests recorded since the last look.
+  void writeNewRequests();
+  void note(const std::string& text) { line("# %s\n", text.c_str()); }
+
+  int missingEntryPoints() const { return missing_; }
+
+ private:
+  template <typename... T>
+  void line(const char* format, T... values) {
+    std::fprintf(out_, format, values...);
+  }
+  Object* receiver();
+  jobject pass(Object* o) { return host_.arg(o); }
+  static jint pass(jint v) { return v; }
+  static jboolean pass(bool v) { return v ? JNI_TRUE : JNI_FALSE; }
+  std::string show(Object* o) const;
+  static std::string show(jint v) { return std::to_string(v); }
+  static std::string show(bool v) { return v ? "true" : "false"; }
+  void describeArg(Object* o);
+  static void describeArg(jint) {}
+  static void describeArg(bool) {}
+
+  Host& host_;
+  NativeLibrary& library_;
+  std::FILE* out_;
+  Object* receiver_ = nullptr;
+  std::uint64_t seen_ = 0;
+  bool followRecord_ = true;
+  int missing_ = 0;
+};
+
+}  // namespace jnihost

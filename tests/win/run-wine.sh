@@ -1,0 +1,95 @@
+#!/bin/sh
+# Runs the Windows build under Wine against velklb.sys, in a private prefix of the build.
+#   run-wine.sh conformance WIN_BUILD LINUX_BUILD   the scenario through the DLL and through
+#                                                   the .so; the transcripts must be identical
+#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks through the DLL
+#   run-wine.sh platform WIN_BUILD LINUX_BUILD      the registry reads of the platform layer
+# Every Wine step is bounded; the prefix's wineserver is ended whatever happens.
+set -eu
+mode=$1
+win=$(cd "$2" && pwd)
+linux=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in wine wineboot wineserver; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAILED: $tool is not installed (make deps)"; exit 1; }
+done
+
+export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+out="$win/Testing/win"
+mkdir -p "$out"
+finish() {
+  status=$?
+  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+  exit "$status"
+}
+trap finish EXIT INT TERM
+
+# A prefix once per build folder, with the driver registered as a kernel service.
+if [ ! -f "$WINEPREFIX/.velklb-registered" ]; then
+  rm -rf "$WINEPREFIX"
+  timeout 300 wineboot -i >"$out/wineboot.log" 2>&1 || { echo "FAILED: wineboot"; cat "$out/wineboot.log"; exit 1; }
+  timeout 60 wine sc create velklb type= kernel \
+    binPath= 'C:\windows\system32\drivers\velklb.sys' >"$out/sc.log" 2>&1 \
+    || { echo "FAILED: sc create"; cat "$out/sc.log"; exit 1; }
+  touch "$WINEPREFIX/.velklb-registered"
+fi
+timeout 30 wineserver -k 2>/dev/null || true
+timeout 30 wineserver -w 2>/dev/null || true
+cp "$win/bin/velklb.sys" "$WINEPREFIX/drive_c/windows/system32/drivers/velklb.sys"
+# The alias tool's stand-in where cmd finds it.
+cp "$win/bin/zoconfig.exe" "$WINEPREFIX/drive_c/windows/system32/zoconfig.exe"
+
+# Windows paths for the programs' arguments: the prefix maps / to Z:.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+dll=$(winpath "$win/bin/cmnexecutor.dll")
+rm -f "$out/tools.log"
+VELKLB_TOOL_LOG=$(winpath "$out/tools.log")
+export VELKLB_TOOL_LOG
+
+case "$mode" in
+  conformance)
+    [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
+    "$here/../jnihost/run-linux.sh" "$linux" "$out/linux.txt"
+    rm -f "$out/windows.txt"
+    timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")"
+    if cmp -s "$out/linux.txt" "$out/windows.txt"; then
+      echo "transcripts identical: $(wc -l <"$out/windows.txt") lines, $(grep -c '^  request ' "$out/windows.txt") requests"
+    else
+      echo "FAILED: the DLL and the .so differ"
+      diff "$out/linux.txt" "$out/windows.txt" | cut -c1-300 | head -40
+      # Where the requests part: the first differing byte of each differing request line.
+      awk 'NR == FNR { linux[FNR] = $0; next }
+           $1 == "request" && linux[FNR] != $0 {
+             split(linux[FNR], l, " ")
+             for (i = 1; i <= length($3); i += 2)
+               if (substr($3, i, 2) != substr(l[3], i, 2)) {
+                 printf "line %d: request byte %d is %s (.so) and %s (DLL)\n", FNR, (i - 1) / 2,
+                        substr(l[3], i, 2), substr($3, i, 2)
+                 break
+               }
+           }' "$out/linux.txt" "$out/windows.txt" | head -20
+      exit 1
+    fi
+    ;;
+  checks)
+    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")"
+    ;;
+  platform)
+    # The values win_platform.cpp reads, imported afresh.
+    max=$(printf 'a%.0s' $(seq 254))
+    over=$(printf 'b%.0s' $(seq 255))
+    {
+      printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\VelkTest]\r\n\r\n'
+      printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\VelkTest]\r\n'
+      printf '"Short"="eth0"\r\n"Max"="%s"\r\n"Over"="%s"\r\n' "$max" "$over"
+      printf '"Multi"=hex(7):66,69,72,73,74,00,73,65,63,6f,6e,64,00,00\r\n'
+      printf '"Number"=dword:00434241\r\n"Empty"=""\r\n'
+    } >"$out/velktest.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/velktest.reg")"
+    timeout 60 wine "$win/bin/win-platform.exe"
+    ;;
+  *)
+    echo "usage: $0 conformance|checks|platform WIN_BUILD LINUX_BUILD"; exit 2 ;;
+esac

@@ -1,0 +1,182 @@
+// What only the Windows build can show, run under Wine against velklb.sys:
+//   win-checks DLL LOG
+// - with the driver stopped: isLoadedNative 0 and a request -1;
+// - a failed DeviceIoControl: the driver's error code comes back as the method's value, the
+//   result field and the reason stay as they were in the block, the handle stays open;
+// - the port retry sleeps 6789 then 6543 ms (Sleep as the DLL imports it, replaced here);
+// - the executor stop runs `net stop velklb`: "EOK", the device gone (error 2), and a restarted
+//   driver reached again.
+// Exit status 0 when every check holds.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+using jnihost::Host;
+using jnihost::Object;
+using jnihost::Session;
+using jnihost::simMust;
+
+namespace {
+
+int g_failures = 0;
+
+void expect(bool ok, const std::string& what) {
+  std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+  if (!ok) ++g_failures;
+}
+
+void expectEqual(const std::string& got, const std::string& want, const std::string& what) {
+  expect(got == want, what + " (got " + got + ", want " + want + ")");
+}
+
+std::vector<DWORD> g_sleeps;
+void WINAPI recordSleep(DWORD milliseconds) {
+  g_sleeps.push_back(milliseconds);
+}
+
+// Points the module's import of dll!function at `replacement`; false when there is none.
+bool replaceImport(HMODULE module, const char* dll, const char* function, void* replacement) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return false;
+  bool replaced = false;
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+       d->Name != 0; ++d) {
+    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + d->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + d->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+      DWORD old = 0;
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old);
+      slots->u1.Function = reinterpret_cast<ULONGLONG>(replacement);
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
+      replaced = true;
+    }
+  }
+  return replaced;
+}
+
+// The latest recorded request, as bytes.
+std::vector<unsigned char> latestRequest() {
+  const std::string answer = simMust("RECORD GET -1");
+  const std::string hex = answer.substr(answer.find(' ') + 1);
+  std::vector<unsigned char> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(
+        static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+  }
+  return bytes;
+}
+
+std::int32_t wordAt(const std::vector<unsigned char>& b, std::size_t at) {
+  if (b.size() < at + 4) return 0x7FFFFFFF;
+  return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                   static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s DLL LOG\n", argv[0]);
+    return 2;
+  }
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  jnihost::NativeLibrary library;
+  if (!library.open(argv[1])) {
+    std::fprintf(stderr, "can't load %s: %s\n", argv[1], library.error().c_str());
+    return 2;
+  }
+  expect(replaceImport(GetModuleHandleA("cmnexecutor.dll"), "KERNEL32.dll", "Sleep",
+                       reinterpret_cast<void*>(&recordSleep)),
+         "the DLL imports Sleep from KERNEL32");
+  std::FILE* log = std::fopen(argv[2], "wb");
+  if (log == nullptr) return 2;
+  Host host;
+  Session s(host, library, log);
+
+  // The driver is not running yet: the device is absent.
+  s.followRecord(false);
+  expectEqual(s.call<jint>("isLoadedNative"), "0", "isLoadedNative without the driver");
+  expectEqual(s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor")), "-1",
+              "a request without the driver");
+
+  if (!jnihost::startExecutor(20)) {
+    std::fprintf(stderr, "velklb.sys does not start\n");
+    return 2;
+  }
+  simMust("RESET");
+  s.followRecord(true);
+  expectEqual(s.call<jint>("isLoadedNative"), "1", "isLoadedNative with the driver");
+
+  // Failed device calls: the code comes back whole; the block keeps result and reason.
+  struct {
+    int error;
+    const char* want;
+  } const errors[] = {{1, "1"}, {31, "31"}, {1234, "1234"}, {65535, "65535"}};
+  for (const auto& e : errors) {
+    simMust("SCRIPT NEXT RESULT -1 REASON -7");
+    s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor"));
+    simMust("SCRIPT NEXT ERROR " + std::to_string(e.error));
+    expectEqual(s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor")), e.want,
+                "DeviceIoControl failing with " + std::to_string(e.error));
+    // The next request carries the block as the failed call left it.
+    s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor"));
+    const std::vector<unsigned char> next = latestRequest();
+    expect(wordAt(next, 4) == 0, "result field 0 after error " + std::to_string(e.error));
+    expect(wordAt(next, 8) == -7, "reason unchanged after error " + std::to_string(e.error));
+  }
+  expectEqual(s.call<jint>("isLoadedNative"), "1", "the handle survives failed calls");
+
+  // The port retry's pauses.
+  Object* cluster = host.newObject("CMNCluster");
+  host.setString(cluster, "sClusterId", "web");
+  host.setString(cluster, "Address", "10.0.0.1");
+  s.call<jint>("addClusterNative", cluster);
+  Object* port = host.newObject("CMNPort");
+  host.setString(port, "ClusterId", "web");
+  host.setInt(port, "PortNumber", 80);
+  g_sleeps.clear();
+  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  expectEqual(s.call<jint>("addPortNative", port), "0", "a port added after two busy answers");
+  expect(g_sleeps == std::vector<DWORD>{6789, 6543}, "the retry sleeps 6789 then 6543 ms");
+  g_sleeps.clear();
+  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  expectEqual(s.call<jint>("setPortStatusNative", port), "-28", "busy three times");
+  expect(g_sleeps == std::vector<DWORD>{6789, 6543}, "no third pause");
+
+  // The executor stop.
+  s.followRecord(false);
+  expectEqual(s.call<jstring>("stopExecutorNative"), "\"EOK\"", "net stop velklb");
+  HANDLE device = CreateFileA("\\\\.\\velklb", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
+  expect(error == ERROR_FILE_NOT_FOUND,
+         "the device is gone after the stop (error " + std::to_string(error) + ")");
+  expectEqual(s.call<jint>("isLoadedNative"), "0", "isLoadedNative after the stop");
+  expect(jnihost::startExecutor(20), "the driver starts again");
+  expectEqual(s.call<jint>("isLoadedNative"), "1", "isLoadedNative after the restart");
+  expectEqual(s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor")), "0",
+              "a request after the restart");
+
+  std::fclose(log);
+  expect(host.violations().empty(), "no JNI check failed");
+  std::printf("%d check(s) failed\n", g_failures);
+  return g_failures == 0 ? 0 : 1;
+}
