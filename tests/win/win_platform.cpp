@@ -37,10 +37,13 @@ int main() {
   for (const Call& c : calls) {
     std::memset(block, 0x5A, sizeof block);
     std::uint32_t returned = 12345;
+    bool broken = true;
     const std::uint32_t error = p::deviceControl(static_cast<p::DeviceHandle>(0x1234), 0x212014,
-                                                 block, c.inLength, sizeof block, &returned);
-    expect(
-        error == c.want && returned == 12345 && block[0] == 0x5A && block[sizeof block - 1] == 0x5A,
+                                                 block, c.inLength, sizeof block, &returned,
+                                                 &broken);
+    // A handle is never given up on a failure: only the executor stop closes it.
+    expect(error == c.want && !broken && returned == 12345 && block[0] == 0x5A &&
+               block[sizeof block - 1] == 0x5A,
         "a call sending " + std::to_string(c.inLength) + " bytes fails with " +
             std::to_string(error));
   }

@@ -24,7 +24,9 @@ void closeDevice(DeviceHandle device) {
 // A failed call keeps the handle: only the executor stop closes it.
 std::uint32_t deviceControl(DeviceHandle device, std::uint32_t code, std::uint8_t* buffer,
                             std::uint32_t inLength, std::uint32_t outCapacity,
-                            std::uint32_t* returned) {
+                            std::uint32_t* returned, bool* broken) {
+  // A device handle survives a failed call; only the executor stop closes it.
+  if (broken != nullptr) *broken = false;
   // The system would read the input from past the end of the block: refuse as it refuses a bad
   // parameter, without a call.
   if (buffer == nullptr || inLength > outCapacity) return ERROR_INVALID_PARAMETER;

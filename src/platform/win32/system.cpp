@@ -46,6 +46,14 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
 }
 
 namespace {
+// Statically initialised and never torn down, like its POSIX counterpart.
+SRWLOCK g_callTurn = SRWLOCK_INIT;
+}  // namespace
+
+void lockCallTurn() { ::AcquireSRWLockExclusive(&g_callTurn); }
+void unlockCallTurn() { ::ReleaseSRWLockExclusive(&g_callTurn); }
+
+namespace {
 
 // Windows Sockets must be started before the resolver answers; once per process is enough and
 // it stays up until the process ends.
