@@ -223,7 +223,7 @@ jobject calleeOf(const MethodSpec& m, jobject item, jobject holder) {
   return m.callee == Callee::Item ? item : holder;
 }
 
-// One getter's value into the record. 0 or the spec's refusal.
+// One getter's value into the record. 0 or the refusal code the entry names.
 std::int32_t putMethodValue(JNIEnv* env, jobject callee, RequestBlock& b, std::uint32_t base,
                             const MethodSpec& m) {
   if (m.type == JavaType::Text) {
