@@ -113,10 +113,12 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   b.putU32(at::kCount, n);
   if (n != 0 && !putBindings(env, affinity, b, n)) return refuse(env, affinity, kBindingsMissing);
 
+  // Cleared so that a send the executor never answered (a device error, the server modality
+  // flag) can't hand back the reason a previous request left here.
+  b.putI32(header::kReason, 0);
   const int sent = sendExecutorRequest(&b);
   if (sent != 0) {
-    // The executor's reason; a send that failed before any executor answered leaves no reason
-    // of its own, and a stale 0 must never read as success.
+    // The executor's reason; a failure without one gives the send result, never 0.
     const std::int32_t reason = b.reason();
     return refuse(env, affinity, reason != 0 ? reason : sent);
   }
