@@ -204,7 +204,8 @@ void attackers(const DiagState& d, const uint8_t* request, uint8_t* answer) {
             std::memcpy(r, a.attacker, 4);
             storeI32(r + 4, a.figure);
         }
-        total = static_cast<int32_t>(static_cast<uint32_t>(total) + static_cast<uint32_t>(a.figure));
+        total = static_cast<int32_t>(static_cast<uint32_t>(total) +
+                                     static_cast<uint32_t>(a.figure));
         ++count;
     }
     storeU32(answer + 24, count);
@@ -219,7 +220,7 @@ void counters(ModelState& m, const uint8_t* request, uint8_t* answer) {
     for (int i = 0; i < 3; ++i) d.miscArguments[i] = loadI32(request + 20 + 4 * i);
     for (uint32_t w = 0; w < kDiagCounterWords && 16 + 4 * w + 4 <= kBlockSize; ++w)
         storeU32(answer + 16 + 4 * w, d.counters[w]);
-    storeI32(answer + 256, d.miscArguments[2]);  // "Arg28": the third argument, as the executor saw it
+    storeI32(answer + 256, d.miscArguments[2]);  // "Arg28": the third argument, as it came
 }
 
 uint32_t ratRecords(const DiagState& d, uint8_t* answer) {

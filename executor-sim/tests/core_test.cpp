@@ -69,9 +69,10 @@ const Line kLines[] = {
     {"DIAG AFFINITY 10.0.0.1 80 1.2.3.4 5.6.7.8 1", "ERR"},
     {"DIAG AFFINITY 10.0.0.1 70000 1.2.3.4 5.6.7.8 1 2", "ERR"},
     {"DIAG AFFINITY 10.0.0.1 80 1.2.3.4 5.6.7.8 1 2 3", "ERR"},
-    {"DIAG CRLL 10.0.0.1 80 active 1 2 3 4", "OK"}, {"DIAG CRLL 10.0.0.1 80 tenletters 1 2 3 4", "ERR"},
-    {"DIAG COUNTER 268 0xFFFFFFFF", "OK"}, {"DIAG COUNTER 18 1", "ERR"}, {"DIAG COUNTER 272 1", "ERR"},
-    {"DIAG FILL AFFINITY 2048", "OK"}, {"DIAG FILL AFFINITY 2049", "ERR"}, {"DIAG FILL RULES 1", "ERR"},
+    {"DIAG CRLL 10.0.0.1 80 active 1 2 3 4", "OK"},
+    {"DIAG CRLL 10.0.0.1 80 tenletters 1 2 3 4", "ERR"}, {"DIAG COUNTER 268 0xFFFFFFFF", "OK"},
+    {"DIAG COUNTER 18 1", "ERR"}, {"DIAG COUNTER 272 1", "ERR"}, {"DIAG FILL AFFINITY 2048", "OK"},
+    {"DIAG FILL AFFINITY 2049", "ERR"}, {"DIAG FILL RULES 1", "ERR"},
     {"DIAG ICMP 1 300.1.1.1", "ERR"}, {"DIAG HALFOPEN 1.2.3.4 80 256", "ERR"}};
 
 class ControlLines : public Core, public ::testing::WithParamInterface<Line> {};
@@ -193,7 +194,8 @@ TEST_F(Core, AffinityRefusalAndClusterTree) {
     std::memcpy(&words[1], &answer[80], 4);   // the cluster's address
     std::memcpy(&words[2], &answer[92], 4);   // its ports
     std::memcpy(&words[3], &answer[180], 4);  // the second port's servers
-    EXPECT_EQ(std::vector<uint32_t>(words, words + 4), (std::vector<uint32_t>{1, 0x0100000A, 2, 0}));
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 4),
+              (std::vector<uint32_t>{1, 0x0100000A, 2, 0}));
     EXPECT_EQ(std::vector<uint8_t>(&answer[132], &answer[134]), (std::vector<uint8_t>{0, 80}));
     EXPECT_EQ(std::vector<uint8_t>(&answer[168], &answer[170]), (std::vector<uint8_t>{1, 187}));
 }

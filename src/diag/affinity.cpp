@@ -156,8 +156,8 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
       const std::uint32_t record = kRecords.entriesOffset + kRecords.entrySize * i;
       const diag::Octets client = diag::networkOctets(b, record + rec::kClient);
       const diag::Octets server = diag::networkOctets(b, record + rec::kServer);
-      report.line("%d.%d.%d.%d - %d.%d.%d.%d - %d - %d \n", client.o[0], client.o[1],
-                  client.o[2], client.o[3], server.o[0], server.o[1], server.o[2], server.o[3],
+      report.line("%d.%d.%d.%d - %d.%d.%d.%d - %d - %d \n", client.o[0], client.o[1], client.o[2],
+                  client.o[3], server.o[0], server.o[1], server.o[2], server.o[3],
                   b.i32(record + rec::kActive), diag::ageOf(now, b.u64(record + rec::kLastUse)));
     }
   }
@@ -172,6 +172,6 @@ CMN_NATIVE(jint, serverDirectedAffinityNative)(JNIEnv* env, jobject, jobject aff
 
 CMN_NATIVE(jstring, getAffinityInfoNative)
 (JNIEnv* env, jobject, jint clusterAddress, jint port, jint listFlag) {
-  return enterNative<jstring>(
-      env, nullptr, [&] { return affinityReport(env, clusterAddress, port, listFlag); });
+  return enterNative<jstring>(env, nullptr,
+                              [&] { return affinityReport(env, clusterAddress, port, listFlag); });
 }

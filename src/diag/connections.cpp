@@ -2,6 +2,8 @@
 // (command 67) and attacking addresses (command 68) handed to Java listeners, and the
 // denial-of-service parameters (command 69).
 
+#include <cstdio>
+
 #include "channel/channel.h"
 #include "config/list_text.h"
 #include "diag/report_text.h"
@@ -75,7 +77,9 @@ StateText stateText(std::uint8_t index) {
 
 // The flag character as a report can carry it: a byte that is no printable character (a NUL
 // would end the line early) shows as '?', as stray executor bytes do everywhere.
-int flagCharacter(std::uint8_t flag) { return flag >= 0x20 && flag < 0x7F ? flag : '?'; }
+int flagCharacter(std::uint8_t flag) {
+  return flag >= 0x20 && flag < 0x7F ? flag : '?';
+}
 
 jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&ports)[3],
                          jint listFlag) {
@@ -115,13 +119,12 @@ jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&p
     const diag::Octets server = diag::networkOctets(b, r + conn::kServer);
     const StateText previous = stateText(b.u8(r + conn::kPreviousTcp));
     const StateText current = stateText(b.u8(r + conn::kCurrentTcp));
-    report.line(kConnectionLine, static_cast<int>(i), client.o[0], client.o[1], client.o[2],
-                client.o[3], b.u16(r + conn::kClientPort, ByteOrder::Network), cluster.o[0],
-                cluster.o[1], cluster.o[2], cluster.o[3],
-                b.u16(r + conn::kClusterPort, ByteOrder::Network), server.o[0], server.o[1],
-                server.o[2], server.o[3], b.u8(r + conn::kState), previous.text, current.text,
-                diag::ageOf(now, b.u64(r + conn::kLastActivity)),
-                flagCharacter(b.u8(r + conn::kFlag)));
+    report.line(
+        kConnectionLine, static_cast<int>(i), client.o[0], client.o[1], client.o[2], client.o[3],
+        b.u16(r + conn::kClientPort, ByteOrder::Network), cluster.o[0], cluster.o[1], cluster.o[2],
+        cluster.o[3], b.u16(r + conn::kClusterPort, ByteOrder::Network), server.o[0], server.o[1],
+        server.o[2], server.o[3], b.u8(r + conn::kState), previous.text, current.text,
+        diag::ageOf(now, b.u64(r + conn::kLastActivity)), flagCharacter(b.u8(r + conn::kFlag)));
   }
   return report.toJava(env);
 }
@@ -176,7 +179,8 @@ jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) 
     const std::uint32_t r = kAttackRecords.entriesOffset + kAttackRecords.entrySize * i;
     const auto attacker = static_cast<jint>(b.u32(r, ByteOrder::Network));
     const jint itsFigure = b.i32(r + 4);
-    if (!checkedCall(env, [&] { env->CallVoidMethod(listener, addAddress, attacker, itsFigure); })) {
+    if (!checkedCall(env,
+                     [&] { env->CallVoidMethod(listener, addAddress, attacker, itsFigure); })) {
       break;
     }
   }

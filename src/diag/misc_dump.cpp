@@ -112,15 +112,11 @@ static_assert(sizeof kCounters / sizeof kCounters[0] == 60, "the counter dump ha
 
 void counterLine(ReportText& report, const RequestBlock& b, const CounterLine& line) {
   switch (line.shape) {
-    case Shape::Heading:
-      report.text(line.format);
-      break;
+    case Shape::Heading: report.text(line.format); break;
     case Shape::Twice:
       report.line(line.format, b.i32(line.offsets[0]), b.u32(line.offsets[0]));
       break;
-    case Shape::Once:
-      report.line(line.format, b.i32(line.offsets[0]));
-      break;
+    case Shape::Once: report.line(line.format, b.i32(line.offsets[0])); break;
     case Shape::Sum: {
       std::uint32_t sum = 0;  // wraps at 32 bits, as the executor's counters do
       for (std::uint16_t offset : line.offsets) {
@@ -135,13 +131,13 @@ void counterLine(ReportText& report, const RequestBlock& b, const CounterLine& l
 // ---- Record tables of the second request ----------------------------------------------------
 
 enum class Show : std::uint8_t {
-  Int,             // "%d"
-  Hex,             // "0x%X"
-  StoredOctets,    // "%d.%d.%d.%d", the 32-bit value's bytes from the most significant down
-  NetworkOctets,   // "%d.%d.%d.%d", an address in network byte order
-  Name,            // "%s", a NUL-terminated name within `extra` bytes
-  StoredAddrPort,  // "%d.%d.%d.%d:%d", address as stored, 16-bit port as stored `extra` on
-  NetworkAddrPort, // "%d.%d.%d.%d:%d", both in network byte order, the port `extra` on
+  Int,              // "%d"
+  Hex,              // "0x%X"
+  StoredOctets,     // "%d.%d.%d.%d", the 32-bit value's bytes from the most significant down
+  NetworkOctets,    // "%d.%d.%d.%d", an address in network byte order
+  Name,             // "%s", a NUL-terminated name within `extra` bytes
+  StoredAddrPort,   // "%d.%d.%d.%d:%d", address as stored, 16-bit port as stored `extra` on
+  NetworkAddrPort,  // "%d.%d.%d.%d:%d", both in network byte order, the port `extra` on
 };
 
 struct RecordLine {
@@ -157,7 +153,7 @@ struct RecordDump {
   std::uint32_t length;
   std::uint32_t recordSize;
   const char* failure;
-  const char* heading;  // takes the count where it has a "%d"
+  const char* heading;        // takes the count where it has a "%d"
   const char* recordHeading;  // takes the record index; null for none
   const RecordLine* lines;
   std::size_t lineCount;
@@ -192,8 +188,8 @@ constexpr RecordLine kCrllLines[] = {
 };
 
 constexpr RecordLine kAffinityListLines[] = {
-    {"  Cluster:Port ................................... %d.%d.%d.%d:%d\n",
-     Show::NetworkAddrPort, 0, 4},
+    {"  Cluster:Port ................................... %d.%d.%d.%d:%d\n", Show::NetworkAddrPort,
+     0, 4},
     {"  Current number of active affinity records ...... %d\n", Show::Int, 8},
     {"  Current number of non-active affinity records .. %d\n", Show::Int, 12},
     {"  Number of stale non-active records ............. %d\n", Show::Int, 16},
@@ -207,15 +203,13 @@ constexpr RecordDump dumpOf(std::uint32_t command, std::uint32_t length, std::ui
   return RecordDump{command, length, size, failure, heading, recordHeading, lines, N};
 }
 
-constexpr RecordDump kNicDump =
-    dumpOf(55, 2132, 64, "Error with kernel getting NIC info.\n", "Number of NIC records = %d\n",
-           "NIC %d:\n", kNicLines);
+constexpr RecordDump kNicDump = dumpOf(55, 2132, 64, "Error with kernel getting NIC info.\n",
+                                       "Number of NIC records = %d\n", "NIC %d:\n", kNicLines);
 constexpr RecordDump kRatDump =
     dumpOf(84, 2084, 16, "Error with kernel getting RAT info.\n", "Number of RAT records = %d\n",
            "Return Address %d\n", kRatLines);
-constexpr RecordDump kCrllDump =
-    dumpOf(85, 8212, 32, "Error with kernel getting CRLL info.\n",
-           "Connection Record State LL Info.\n", nullptr, kCrllLines);
+constexpr RecordDump kCrllDump = dumpOf(85, 8212, 32, "Error with kernel getting CRLL info.\n",
+                                        "Connection Record State LL Info.\n", nullptr, kCrllLines);
 // Its failure line is the connection-record list's, word for word: operators' scripts match it.
 constexpr RecordDump kAffinityListDump =
     dumpOf(86, 6164, 24, "Error with kernel getting CRLL info.\n", "Affinity Record LL Info.\n",
@@ -228,18 +222,10 @@ void recordLine(ReportText& report, const RequestBlock& b, std::uint32_t base,
                 const RecordLine& line) {
   const std::uint32_t at = base + line.offset;
   switch (line.show) {
-    case Show::Int:
-      report.line(line.format, b.i32(at));
-      break;
-    case Show::Hex:
-      report.line(line.format, b.u32(at));
-      break;
-    case Show::StoredOctets:
-      report.address(line.format, diag::storedOctets(b, at));
-      break;
-    case Show::NetworkOctets:
-      report.address(line.format, diag::networkOctets(b, at));
-      break;
+    case Show::Int: report.line(line.format, b.i32(at)); break;
+    case Show::Hex: report.line(line.format, b.u32(at)); break;
+    case Show::StoredOctets: report.address(line.format, diag::storedOctets(b, at)); break;
+    case Show::NetworkOctets: report.address(line.format, diag::networkOctets(b, at)); break;
     case Show::Name: {
       char name[64];
       b.getText(at, line.extra, name, sizeof name);

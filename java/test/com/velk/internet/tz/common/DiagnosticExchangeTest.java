@@ -3,6 +3,7 @@ package com.velk.internet.tz.common;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
@@ -41,9 +42,9 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
                 48, "ac100005" + "0a010203" + le(key("10.1.2.3"), 4),
                 80, "ac100006" + "0a010204" + le(key("10.1.2.4"), 4)));
         assertFields(map("iResponse", "[2]", "iTime", "[100]", "iNumAffinities", "[2]"), a);
-        assertArrayEquals(new int[] {net(172, 16, 0, 5), net(172, 16, 0, 6)}, java.util.Arrays.copyOf(a.aiClientAddr, 2));
-        assertArrayEquals(new int[] {net(10, 1, 2, 3), net(10, 1, 2, 4)}, java.util.Arrays.copyOf(a.aiServerAddr, 2));
-        assertArrayEquals(new int[] {100, 100}, java.util.Arrays.copyOf(a.aiAgeOrResponse, 2));
+        assertArrayEquals(new int[] {net(172, 16, 0, 5), net(172, 16, 0, 6)}, Arrays.copyOf(a.aiClientAddr, 2));
+        assertArrayEquals(new int[] {net(10, 1, 2, 3), net(10, 1, 2, 4)}, Arrays.copyOf(a.aiServerAddr, 2));
+        assertArrayEquals(new int[] {100, 100}, Arrays.copyOf(a.aiAgeOrResponse, 2));
 
         // a listing supplies nothing: no array is read, and the executor's bindings come back
         CMNAffinity list = affinity(0);
