@@ -346,6 +346,23 @@ void listAliases(const ModelState& m, TextOut& out) {
     }
 }
 
+// DIAG <table> <argument>...: each argument a number, a dotted address (both when it reads as
+// either), or a word.
+const char* controlDiag(SimState& s, Tokenizer& tk) {
+    DiagArg args[kDiagArgMax];
+    uint32_t count = 0;
+    Token t;
+    while (tk.next(t)) {
+        if (count == kDiagArgMax) return "ERR too many arguments";
+        DiagArg& a = args[count++];
+        a.text = t.p;
+        a.length = t.n;
+        a.isNumber = parseNumber(t, a.number);
+        a.isAddress = parseDotted(t, a.address);
+    }
+    return modelDiagControl(s.model, args, count);
+}
+
 void resetAll(SimState& s) {
     dropAllScripts(s);
     s.recordTotal = 0;
@@ -427,6 +444,8 @@ ControlOutcome simHandleControl(SimState& s, const char* line, char* answer, siz
                               : modelInterfaceName(s.model, service.p, service.n,
                                                    named ? name.p : nullptr, named ? name.n : 0);
         }
+    } else if (is(t, "DIAG")) {
+        err = controlDiag(s, tk);
     } else if (is(t, "ALIASES")) {
         if (tk.atEnd()) {
             listAliases(s.model, out);

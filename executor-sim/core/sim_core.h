@@ -176,6 +176,98 @@ struct NetworkState {
     uint32_t timerRequests;
 };
 
+// Diagnostics (sim_diag.cpp): affinity bindings, connection records, half-open records,
+// attacking addresses, denial-of-service settings, the counters of the miscellaneous dump, the
+// return-address and connection-record list tables and the ICMP record. Addresses and ports
+// are kept as the bytes that travel (network byte order).
+constexpr uint32_t kDiagAffinityMax = 2048;   // a few past the 1999 one answer holds
+constexpr uint32_t kDiagAffinityPortMax = 32;
+constexpr uint32_t kDiagConnectionMax = 1664; // a few past the 1599 one answer holds
+constexpr uint32_t kDiagHalfOpenMax = 5400;   // 5333 fit one answer
+constexpr uint32_t kDiagAttackMax = 8064;     // 7996 fit one answer
+constexpr uint32_t kDiagRatMax = 160;
+constexpr uint32_t kDiagCrllMax = 288;
+constexpr uint32_t kDiagCounterWords = 64;    // counters of command 53 from offset 16
+constexpr uint32_t kDiagListNameSize = 10;
+
+struct DiagAffinity {
+    uint8_t cluster[4];
+    uint8_t port[2];
+    uint8_t client[4];
+    uint8_t server[4];
+    uint32_t active;
+    uint64_t lastUse;
+};
+
+struct DiagAffinityPort {
+    uint8_t cluster[4];
+    uint8_t port[2];
+    uint8_t serverDirected;
+    uint32_t stickyMask;
+};
+
+struct DiagConnection {
+    uint8_t cluster[4];
+    uint8_t clusterPort[2];
+    uint8_t client[4];
+    uint8_t clientPort[2];
+    uint8_t server[4];
+    uint64_t lastActivity;
+    uint8_t state, previousTcp, currentTcp, flag;
+};
+
+struct DiagHalfOpen {
+    uint8_t address[4];
+    uint8_t port[2];
+    uint8_t flag;
+};
+
+struct DiagAttack {
+    uint8_t target[4];
+    uint8_t targetPort[2];
+    uint8_t attacker[4];
+    int32_t figure;
+};
+
+struct DiagRat {
+    uint8_t address[4];
+    int32_t references;
+    uint8_t fsm[4];
+    int32_t portsInUse;
+};
+
+struct DiagCrll {
+    uint8_t cluster[4];  // as it is stored in the answer
+    uint16_t port;       // as it is stored in the answer
+    char name[kDiagListNameSize];
+    int32_t current, reused, stale, timeout;
+};
+
+struct DiagState {
+    uint64_t pinnedClock;  // the executor clock when set by DIAG CLOCK, else 0
+    uint32_t affinityCount;
+    DiagAffinity affinities[kDiagAffinityMax];
+    uint32_t affinityPortCount;
+    DiagAffinityPort affinityPorts[kDiagAffinityPortMax];
+    uint32_t connectionCount;
+    DiagConnection connections[kDiagConnectionMax];
+    int32_t nps;
+    uint32_t halfOpenCount;
+    DiagHalfOpen halfOpen[kDiagHalfOpenMax];
+    uint32_t attackCount;
+    DiagAttack attacks[kDiagAttackMax];
+    uint16_t dos[8];  // the denial-of-service parameters as last set (command 69)
+    uint32_t counters[kDiagCounterWords];
+    int32_t miscSubCommand;  // the last command 53 and its arguments
+    int32_t miscArguments[3];
+    uint32_t ratCount;
+    DiagRat rats[kDiagRatMax];
+    uint32_t crllCount;
+    DiagCrll crlls[kDiagCrllMax];
+    int32_t icmpGotResponse;
+    uint32_t icmpAddress;  // the 32-bit pattern as it travels
+};
+
 struct ModelState {
     uint8_t settings[kSettingsLength];
     uint32_t executorConnectionsPerSecond;
@@ -197,6 +289,7 @@ struct ModelState {
     ServerModel servers;
     RuleModel rules;
     NetworkState network;
+    DiagState diag;
 };
 
 struct SimState {

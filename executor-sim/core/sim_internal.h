@@ -141,4 +141,28 @@ int32_t modelNetworkServe(ModelState& m, uint32_t command, const uint8_t* reques
 const char* modelInterfaceName(ModelState& m, const char* service, size_t serviceLength,
                                const char* name, size_t nameLength);
 
+// Diagnostics (sim_diag.cpp). Serves commands 39, 52, 53, 57, 58, 59, 65, 67, 68, 69, 84, 85
+// and 86 into `answer` (result and reason included); returns the answer length, given the
+// length so far.
+uint32_t modelDiagServe(ModelState& m, uint32_t command, const uint8_t* request, uint32_t length,
+                        uint8_t* answer, uint32_t n);
+// The layout length of such a command (0 for any other).
+uint32_t diagMinimumLength(uint32_t command);
+// Fills the diagnostic state's defaults after RESET (the rest is zero).
+void modelDiagReset(ModelState& m);
+
+// One argument of a DIAG control line: a number, a dotted address, or a word.
+struct DiagArg {
+    const char* text;
+    size_t length;
+    bool isNumber;
+    int64_t number;
+    bool isAddress;
+    uint8_t address[4];  // network byte order
+};
+constexpr uint32_t kDiagArgMax = 12;
+
+// DIAG <table> <arguments>: seeds the diagnostic state. nullptr, or the ERR answer.
+const char* modelDiagControl(ModelState& m, const DiagArg* args, uint32_t count);
+
 }  // namespace velksim

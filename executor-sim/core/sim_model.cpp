@@ -120,6 +120,8 @@ uint32_t minimumLength(uint32_t command) {
         case 40: case 43: case 44: case 45: case 46: case 48: case 51: return 280;
         case 47: return 1712;
         case 61: return 76;
+        case 39: case 52: case 53: case 57: case 58: case 59: case 65: case 67: case 68: case 69:
+        case 84: case 85: case 86: return diagMinimumLength(command);
         default: return kHeaderSize;
     }
 }
@@ -438,6 +440,7 @@ void modelReset(ModelState& m, uint64_t clock) {
     storeU64(s + 64, 300);   // default port stale timeout
     storeU16(s + 82, 20);    // default port weight bound
     storeU32(s + 604, 100);  // maximum number of clusters
+    modelDiagReset(m);
 }
 
 uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint8_t* answer) {
@@ -484,6 +487,10 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
             case 51: case 61:
                 if (int32_t reason = modelNetworkServe(m, command, request, answer, &x.n))
                     x.fail(reason);
+                break;
+            case 39: case 52: case 53: case 57: case 58: case 59: case 65: case 67: case 68:
+            case 69: case 84: case 85: case 86:
+                x.n = modelDiagServe(m, command, request, length, answer, x.n);
                 break;
             default: break;
         }

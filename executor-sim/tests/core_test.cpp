@@ -63,7 +63,17 @@ const Line kLines[] = {
     {"SCRIPT NEXT N 64017", "ERR"}, {"SCRIPT NEXT PUT 64015 aB", "OK"}, {"SCRIPT NEXT N -1", "ERR"},
     {"SCRIPT NEXT PUT 64015 0000", "ERR"}, {"SCRIPT NEXT PUT 4 abc", "ERR"}, {"UNSCRIPT", "OK"},
     {"SCRIPT NEXT JUMP 1", "ERR"}, {"SCRIPT CMD 4 TIMES 0 MODEL", "ERR"}, {"ALIASES", "OK 0"},
-    {"ALIAS eth 0 10.1.2.3 255.255.255.0", "OK"}, {"ALIAS eth 0 10.1.2 255.0.0.0", "ERR"}};
+    {"ALIAS eth 0 10.1.2.3 255.255.255.0", "OK"}, {"ALIAS eth 0 10.1.2 255.0.0.0", "ERR"},
+    {"DIAG", "ERR"}, {"DIAG NOPE 1", "ERR"}, {"diag clock 5", "ERR"}, {"DIAG CLOCK 5", "OK"},
+    {"DIAG AFFINITY 10.0.0.1 80 1.2.3.4 5.6.7.8 1 2", "OK"},
+    {"DIAG AFFINITY 10.0.0.1 80 1.2.3.4 5.6.7.8 1", "ERR"},
+    {"DIAG AFFINITY 10.0.0.1 70000 1.2.3.4 5.6.7.8 1 2", "ERR"},
+    {"DIAG AFFINITY 10.0.0.1 80 1.2.3.4 5.6.7.8 1 2 3", "ERR"},
+    {"DIAG CRLL 10.0.0.1 80 active 1 2 3 4", "OK"},
+    {"DIAG CRLL 10.0.0.1 80 tenletters 1 2 3 4", "ERR"}, {"DIAG COUNTER 268 0xFFFFFFFF", "OK"},
+    {"DIAG COUNTER 18 1", "ERR"}, {"DIAG COUNTER 272 1", "ERR"}, {"DIAG FILL AFFINITY 2048", "OK"},
+    {"DIAG FILL AFFINITY 2049", "ERR"}, {"DIAG FILL RULES 1", "ERR"},
+    {"DIAG ICMP 1 300.1.1.1", "ERR"}, {"DIAG HALFOPEN 1.2.3.4 80 256", "ERR"}};
 
 class ControlLines : public Core, public ::testing::WithParamInterface<Line> {};
 
@@ -164,3 +174,28 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
 }
 
 }  // namespace
+
+// The affinity exchange refuses a sub-command it doesn't know; the cluster tree (whose answer
+// the library never reads) packs each cluster with its ports.
+TEST_F(Core, AffinityRefusalAndClusterTree) {
+    Bytes exchange = request(59, 64016);
+    put32(exchange, 16, 7);
+    EXPECT_EQ(call(exchange), -1);
+    EXPECT_EQ(fields[1], -3);
+
+    Bytes cluster = request(4, 192, 1);
+    put32(cluster, 16, 0x0100000A);  // 10.0.0.1 as it travels
+    ASSERT_EQ(call(cluster), 0);
+    ASSERT_EQ(call(request(10, 96, 1, 80)), 0);
+    ASSERT_EQ(call(request(10, 96, 1, 443)), 0);
+    ASSERT_EQ(call(request(65, 64016)), 0);
+    uint32_t words[4];
+    std::memcpy(&words[0], &answer[24], 4);   // clusters
+    std::memcpy(&words[1], &answer[80], 4);   // the cluster's address
+    std::memcpy(&words[2], &answer[92], 4);   // its ports
+    std::memcpy(&words[3], &answer[180], 4);  // the second port's servers
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 4),
+              (std::vector<uint32_t>{1, 0x0100000A, 2, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(&answer[132], &answer[134]), (std::vector<uint8_t>{0, 80}));
+    EXPECT_EQ(std::vector<uint8_t>(&answer[168], &answer[170]), (std::vector<uint8_t>{1, 187}));
+}

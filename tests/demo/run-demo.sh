@@ -40,6 +40,19 @@ seed_card() {  # card service address netmask interface
 }
 seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
 seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
+
+# Traffic the simulated executor has seen, for the diagnostic views: connections to the cluster
+# address, a half-open connection and two attacking addresses.
+for line in \
+    "CLOCK 1767225600" \
+    "CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1767225590 0x1b 3 4 65" \
+    "CONNECTION 172.16.4.2 40113 10.1.2.3 80 10.1.0.12 1767225555 0x02 4 8 70" \
+    "NPS 2" \
+    "HALFOPEN 203.0.113.7 51000 1" \
+    "ATTACKER 10.1.2.3 80 203.0.113.7 120" \
+    "ATTACKER 10.1.2.3 80 203.0.113.8 45"; do
+  velklb-ctl DIAG $line >/dev/null
+done
 java_bin="${JAVA_HOME:+$JAVA_HOME/bin/}java"
 "$java_bin" -Xcheck:jni -Djava.library.path="$build/lib" -jar "$build/cmnexecutor-demo.jar"
 echo "shell lines the library ran:"

@@ -50,6 +50,7 @@ public final class Demo {
                 demo::printReports,
                 demo::printLogHead,
                 () -> { if (!DemoNetwork.walkThrough(demo.executor)) throw new DemoFailure("network walk-through"); },
+                () -> { if (!DemoDiagnostics.show(demo.executor)) throw new DemoFailure("a diagnostic view failed"); },
                 demo::stopExecutor);
         try {
             for (Step step : steps) {

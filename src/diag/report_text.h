@@ -1,0 +1,64 @@
+// Debugging reports: text lines built one at a time into a list text buffer and handed to Java as
+// one string.
+#pragma once
+
+#include <jni.h>
+
+#include <cstdint>
+
+#include "channel/request_block.h"
+#include "config/list_text.h"
+
+#if defined(__GNUC__)
+#define CMN_PRINTF_LIKE(f, a) __attribute__((__format__(__printf__, f, a)))
+#else
+#define CMN_PRINTF_LIKE(f, a)
+#endif
+
+namespace cmn::diag {
+
+// Every report line is formatted into a buffer of this size. The longest line a report can
+// make (a connection record, a 32-byte name) is well under it; a longer one would be cut, never
+// written past the buffer.
+inline constexpr std::size_t kReportLineSize = 256;
+
+// What a report method returns for a request that failed.
+inline constexpr const char* kKernelError = "Error with kernel.\n";
+
+// The four octets of an address, first octet first, ready for "%d.%d.%d.%d".
+struct Octets {
+  int o[4];
+};
+// An address that lies in the block in network byte order: its bytes in order.
+Octets networkOctets(const RequestBlock& b, std::uint32_t offset);
+// A value shown as stored: the 32-bit little-endian value's bytes from the most significant down.
+Octets storedOctets(const RequestBlock& b, std::uint32_t offset);
+// An address kept in memory order (the interface table), its bytes in order.
+Octets memoryOctets(std::uint32_t address);
+
+// Seconds since a record's last use: the executor's clock minus the record's time, both 64-bit,
+// shown as the low 32 bits taken as a signed int; 0 for a record never used.
+std::int32_t ageOf(std::uint64_t now, std::uint64_t lastUse);
+
+// A report under construction. A line that can't be appended (no memory to grow the buffer) is
+// dropped and the report carries on with the next one.
+class ReportText {
+ public:
+  // False when the buffer could not be had: the method returns null then.
+  bool ok() const { return list_.ok(); }
+  // Appends text as it stands (banners and headings without values).
+  void text(const char* text) { list_.append(text); }
+  // Formats one line into the line buffer and appends it.
+  void line(const char* format, ...) CMN_PRINTF_LIKE(2, 3);
+  void address(const char* format, const Octets& a) {
+    line(format, a.o[0], a.o[1], a.o[2], a.o[3]);
+  }
+  const char* get() const { return list_.text(); }
+  // The text as a Java string (null when it can't be made).
+  jstring toJava(JNIEnv* env) const;
+
+ private:
+  config::ListText list_;
+};
+
+}  // namespace cmn::diag
