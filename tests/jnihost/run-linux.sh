@@ -18,6 +18,13 @@ trap cleanup EXIT INT TERM
 export VELKLB_DEVICE="$work/velklb" VELKLB_REGISTRY="$work/registry" VELKLB_TOOL_LOG="$work/tools.log"
 export PATH="$build/tools:$PATH" TZ=UTC
 mkdir -p "$VELKLB_REGISTRY"
+# The scenario's registry: each key a folder, each value a file of its text.
+here=$(cd "$(dirname "$0")" && pwd)
+grep -v '^#' "$here/registry-cards.txt" | while IFS='|' read -r key value text; do
+  dir="$VELKLB_REGISTRY/$(printf '%s' "$key" | tr '\\' /)"
+  mkdir -p "$dir"
+  printf '%s' "$text" >"$dir/$value"
+done
 "$build/bin/velklb-executor" &
 daemon=$!
 # shellcheck disable=SC2086

@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace jnihost {
@@ -65,7 +66,41 @@ void Session::describeArg(Object* o) {
     line("  text \"%s\"\n", o->text.c_str());
     return;
   }
+  if (o->cls->name[0] == '[') {
+    Value v;
+    v.reference = o;
+    line("  array %s\n", Host::describeValue(o->cls->name, v).c_str());
+    return;
+  }
   line("%s", host_.describe(o).c_str());
+}
+
+void Session::followToolLog(const std::string& path) {
+  toolLog_ = path;
+  toolLogSeen_ = 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::fseek(f, 0, SEEK_END);
+    toolLogSeen_ = std::ftell(f);
+    std::fclose(f);
+  }
+}
+
+void Session::writeNewToolLines() {
+  if (toolLog_.empty()) return;
+  std::FILE* f = std::fopen(toolLog_.c_str(), "rb");
+  if (f == nullptr) return;
+  std::fseek(f, toolLogSeen_, SEEK_SET);
+  std::string text;
+  char chunk[512];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  std::fclose(f);
+  toolLogSeen_ += static_cast<long>(text.size());
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string tool = text.substr(start, end - start);
+    if (!tool.empty() && tool.back() == '\r') tool.pop_back();
+    line("  tool %s\n", tool.c_str());
+  }
 }
 
 void Session::writeNewRequests() {

@@ -51,6 +51,20 @@ export VELKLB_TOOL_LOG
 case "$mode" in
   conformance)
     [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
+    # The cards the Linux run reads from its registry folder, imported into Wine's registry
+    # over emptied keys (all cards go: the scans must see ours alone).
+    cards=$(grep -v '^#' "$here/../jnihost/registry-cards.txt")
+    {
+      printf 'REGEDIT4\r\n\r\n'
+      printf '[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards]\r\n\r\n'
+      printf '%s\n' "$cards" | cut -d'|' -f1 | sort -u | while read -r key; do
+        printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' "$key"
+      done
+      printf '%s\n' "$cards" | while IFS='|' read -r key value text; do
+        printf '[HKEY_LOCAL_MACHINE\\%s]\r\n"%s"="%s"\r\n\r\n' "$key" "$value" "$text"
+      done
+    } >"$out/cards.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/cards.reg")"
     "$here/../jnihost/run-linux.sh" "$linux" "$out/linux.txt"
     rm -f "$out/windows.txt"
     timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")"
