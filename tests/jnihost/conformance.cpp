@@ -399,6 +399,7 @@ const Step kSteps[] = {
     {"executor stop",
      [](Session& s, Host&) {
        s.followRecord(false);
+       s.followTools(false);
        s.call<jstring>("stopExecutorNative");
        s.call<jint>("isLoadedNative");
      }},

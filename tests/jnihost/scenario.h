@@ -32,6 +32,8 @@ class Session {
   // Writes, after each call, the lines that the shell tools appended meanwhile to the log at
   // `path` (the file VELKLB_TOOL_LOG names); "" for none.
   void followToolLog(const std::string& path);
+  // Whether those lines are written (the executor stop runs a tool only the Linux stand-ins log).
+  void followTools(bool follow) { followTools_ = follow; }
 
   // Calls Java method `method` with `args` (jint, jboolean or Object*); the result as text.
   template <typename R, typename... A>
@@ -63,7 +65,7 @@ class Session {
     if (!thrown.empty()) line("  thrown %s\n", thrown.c_str());
     (describeArg(args), ...);
     if (followRecord_) writeNewRequests();
-    writeNewToolLines();
+    if (followTools_) writeNewToolLines();
     return result;
   }
 
@@ -98,6 +100,7 @@ class Session {
   std::string toolLog_;
   long toolLogSeen_ = 0;
   bool followRecord_ = true;
+  bool followTools_ = true;
   int missing_ = 0;
 };
 

@@ -52,7 +52,14 @@ case "$mode" in
   conformance)
     [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
     # The cards the Linux run reads from its registry folder, imported into Wine's registry
-    # over emptied keys (all cards go: the scans must see ours alone).
+    # over emptied keys (all cards go: the scans must see ours alone). Wine's NDIS driver
+    # writes the host's own adapters as cards 1, 2... whenever Wine starts: it is turned off
+    # first, and Wine restarted without it.
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NDIS]\r\n"Start"=dword:00000004\r\n' \
+      >"$out/no-ndis.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/no-ndis.reg")"
+    timeout 30 wineserver -k 2>/dev/null || true
+    timeout 30 wineserver -w 2>/dev/null || true
     cards=$(grep -v '^#' "$here/../jnihost/registry-cards.txt")
     {
       printf 'REGEDIT4\r\n\r\n'
