@@ -20,10 +20,13 @@ export PATH="$build/tools:$PATH" TZ=UTC
 mkdir -p "$VELKLB_REGISTRY"
 # The scenario's registry: each key a folder, each value a file of its text.
 here=$(cd "$(dirname "$0")" && pwd)
-grep -v '^#' "$here/registry-cards.txt" | while IFS='|' read -r key value text; do
+grep -v '^#' "$here/registry-cards.txt" | while IFS='|' read -r key value texts; do
   dir="$VELKLB_REGISTRY/$(printf '%s' "$key" | tr '\\' /)"
   mkdir -p "$dir"
-  printf '%s' "$text" >"$dir/$value"
+  case $texts in
+    *'|'*) printf '%s\000\000' "$texts" | tr '|' '\000' >"$dir/$value" ;;  # a multi-string
+    *) printf '%s' "$texts" >"$dir/$value" ;;
+  esac
 done
 "$build/bin/velklb-executor" &
 daemon=$!

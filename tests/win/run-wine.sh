@@ -67,8 +67,15 @@ case "$mode" in
       printf '%s\n' "$cards" | cut -d'|' -f1 | sort -u | while read -r key; do
         printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' "$key"
       done
-      printf '%s\n' "$cards" | while IFS='|' read -r key value text; do
-        printf '[HKEY_LOCAL_MACHINE\\%s]\r\n"%s"="%s"\r\n\r\n' "$key" "$value" "$text"
+      printf '%s\n' "$cards" | while IFS='|' read -r key value texts; do
+        case $texts in
+          *'|'*)  # a multi-string: each text and its NUL, and the NUL that ends the list
+            data="hex(7):$(printf '%s\000\000' "$texts" | tr '|' '\000' | od -An -v -tx1 \
+              | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+            ;;
+          *) data="\"$texts\"" ;;
+        esac
+        printf '[HKEY_LOCAL_MACHINE\\%s]\r\n"%s"=%s\r\n\r\n' "$key" "$value" "$data"
       done
     } >"$out/cards.reg"
     timeout 60 wine regedit /S "$(winpath "$out/cards.reg")"
