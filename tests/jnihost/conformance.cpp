@@ -102,9 +102,8 @@ Object* weights(Host& h, int length) {
   Object* w = h.newObject("CMNWeights");
   h.setString(w, "sClusterID", "web");
   h.setInt(w, "iPortNumber", 80);
-  for (const char* f :
-       {"iServerIdKey", "iWeight", "ucQuiescedDown", "iAddress", "iTotalConns", "iActiveConns",
-        "iRC"}) {
+  for (const char* f : {"iServerIdKey", "iWeight", "ucQuiescedDown", "iAddress", "iTotalConns",
+                        "iActiveConns", "iRC"}) {
     h.setObject(w, f, h.newIntArray(length));
   }
   h.setObject(w, "bFixedWeight", h.newByteArray(length));
@@ -316,8 +315,8 @@ const Step kSteps[] = {
        s.call<jint>("addRuleNative", r1);
        Object* r2 = rule(s, h, "byTos", 31, 7);
        s.call<jint>("addRuleNative", r2);
-       s.call<jint>("addRuleNative", rule(s, h, "byTos", 32, 7));   // the name is taken
-       s.call<jint>("addRuleNative", rule(s, h, "bad", 33, 10));    // no such type
+       s.call<jint>("addRuleNative", rule(s, h, "byTos", 32, 7));  // the name is taken
+       s.call<jint>("addRuleNative", rule(s, h, "bad", 33, 10));   // no such type
        Object* change = rule(s, h, "byTos", 34, 0);
        h.setInt(change, "SetRuleType", 0);  // read from the executor, then changed
        h.setInt(change, "SetPriority", 0);
@@ -350,10 +349,8 @@ const Step kSteps[] = {
        s.call<jint>("getHAInfoNative", h.newObject("CMNHAInfo"));
        s.call<jint>("backupAddNative", jint{1}, jint{2}, h.newString("8080"));
        s.call<jint>("backupAddNative", jint{1}, jint{2}, h.newString("0"));
-       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"),
-                    jint{3});
-       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"),
-                    jint{3});
+       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"), jint{3});
+       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"), jint{3});
        s.call<jint>("addReachNative", h.newString("192.168.7.1"), h.newString("255.255.255.0"),
                     jint{1});
        s.call<jint>("chgReachNative", jint{0x0A010001}, jint{2}, jint{1});

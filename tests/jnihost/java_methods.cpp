@@ -76,7 +76,9 @@ std::vector<JavaMethod> javaMethods() {
          return none();
        }},
       {"CMNServer", "getConnectTimeout", "()I",
-       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iConnectTimeout")); }},
+       [](Host& h, Object* self, const Args&) {
+         return integer(h.getInt(self, "_iConnectTimeout"));
+       }},
       {"CMNServer", "getIntWaitForComplete", "()I",
        [](Host& h, Object* self, const Args&) {
          return integer(h.getInt(self, "_iWaitForComplete"));

@@ -55,15 +55,15 @@ case "$mode" in
     # over emptied keys (all cards go: the scans must see ours alone). Wine's NDIS driver
     # writes the host's own adapters as cards 1, 2... whenever Wine starts: it is turned off
     # first, and Wine restarted without it.
-    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NDIS]\r\n"Start"=dword:00000004\r\n' \
-      >"$out/no-ndis.reg"
+    services='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services'
+    printf 'REGEDIT4\r\n\r\n[%s\\NDIS]\r\n"Start"=dword:00000004\r\n' "$services" >"$out/no-ndis.reg"
     timeout 60 wine regedit /S "$(winpath "$out/no-ndis.reg")"
     timeout 30 wineserver -k 2>/dev/null || true
     timeout 30 wineserver -w 2>/dev/null || true
     cards=$(grep -v '^#' "$here/../jnihost/registry-cards.txt")
     {
       printf 'REGEDIT4\r\n\r\n'
-      printf '[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards]\r\n\r\n'
+      printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' 'SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards'
       printf '%s\n' "$cards" | cut -d'|' -f1 | sort -u | while read -r key; do
         printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' "$key"
       done
