@@ -75,32 +75,37 @@ void Session::describeArg(Object* o) {
   line("%s", host_.describe(o).c_str());
 }
 
-void Session::followToolLog(const std::string& path) {
-  toolLog_ = path;
-  toolLogSeen_ = 0;
+namespace {
+
+// The whole text of a file; "" when it can't be read.
+std::string readWhole(const std::string& path) {
+  std::string text;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    std::fseek(f, 0, SEEK_END);
-    toolLogSeen_ = std::ftell(f);
+    char chunk[512];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
     std::fclose(f);
   }
+  return text;
+}
+
+}  // namespace
+
+void Session::followToolLog(const std::string& path) {
+  toolLog_ = path;
+  toolLogSeen_ = readWhole(path).size();
 }
 
 void Session::writeNewToolLines() {
   if (toolLog_.empty()) return;
-  std::FILE* f = std::fopen(toolLog_.c_str(), "rb");
-  if (f == nullptr) return;
-  std::fseek(f, toolLogSeen_, SEEK_SET);
-  std::string text;
-  char chunk[512];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
-  std::fclose(f);
-  toolLogSeen_ += static_cast<long>(text.size());
-  std::size_t start = 0;
+  const std::string text = readWhole(toolLog_);
+  // Whole lines only: a line still being written is taken on the next look.
+  std::size_t start = toolLogSeen_;
   for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
     std::string tool = text.substr(start, end - start);
     if (!tool.empty() && tool.back() == '\r') tool.pop_back();
     line("  tool %s\n", tool.c_str());
   }
+  toolLogSeen_ = start;
 }
 
 void Session::writeNewRequests() {

@@ -98,7 +98,7 @@ class Session {
   Object* receiver_ = nullptr;
   std::uint64_t seen_ = 0;
   std::string toolLog_;
-  long toolLogSeen_ = 0;
+  std::size_t toolLogSeen_ = 0;
   bool followRecord_ = true;
   bool followTools_ = true;
   int missing_ = 0;
