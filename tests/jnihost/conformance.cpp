@@ -303,9 +303,13 @@ const Step kSteps[] = {
        h.getObject(w, "ucQuiescedDown")->ints = {0x101, 1};
        s.call<jint>("setServerWeightsNative", w, jint{2});
        s.call<jint>("getServerWeightsNative", weights(h, 2), jint{3});  // arrays too short
-       Object* partial = weights(h, 1);
-       h.setObject(partial, "sServerId", nullptr);  // made to measure by setServerId
-       s.call<jint>("getServerWeightsNative", partial, jint{1});
+       // "setServerId" throws on a null array: the library stops and leaves it for Java.
+       Object* noIds = weights(h, 1);
+       h.setObject(noIds, "sServerId", nullptr);
+       s.call<jint>("getServerWeightsNative", noIds, jint{1});
+       Object* fewIds = weights(h, 2);  // an identifier array that setServerId must grow
+       h.setObject(fewIds, "sServerId", h.newObjectArray("java/lang/String", 1));
+       s.call<jint>("getServerWeightsNative", fewIds, jint{2});
      }},
     {"rules and bindings",
      [](Session& s, Host& h) {

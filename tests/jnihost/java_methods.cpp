@@ -109,13 +109,14 @@ std::vector<JavaMethod> javaMethods() {
        [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sKeyRing")); }},
       {"CMNListener", "getStashFile", "()Ljava/lang/String;",
        [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sStashFile")); }},
-      // CMNWeights: server identifiers into "sServerId", grown to hold the index.
+      // CMNWeights: server identifiers into "sServerId", grown to hold the index; a null
+      // array throws, as its length is read.
       {"CMNWeights", "setServerId", "(Ljava/lang/String;I)V",
        [](Host& h, Object* self, const Args& a) {
          Object* ids = h.getObject(self, "sServerId");
          if (ids == nullptr) {
-           ids = h.newObjectArray("java/lang/String", 0);
-           h.setObject(self, "sServerId", ids);
+           h.throwNew("java/lang/NullPointerException", "sServerId is null");
+           return none();
          }
          const auto index = static_cast<std::size_t>(a[1].primitive);
          if (ids->items.size() <= index) ids->items.resize(index + 1, nullptr);
