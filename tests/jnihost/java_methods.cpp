@@ -57,11 +57,15 @@ struct JavaMethod {
 
 std::vector<JavaMethod> javaMethods() {
   return {
-      // CMNServer: listeners handed out by index, grown on demand; the two values a server
-      // keeps for all its listeners.
+      // CMNServer: listeners handed out by index, grown on demand (a negative index throws);
+      // the two values a server keeps for all its listeners.
       {"CMNServer", "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
        [](Host& h, Object* self, const Args& a) {
          Object* list = listOf(h, self, "listeners");
+         if (a[0].primitive < 0) {
+           h.throwNew("java/lang/IndexOutOfBoundsException", std::to_string(a[0].primitive));
+           return none();
+         }
          const auto index = static_cast<std::size_t>(a[0].primitive);
          while (list->items.size() <= index) list->items.push_back(h.newObject("CMNListener"));
          return object(list->items[index]);
