@@ -9,8 +9,10 @@
 // check failing and every entry point present, 1 otherwise, 2 when the executor can't be used.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "java_methods.h"
 #include "scenario.h"
 
 using jnihost::Host;
@@ -41,6 +43,80 @@ Object* port(Session& s, Host& h, const char* clusterId, int number, int seed) {
   h.setString(p, "ClusterId", clusterId);
   h.setInt(p, "PortNumber", number);
   return p;
+}
+
+// A server of port web:80 with every setting flagged and the given listeners.
+Object* server(Session& s, Host& h, const char* id, int seed, int listeners) {
+  Object* v = h.newObject("CMNServer");
+  s.fill(v, seed);
+  h.setString(v, "sServerID", id);
+  h.setString(v, "ClusterId", "web");
+  h.setInt(v, "Port", 80);
+  h.setInt(v, "_iWeight", 5);
+  h.setInt(v, "_iNumListeners", 0);
+  h.setInt(v, "_iConnectTimeout", 30 + seed);
+  h.setInt(v, "_iWaitForComplete", seed);
+  for (int i = 0; i < listeners; ++i) {
+    // Address 10.0.<seed>.<i + 1>, a mapped port, TCP, and the secured listener's files.
+    const std::string ring = "ring" + std::to_string(i);
+    jnihost::addListener(h, v,
+                         jnihost::newListener(h, 0x0A000001 + seed * 256 + i, 8080 + seed + i, 6,
+                                              ring.c_str(), i == 0 ? nullptr : "stash"));
+  }
+  return v;
+}
+
+// A server object that names an existing one (by identifier, key and port) and nothing else.
+Object* serverNamed(Host& h, Object* of) {
+  Object* v = h.newObject("CMNServer");
+  h.setObject(v, "sServerID", h.getObject(of, "sServerID"));
+  h.setInt(v, "iServerIdKey", h.getInt(of, "iServerIdKey"));
+  h.setString(v, "ClusterId", "web");
+  h.setInt(v, "Port", 80);
+  return v;
+}
+
+Object* rule(Session& s, Host& h, const char* name, int seed, int type) {
+  Object* r = h.newObject("CMNRule");
+  s.fill(r, seed);
+  h.setString(r, "ClusterId", "web");
+  h.setInt(r, "PortNumber", 80);
+  h.setString(r, "RuleName", name);
+  h.setInt(r, "RuleType", type);
+  h.setString(r, "ServiceTOS", "01x10xx1");
+  return r;
+}
+
+Object* address(Host& h, const char* text, int provided, const char* interface,
+                const char* netmask) {
+  Object* a = h.newObject("CMNAddress");
+  h.setString(a, "Address", text);
+  h.setInt(a, "ConfigInfoProvided", provided);
+  h.setString(a, "InterfaceName", interface);
+  h.setString(a, "NetMask", netmask);
+  return a;
+}
+
+// A weights object whose arrays hold `length` elements, as its constructor makes them.
+Object* weights(Host& h, int length) {
+  Object* w = h.newObject("CMNWeights");
+  h.setString(w, "sClusterID", "web");
+  h.setInt(w, "iPortNumber", 80);
+  for (const char* f : {"iServerIdKey", "iWeight", "ucQuiescedDown", "iAddress", "iTotalConns",
+                        "iActiveConns", "iRC"}) {
+    h.setObject(w, f, h.newIntArray(length));
+  }
+  h.setObject(w, "bFixedWeight", h.newByteArray(length));
+  h.setObject(w, "sServerId", h.newObjectArray("java/lang/String", length));
+  return w;
+}
+
+// The servers the server steps add and later steps bind, weigh and remove.
+Object* g_first = nullptr;
+Object* g_second = nullptr;
+
+Object* buffer(Host& h) {
+  return h.newObject("java/lang/StringBuffer");
 }
 
 const Step kSteps[] = {
@@ -128,6 +204,181 @@ const Step kSteps[] = {
        s.call<jint>("removeClusterNative", cluster(s, h, "mail", "10.0.0.2", 12));
        s.call<jint>("getClustersListNative", h.newObject("java/lang/StringBuffer"));
      }},
+    {"interface discovery",
+     [](Session& s, Host& h) {
+       // The executor's interface names of the registry's cards (registry-cards.txt).
+       for (const char* line : {"IFNAME svcA eth0", "IFNAME svcB eth1", "IFNAME svcC eth2",
+                                "IFNAME svcE eth4", "IFNAME svcG eth9"}) {
+         simMust(line);
+       }
+       s.call<jint>("setInterfacesNative", jint{0});
+       // Addresses as the table holds them: the first octet in the lowest byte.
+       s.call<jint>("getNicAddrNative", jint{0x0902010A}, jint{0});
+       s.call<jint>("getNicAddrNative", jint{0x4407A8C0}, jint{0});
+       s.call<jint>("getNicAddrNative", jint{0x0100000B}, jint{0});
+       s.call<jint>("getInterfaceListNative", jint{1}, h.newObject("CMNInterfaceList"));
+       s.call<jint>("getInterfaceListNative", jint{0}, h.newObject("CMNInterfaceList"));
+     }},
+    {"cluster addresses",
+     [](Session& s, Host& h) {
+       Object* a = address(h, "10.1.2.3", 0, nullptr, nullptr);
+       s.call<jint>("clusterConfigureStatusNative", a);
+       s.call<jint>("configureAddressNative", a);
+       s.call<jint>("configureAddressNative", a);  // the tool refuses it: listed already
+       s.call<jint>("clusterConfigureStatusNative", a);
+       s.call<jint>("getAddressConfigureInfoNative", a);
+       s.call<jint>("configureAddressNative", address(h, "192.168.7.9", 2, "eth5", "255.0.0.0"));
+       s.call<jint>("configureAddressNative", address(h, "172.16.0.1", 1, "eth7", "255.255.0.0"));
+       s.call<jint>("configureAddressNative", address(h, "10.1.9.9", 1, "eth0;x", "255.0.0.0"));
+       s.call<jint>("configureAddressNative", address(h, "172.20.0.9", 0, nullptr, nullptr));
+       s.call<jint>("getAddressConfigureInfoNative", address(h, "10.3.3.3", 0, nullptr, nullptr));
+       s.call<jint>("unconfigureAddressNative", a);
+       s.call<jint>("unconfigureAddressNative", a);
+       s.call<jint>("unconfigureAddressNative", address(h, "172.16.0.1", 1, "eth7", nullptr));
+     }},
+    {"servers",
+     [](Session& s, Host& h) {
+       // Room for servers on web:80, whose settings the port steps left at test patterns.
+       Object* room = h.newObject("CMNPort");
+       h.setString(room, "ClusterId", "web");
+       h.setInt(room, "PortNumber", 80);
+       h.setInt(room, "WeightBound", 20);
+       h.setInt(room, "SetWeightBound", 1);
+       h.setInt(room, "MaxNumberOfServers", 8);
+       h.setInt(room, "SetMaxNumberOfServers", 1);
+       s.call<jint>("setPortStatusNative", room);
+       g_first = server(s, h, "first", 20, 2);
+       s.call<jint>("addServerNative", g_first);
+       g_second = server(s, h, "10.0.0.7", 21, 1);
+       h.setInt(g_second, "SetRouterAddress", 0);
+       h.setInt(g_second, "SetCookieValue", 0);
+       s.call<jint>("addServerNative", g_second);
+       s.call<jint>("addServerNative", server(s, h, "first", 22, 0));  // the key exists
+       s.call<jint>("addServerNative", server(s, h, "third", 23, 3));  // three listeners
+       Object* change = server(s, h, "first", 24, 1);
+       h.setInt(change, "iServerIdKey", h.getInt(g_first, "iServerIdKey"));
+       h.setInt(change, "_iWeight", 9);
+       h.setInt(change, "SetListeners", 0);
+       s.call<jint>("setServerStatusNative", change);
+       // Read back into a server holding one listener: the library makes room for the other.
+       Object* read = serverNamed(h, g_first);
+       jnihost::addListener(h, read, h.newObject("CMNListener"));
+       s.call<jint>("getServerStatusNative", read);
+       s.call<jint>("getServerStatusNative", serverNamed(h, g_second));
+       s.call<jint>("setServerDownNative", serverNamed(h, g_second));
+       s.call<jint>("setServerUpNative", serverNamed(h, g_first));
+       Object* rated = serverNamed(h, g_second);
+       h.setInt(rated, "_iCPSCount", 7);
+       s.call<jint>("setServerCPSNative", rated);
+       s.call<jint>("getServerReportNative", rated);
+       // A key with its top bit set is refused by the rate setter before anything is sent.
+       Object* topBit = serverNamed(h, g_first);
+       h.setInt(topBit, "_iCPSCount", 7);
+       s.call<jint>("setServerCPSNative", topBit);
+       s.call<jint>("getServersListNative", h.newString("web"), jint{80}, buffer(h),
+                    h.newIntArray(4));
+       s.call<jint>("getServersListNative", h.newString("web"), jint{80}, buffer(h),
+                    static_cast<Object*>(nullptr));
+       s.call<jint>("getServersListNative", h.newString("web"), jint{81}, buffer(h),
+                    h.newIntArray(1));
+       s.call<jint>("checkMaxClustersNative", jint{887});
+       s.call<jint>("checkMaxClustersNative", jint{888});
+       s.call<jint>("checkMaxPortsNative", jint{7995});
+       s.call<jint>("checkMaxPortsNative", jint{0x7FFFFFFF});
+       s.call<jint>("checkMaxServersNative", jint{725});
+       s.call<jint>("checkMaxServersNative", jint{726});
+       s.call<jint>("setHostDownNative", h.newObject("CMNServer"));
+       s.call<jint>("setHostUpNative", h.newString("host"));
+       s.call<jint>("removeHostNative", static_cast<Object*>(nullptr));
+     }},
+    {"server weights",
+     [](Session& s, Host& h) {
+       s.call<jint>("getServerWeightsNative", weights(h, 3), jint{3});
+       Object* w = weights(h, 2);
+       Object* keys = h.getObject(w, "iServerIdKey");
+       keys->ints = {static_cast<std::int32_t>(h.getInt(g_first, "iServerIdKey")),
+                     static_cast<std::int32_t>(h.getInt(g_second, "iServerIdKey"))};
+       h.getObject(w, "iWeight")->ints = {3, 50};  // the second above the port's bound
+       h.getObject(w, "bFixedWeight")->bytes = {1, 0};
+       h.getObject(w, "ucQuiescedDown")->ints = {0x101, 1};
+       s.call<jint>("setServerWeightsNative", w, jint{2});
+       s.call<jint>("getServerWeightsNative", weights(h, 2), jint{3});  // arrays too short
+       // "setServerId" throws on a null array: the library stops and leaves it for Java.
+       Object* noIds = weights(h, 1);
+       h.setObject(noIds, "sServerId", nullptr);
+       s.call<jint>("getServerWeightsNative", noIds, jint{1});
+       Object* fewIds = weights(h, 2);  // an identifier array that setServerId must grow
+       h.setObject(fewIds, "sServerId", h.newObjectArray("java/lang/String", 1));
+       s.call<jint>("getServerWeightsNative", fewIds, jint{2});
+     }},
+    {"rules and bindings",
+     [](Session& s, Host& h) {
+       Object* r1 = rule(s, h, "byAddress", 30, 1);
+       h.setString(r1, "AddressBeginRange", "10.0.0.1");
+       h.setString(r1, "AddressEndRange", "10.0.0.200");
+       s.call<jint>("addRuleNative", r1);
+       Object* r2 = rule(s, h, "byTos", 31, 7);
+       s.call<jint>("addRuleNative", r2);
+       s.call<jint>("addRuleNative", rule(s, h, "byTos", 32, 7));  // the name is taken
+       s.call<jint>("addRuleNative", rule(s, h, "bad", 33, 10));   // no such type
+       Object* change = rule(s, h, "byTos", 34, 0);
+       h.setInt(change, "SetRuleType", 0);  // read from the executor, then changed
+       h.setInt(change, "SetPriority", 0);
+       s.call<jint>("setRuleStatusNative", change);
+       Object* read = h.newObject("CMNRule");
+       h.setString(read, "ClusterId", "web");
+       h.setInt(read, "PortNumber", 80);
+       h.setString(read, "RuleName", "byTos");
+       s.call<jint>("getRuleStatusNative", read);
+       s.call<jint>("addServertoRuleNative", r1, serverNamed(h, g_first), jint{5});
+       s.call<jint>("addServertoRuleNative", r1, serverNamed(h, g_second), jint{-6});
+       s.call<jint>("addServertoRuleNative", r1, serverNamed(h, g_first), jint{5});  // bound
+       h.setInt(r1, "NumServers", 4);
+       s.call<jint>("getRuleServersListNative", r1, buffer(h));
+       s.call<jint>("removeServerfromRuleNative", r1, serverNamed(h, g_second), jint{0});
+       s.call<jint>("removeServerfromRuleNative", r1, serverNamed(h, g_second), jint{0});
+       h.setInt(r1, "iConnectionsPerSecond", 12);
+       s.call<jint>("setRuleCPSNative", r1);
+       s.call<jint>("getRuleReportNative", r1);
+       s.call<jint>("getRulesListNative", h.newString("web"), jint{80}, buffer(h));
+       s.call<jint>("removeRuleNative", r2);
+       s.call<jint>("removeRuleNative", r2);
+       s.call<jint>("getRulesListNative", h.newString("web"), jint{80}, buffer(h));
+       s.call<jint>("removeServerNative", serverNamed(h, g_second));
+       s.call<jint>("removeServerNative", serverNamed(h, g_second));
+       s.call<jint>("getRuleServersListNative", r1, buffer(h));
+     }},
+    {"high availability",
+     [](Session& s, Host& h) {
+       s.call<jint>("getHAInfoNative", h.newObject("CMNHAInfo"));
+       s.call<jint>("backupAddNative", jint{1}, jint{2}, h.newString("8080"));
+       s.call<jint>("backupAddNative", jint{1}, jint{2}, h.newString("0"));
+       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"), jint{3});
+       s.call<jint>("addReachNative", h.newString("10.1.0.1"), h.newString("255.255.0.0"), jint{3});
+       s.call<jint>("addReachNative", h.newString("192.168.7.1"), h.newString("255.255.255.0"),
+                    jint{1});
+       s.call<jint>("chgReachNative", jint{0x0A010001}, jint{2}, jint{1});
+       // The local address is made an alias of the interface whose network holds it first.
+       s.call<jint>("addHBNative", h.newString("10.1.0.9"), h.newString("10.1.0.10"));
+       s.call<jint>("addHBNative", h.newString("10.1.0.9"), h.newString("10.1.0.11"));
+       s.call<jint>("addHBNative", h.newString("10.1.0.9"), h.newString("10.1.0.11"));
+       s.call<jint>("addHBNative", h.newString("172.31.0.1"), h.newString("10.1.0.12"));
+       Object* info = h.newObject("CMNHAInfo");
+       h.setInt(info, "haFsmAddress", 0x0A010005);
+       s.call<jint>("getHAInfoNative", info);
+       s.call<jint>("delHBNative", h.newString("10.1.0.11"));
+       s.call<jint>("delHBNative", h.newString("10.1.0.11"));
+       s.call<jint>("setTimersNative", h.newString("1"), h.newString("2"), h.newString("3"),
+                    h.newString("4"), h.newString("5"), h.newString("6"), h.newString("7"));
+       s.call<jint>("setTimersNative", h.newString("1"), h.newString("2"), h.newString("x"),
+                    h.newString("4"), h.newString("5"), h.newString("6"), h.newString("7"));
+       s.call<jint>("takeoverNative", h.newString("10.1.0.10"));
+       s.call<jint>("takeoverNative", h.newString("10.1.0.99"));
+       s.call<jint>("delReachNative", h.newString("192.168.7.1"));
+       s.call<jint>("delReachNative", h.newString("192.168.7.1"));
+       s.call<jint>("backupDelNative");
+       s.call<jint>("getHAInfoNative", h.newObject("CMNHAInfo"));
+     }},
     {"device errors and refused arguments",
      [](Session& s, Host& h) {
        simMust("SCRIPT NEXT ERROR 31");
@@ -149,6 +400,7 @@ const Step kSteps[] = {
     {"executor stop",
      [](Session& s, Host&) {
        s.followRecord(false);
+       s.followTools(false);
        s.call<jstring>("stopExecutorNative");
        s.call<jint>("isLoadedNative");
      }},
@@ -180,7 +432,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   Host host;
+  jnihost::addJavaMethods(host);
   Session session(host, library, transcript);
+  if (const char* log = std::getenv("VELKLB_TOOL_LOG"); log != nullptr && *log != '\0') {
+    session.followToolLog(log);
+  }
   for (const Step& step : kSteps) {
     session.note(step.title);
     step.run(session, host);

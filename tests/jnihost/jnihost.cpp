@@ -545,6 +545,15 @@ Object* Host::newString(const std::string& modifiedUtf8) {
   return &objects_.back();
 }
 
+Object* Host::newObjectArray(const std::string& elementClass, std::size_t length) {
+  const std::string name = "[L" + elementClass + ";";
+  Class* cls = findClass(name);
+  objects_.push_back(Object{});
+  objects_.back().cls = cls != nullptr ? cls : defineClass(name);
+  objects_.back().items.assign(length, nullptr);
+  return &objects_.back();
+}
+
 Object* Host::newIntArray(std::size_t length) {
   objects_.push_back(Object{});
   objects_.back().cls = findClass("[I");
@@ -611,10 +620,25 @@ std::string Host::describeValue(const std::string& signature, const Value& value
   return out.str();
 }
 
-std::string Host::describe(Object* object) const {
+std::string Host::describe(Object* object, const std::string& indent) const {
   std::ostringstream out;
   for (const FieldDef& f : object->cls->fields) {
-    out << "  " << f.name << '=' << describeValue(f.signature, object->fields[f.slot]) << '\n';
+    const Value& v = object->fields[f.slot];
+    out << indent << f.name << '=' << describeValue(f.signature, v) << '\n';
+    if (v.reference == nullptr) continue;
+    const std::vector<Object*>& items = v.reference->items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const Object* item = items[i];
+      out << indent << "  [" << i << "] ";
+      if (item == nullptr) {
+        out << "null\n";
+      } else if (item->cls->name == "java/lang/String") {
+        out << '"' << item->text << "\"\n";
+      } else {
+        out << item->cls->name.substr(item->cls->name.rfind('/') + 1) << '\n'
+            << describe(const_cast<Object*>(item), indent + "    ");
+      }
+    }
   }
   return out.str();
 }

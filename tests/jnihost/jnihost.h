@@ -63,6 +63,7 @@ struct Object {
   std::string text;                // String (modified UTF-8) and StringBuffer contents
   std::vector<std::int32_t> ints;  // int[]
   std::vector<std::int8_t> bytes;  // byte[]
+  std::vector<Object*> items;      // an object array's elements, or a java.util.List's
   Class* meta = nullptr;           // the class a java.lang.Class object stands for
 };
 
@@ -77,6 +78,7 @@ class Host {
 
   // ---- The object model -----------------------------------------------------------------------
   Class* findClass(const std::string& name) const;
+  const std::deque<Class>& classes() const { return classes_; }
   Class* defineClass(const std::string& name);
   void addField(Class* cls, const std::string& name, const std::string& signature,
                 std::int32_t arrayLength = -1);
@@ -88,6 +90,8 @@ class Host {
   Object* newString(const std::string& modifiedUtf8);
   Object* newIntArray(std::size_t length);
   Object* newByteArray(std::size_t length);
+  // An array of `length` nulls of the class named `elementClass` ("java/lang/String").
+  Object* newObjectArray(const std::string& elementClass, std::size_t length);
 
   const FieldDef* field(Object* object, const std::string& name) const;
   void setInt(Object* object, const std::string& name, std::int64_t value);
@@ -96,8 +100,9 @@ class Host {
   Object* getObject(Object* object, const std::string& name) const;
   void setString(Object* object, const std::string& name, const char* text);
 
-  // Every field in declaration order as "name=value" lines, for transcripts.
-  std::string describe(Object* object) const;
+  // Every field in declaration order as "name=value" lines, for transcripts; the elements of
+  // a list or an object array follow their field, each object's fields indented below it.
+  std::string describe(Object* object, const std::string& indent = "  ") const;
   static std::string describeValue(const std::string& signature, const Value& value);
 
   // ---- Native calls ---------------------------------------------------------------------------

@@ -18,6 +18,16 @@ trap cleanup EXIT INT TERM
 export VELKLB_DEVICE="$work/velklb" VELKLB_REGISTRY="$work/registry" VELKLB_TOOL_LOG="$work/tools.log"
 export PATH="$build/tools:$PATH" TZ=UTC
 mkdir -p "$VELKLB_REGISTRY"
+# The scenario's registry: each key a folder, each value a file of its text.
+here=$(cd "$(dirname "$0")" && pwd)
+grep -v '^#' "$here/registry-cards.txt" | while IFS='|' read -r key value texts; do
+  dir="$VELKLB_REGISTRY/$(printf '%s' "$key" | tr '\\' /)"
+  mkdir -p "$dir"
+  case $texts in
+    *'|'*) printf '%s\000\000' "$texts" | tr '|' '\000' >"$dir/$value" ;;  # a multi-string
+    *) printf '%s' "$texts" >"$dir/$value" ;;
+  esac
+done
 "$build/bin/velklb-executor" &
 daemon=$!
 # shellcheck disable=SC2086

@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace jnihost {
@@ -65,7 +66,46 @@ void Session::describeArg(Object* o) {
     line("  text \"%s\"\n", o->text.c_str());
     return;
   }
+  if (o->cls->name[0] == '[') {
+    Value v;
+    v.reference = o;
+    line("  array %s\n", Host::describeValue(o->cls->name, v).c_str());
+    return;
+  }
   line("%s", host_.describe(o).c_str());
+}
+
+namespace {
+
+// The whole text of a file; "" when it can't be read.
+std::string readWhole(const std::string& path) {
+  std::string text;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char chunk[512];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+}  // namespace
+
+void Session::followToolLog(const std::string& path) {
+  toolLog_ = path;
+  toolLogSeen_ = readWhole(path).size();
+}
+
+void Session::writeNewToolLines() {
+  if (toolLog_.empty()) return;
+  const std::string text = readWhole(toolLog_);
+  // Whole lines only: a line still being written is taken on the next look.
+  std::size_t start = toolLogSeen_;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string tool = text.substr(start, end - start);
+    if (!tool.empty() && tool.back() == '\r') tool.pop_back();
+    line("  tool %s\n", tool.c_str());
+  }
+  toolLogSeen_ = start;
 }
 
 void Session::writeNewRequests() {

@@ -29,6 +29,12 @@ class Session {
   // Whether the requests sent during each call are looked up and written.
   void followRecord(bool follow) { followRecord_ = follow; }
 
+  // Writes, after each call, the lines that the shell tools appended meanwhile to the log at
+  // `path` (the file VELKLB_TOOL_LOG names); "" for none.
+  void followToolLog(const std::string& path);
+  // Whether those lines are written (the executor stop runs a tool only the Linux stand-ins log).
+  void followTools(bool follow) { followTools_ = follow; }
+
   // Calls Java method `method` with `args` (jint, jboolean or Object*); the result as text.
   template <typename R, typename... A>
   std::string call(const std::string& method, A... args) {
@@ -59,12 +65,14 @@ class Session {
     if (!thrown.empty()) line("  thrown %s\n", thrown.c_str());
     (describeArg(args), ...);
     if (followRecord_) writeNewRequests();
+    if (followTools_) writeNewToolLines();
     return result;
   }
 
   // Writes the requests recorded since the last look.
   void writeNewRequests();
   void note(const std::string& text) { line("# %s\n", text.c_str()); }
+  void writeNewToolLines();
 
   int missingEntryPoints() const { return missing_; }
 
@@ -89,7 +97,10 @@ class Session {
   std::FILE* out_;
   Object* receiver_ = nullptr;
   std::uint64_t seen_ = 0;
+  std::string toolLog_;
+  std::size_t toolLogSeen_ = 0;
   bool followRecord_ = true;
+  bool followTools_ = true;
   int missing_ = 0;
 };
 

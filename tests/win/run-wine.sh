@@ -51,6 +51,34 @@ export VELKLB_TOOL_LOG
 case "$mode" in
   conformance)
     [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
+    # The cards the Linux run reads from its registry folder, imported into Wine's registry
+    # over emptied keys (all cards go: the scans must see ours alone). Wine's NDIS driver
+    # writes the host's own adapters as cards 1, 2... whenever Wine starts: it is turned off
+    # first, and Wine restarted without it.
+    services='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services'
+    printf 'REGEDIT4\r\n\r\n[%s\\NDIS]\r\n"Start"=dword:00000004\r\n' "$services" >"$out/no-ndis.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/no-ndis.reg")"
+    timeout 30 wineserver -k 2>/dev/null || true
+    timeout 30 wineserver -w 2>/dev/null || true
+    cards=$(grep -v '^#' "$here/../jnihost/registry-cards.txt")
+    {
+      printf 'REGEDIT4\r\n\r\n'
+      printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' 'SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards'
+      printf '%s\n' "$cards" | cut -d'|' -f1 | sort -u | while read -r key; do
+        printf '[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n' "$key"
+      done
+      printf '%s\n' "$cards" | while IFS='|' read -r key value texts; do
+        case $texts in
+          *'|'*)  # a multi-string: each text and its NUL, and the NUL that ends the list
+            data="hex(7):$(printf '%s\000\000' "$texts" | tr '|' '\000' | od -An -v -tx1 \
+              | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+            ;;
+          *) data="\"$texts\"" ;;
+        esac
+        printf '[HKEY_LOCAL_MACHINE\\%s]\r\n"%s"=%s\r\n\r\n' "$key" "$value" "$data"
+      done
+    } >"$out/cards.reg"
+    timeout 60 wine regedit /S "$(winpath "$out/cards.reg")"
     "$here/../jnihost/run-linux.sh" "$linux" "$out/linux.txt"
     rm -f "$out/windows.txt"
     timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")"

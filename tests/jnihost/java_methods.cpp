@@ -1,0 +1,204 @@
+#include "java_methods.h"
+
+#include <string>
+#include <vector>
+
+namespace jnihost {
+
+namespace {
+
+constexpr const char* kPackage = "com/velk/internet/tz/common/";
+
+using Args = std::vector<Value>;
+
+Class* classOf(Host& h, const std::string& name) {
+  Class* cls = h.findClass(name);
+  return cls != nullptr ? cls : h.defineClass(name);
+}
+
+Value none() {
+  return Value{};
+}
+
+Value integer(std::int64_t v) {
+  return Value{v, nullptr};
+}
+
+Value object(Object* o) {
+  return Value{0, o};
+}
+
+// The java.util.List a field holds, made on first use as the Java constructor would have.
+Object* listOf(Host& h, Object* self, const char* field) {
+  Object* list = h.getObject(self, field);
+  if (list == nullptr) {
+    list = h.newObject("java/util/List");
+    h.setObject(self, field, list);
+  }
+  return list;
+}
+
+// A record of a diagnostic listener (a static nested class with final int or boolean fields).
+Object* newRecord(Host& h, const char* cls, const std::vector<const char*>& fields,
+                  const Args& values) {
+  Object* r = h.newObject(cls);
+  for (std::size_t i = 0; i < fields.size() && i < values.size(); ++i) {
+    h.setInt(r, fields[i], values[i].primitive);
+  }
+  return r;
+}
+
+struct JavaMethod {
+  const char* cls;  // below kPackage
+  const char* name;
+  const char* signature;
+  MethodBody body;
+};
+
+std::vector<JavaMethod> javaMethods() {
+  return {
+      // CMNServer: listeners handed out by index, grown on demand (a negative index throws);
+      // the two values a server keeps for all its listeners.
+      {"CMNServer", "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
+       [](Host& h, Object* self, const Args& a) {
+         Object* list = listOf(h, self, "listeners");
+         if (a[0].primitive < 0) {
+           h.throwNew("java/lang/IndexOutOfBoundsException", std::to_string(a[0].primitive));
+           return none();
+         }
+         const auto index = static_cast<std::size_t>(a[0].primitive);
+         while (list->items.size() <= index) list->items.push_back(h.newObject("CMNListener"));
+         return object(list->items[index]);
+       }},
+      {"CMNServer", "addListenersFromNative", "(I)V",
+       [](Host& h, Object* self, const Args& a) {
+         Object* list = listOf(h, self, "listeners");
+         while (static_cast<std::int64_t>(list->items.size()) < a[0].primitive) {
+           list->items.push_back(h.newObject("CMNListener"));
+         }
+         h.setInt(self, "_iNumListeners", a[0].primitive);
+         return none();
+       }},
+      {"CMNServer", "getConnectTimeout", "()I",
+       [](Host& h, Object* self, const Args&) {
+         return integer(h.getInt(self, "_iConnectTimeout"));
+       }},
+      {"CMNServer", "getIntWaitForComplete", "()I",
+       [](Host& h, Object* self, const Args&) {
+         return integer(h.getInt(self, "_iWaitForComplete"));
+       }},
+      {"CMNServer", "setWaitForContinueFromNative", "(I)V",
+       [](Host& h, Object* self, const Args& a) {
+         h.setInt(self, "_iWaitForComplete", a[0].primitive);
+         return none();
+       }},
+      {"CMNServer", "setConnectTimeoutFromNative", "(I)V",
+       [](Host& h, Object* self, const Args& a) {
+         h.setInt(self, "_iConnectTimeout", a[0].primitive);
+         return none();
+       }},
+      // CMNListener: getters and the address setter.
+      {"CMNListener", "getIntAddress", "()I",
+       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iAddress")); }},
+      {"CMNListener", "setAddress", "(I)V",
+       [](Host& h, Object* self, const Args& a) {
+         h.setInt(self, "_iAddress", a[0].primitive);
+         return none();
+       }},
+      {"CMNListener", "getMapPort", "()I",
+       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iMapPort")); }},
+      {"CMNListener", "getProtocol", "()I",
+       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iProtocol")); }},
+      {"CMNListener", "getKeyRing", "()Ljava/lang/String;",
+       [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sKeyRing")); }},
+      {"CMNListener", "getStashFile", "()Ljava/lang/String;",
+       [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sStashFile")); }},
+      // CMNWeights: server identifiers into "sServerId", grown to hold the index; a null
+      // array throws, as its length is read.
+      {"CMNWeights", "setServerId", "(Ljava/lang/String;I)V",
+       [](Host& h, Object* self, const Args& a) {
+         Object* ids = h.getObject(self, "sServerId");
+         if (ids == nullptr) {
+           h.throwNew("java/lang/NullPointerException", "sServerId is null");
+           return none();
+         }
+         const auto index = static_cast<std::size_t>(a[1].primitive);
+         if (ids->items.size() <= index) ids->items.resize(index + 1, nullptr);
+         ids->items[index] = a[0].reference;
+         return none();
+       }},
+      // The diagnostic listeners: a count that empties the list, then one record per call.
+      {"CMNHalfOpenListener", "setNumHalfOpenRecs", "(I)V",
+       [](Host& h, Object* self, const Args& a) {
+         h.setInt(self, "iNumHalfOpenRecs", a[0].primitive);
+         listOf(h, self, "records")->items.clear();
+         return none();
+       }},
+      {"CMNHalfOpenListener", "addHalfOpenRec", "(IIIZ)V",
+       [](Host& h, Object* self, const Args& a) {
+         listOf(h, self, "records")
+             ->items.push_back(newRecord(h, "CMNHalfOpenListener$Record",
+                                         {"index", "address", "port", "flag"}, a));
+         return none();
+       }},
+      {"CMNAttackListener", "reportAttackingAddrsResults", "(II)V",
+       [](Host& h, Object* self, const Args& a) {
+         h.setInt(self, "iNumAttackers", a[0].primitive);
+         h.setInt(self, "iFigure", a[1].primitive);
+         listOf(h, self, "attackers")->items.clear();
+         return none();
+       }},
+      {"CMNAttackListener", "reportAttackingAddr", "(II)V",
+       [](Host& h, Object* self, const Args& a) {
+         listOf(h, self, "attackers")
+             ->items.push_back(
+                 newRecord(h, "CMNAttackListener$Attacker", {"address", "figure"}, a));
+         return none();
+       }},
+  };
+}
+
+}  // namespace
+
+void addJavaMethods(Host& host) {
+  classOf(host, "java/util/List");
+  struct NestedField {
+    const char* cls;
+    const char* name;
+    const char* signature;
+  };
+  const NestedField nested[] = {
+      {"CMNHalfOpenListener$Record", "index", "I"},
+      {"CMNHalfOpenListener$Record", "address", "I"},
+      {"CMNHalfOpenListener$Record", "port", "I"},
+      {"CMNHalfOpenListener$Record", "flag", "Z"},
+      {"CMNAttackListener$Attacker", "address", "I"},
+      {"CMNAttackListener$Attacker", "figure", "I"},
+  };
+  for (const NestedField& f : nested) {
+    host.addField(classOf(host, std::string(kPackage) + f.cls), f.name, f.signature);
+  }
+  for (JavaMethod& m : javaMethods()) {
+    host.addMethod(classOf(host, std::string(kPackage) + m.cls), m.name, m.signature,
+                   std::move(m.body));
+  }
+}
+
+void addListener(Host& host, Object* server, Object* listener) {
+  Object* list = listOf(host, server, "listeners");
+  list->items.push_back(listener);
+  host.setInt(server, "_iNumListeners", static_cast<std::int64_t>(list->items.size()));
+}
+
+Object* newListener(Host& host, std::int32_t address, std::int32_t mapPort, std::int32_t protocol,
+                    const char* keyRing, const char* stashFile) {
+  Object* l = host.newObject("CMNListener");
+  host.setInt(l, "_iAddress", address);
+  host.setInt(l, "_iMapPort", mapPort);
+  host.setInt(l, "_iProtocol", protocol);
+  host.setString(l, "_sKeyRing", keyRing);
+  host.setString(l, "_sStashFile", stashFile);
+  return l;
+}
+
+}  // namespace jnihost
