@@ -379,6 +379,55 @@ const Step kSteps[] = {
        s.call<jint>("backupDelNative");
        s.call<jint>("getHAInfoNative", h.newObject("CMNHAInfo"));
      }},
+    {"diagnostics",
+     [](Session& s, Host& h) {
+       // Records seeded as traffic would leave them, with the executor's clock pinned so that
+       // ages read the same on every host.
+       for (const char* line :
+            {"DIAG CLOCK 1767225600",
+             "DIAG CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1767225590 0x1b 3 4 65",
+             "DIAG CONNECTION 172.16.4.2 40113 10.1.2.3 80 10.1.0.12 1767225555 0x02 4 99 0",
+             "DIAG NPS 2", "DIAG HALFOPEN 203.0.113.7 51000 1", "DIAG HALFOPEN 203.0.113.8 7 0",
+             "DIAG ATTACKER 10.1.2.3 80 203.0.113.7 120", "DIAG AFFPORT 10.1.2.3 80 255 1",
+             "DIAG RAT 10.1.0.11 3 10.1.0.5 2", "DIAG CRLL 10.1.2.3 80 main 4 1 0 60",
+             "DIAG ICMP 1 10.1.0.11"}) {
+         simMust(line);
+       }
+       Object* bind = h.newObject("CMNAffinity");
+       h.setInt(bind, "iCommand", 1);
+       h.setInt(bind, "iClusterAddr", 0x0302010A);  // 10.1.2.3 as it lies in memory
+       h.setInt(bind, "iPort", 80);
+       h.setInt(bind, "iNumAffinities", 2);
+       Object* clients = h.getObject(bind, "aiClientAddr");
+       Object* servers = h.getObject(bind, "aiServerAddr");
+       clients->ints[0] = 0x010410AC;
+       clients->ints[1] = 0x020410AC;
+       servers->ints[0] = 0x0B00010A;
+       servers->ints[1] = 0x0C00010A;
+       s.call<jint>("serverDirectedAffinityNative", bind);
+       h.setInt(bind, "iNumAffinities", 2001);
+       s.call<jint>("serverDirectedAffinityNative", bind);
+       for (jint flag : {0, 1}) {
+         s.call<jstring>("getAffinityInfoNative", jint{0x0A010203}, jint{80}, flag);
+       }
+       s.call<jstring>("getConnectionInfoNative", jint{0}, jint{0}, jint{0}, jint{0}, jint{0},
+                       jint{0}, jint{1});
+       s.call<jstring>("getConnectionInfoNative", jint{0x0A010203}, jint{80}, jint{0}, jint{0},
+                       jint{0}, jint{0x8050}, jint{0});
+       s.call<jint>("getHalfOpenInfoNative", h.newObject("CMNHalfOpenListener"));
+       s.call<jint>("getAttackingAddrsNative", h.newObject("CMNAttackListener"),
+                    jint{0x0A010203}, jint{80});
+       s.call<jint>("xDOSAttackNative", jint{1}, jint{500}, jint{0x10000 + 60}, jint{10},
+                    jint{-1}, jint{0}, jint{0}, jint{0});
+       for (jint sub : {99, 98, 1, 8, 10, 11, 12, 30, 43, -5}) {
+         s.call<jstring>("xmiscNative", sub, jint{0}, jint{0}, jint{0});
+       }
+       Object* icmp = h.newObject("CMNIcmp");
+       s.call<jint>("getIcmpInfoNative", icmp);
+       h.setInt(icmp, "iIcmpRespAddr", 0x0C00010A);
+       s.call<jint>("setIcmpInfoNative", icmp);
+       s.call<jint>("getIcmpInfoNative", h.newObject("CMNIcmp"));
+     }},
     {"device errors and refused arguments",
      [](Session& s, Host& h) {
        simMust("SCRIPT NEXT ERROR 31");
