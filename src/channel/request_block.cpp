@@ -1,5 +1,6 @@
 #include "channel/request_block.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cmn {
@@ -102,7 +103,9 @@ std::size_t RequestBlock::getText(std::uint32_t offset, std::uint32_t width, cha
   if (out == nullptr || outSize == 0) return 0;
   std::size_t length = 0;
   if (fits(offset, width)) {
-    while (length < width && length + 1 < outSize && bytes_[offset + length] != 0) ++length;
+    const std::size_t most = std::min<std::size_t>(width, outSize - 1);
+    const void* end = std::memchr(bytes_ + offset, 0, most);
+    length = end != nullptr ? static_cast<const std::uint8_t*>(end) - (bytes_ + offset) : most;
     std::memcpy(out, bytes_ + offset, length);
   }
   out[length] = '\0';

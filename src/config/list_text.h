@@ -3,7 +3,9 @@
 
 #include <jni.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "channel/request_block.h"
 
@@ -43,7 +45,8 @@ struct ListLayout {
   }
 
   // Formats one line per entry of the answer with line(entry offset, line buffer), trusting the
-  // answer's count only as far as the block holds entries; stops when memory runs out.
+  // answer's count only as far as the block holds entries; stops when memory runs out. A line
+  // function that returns the line's length spares the list a scan for its end.
   template <typename Line>
   void render(const RequestBlock& b, ListText& list, Line&& line) const;
 
@@ -58,7 +61,8 @@ struct ListLayout {
 // memory could be had.
 int appendListText(char** buffer, const char* text, std::uint32_t* capacity);
 
-// A list text buffer owned for the length of one call.
+// A list text buffer owned for the length of one call. It keeps its length, so an append costs
+// what it adds, whatever the list holds already, and it grows by at least its own size.
 class ListText {
  public:
   ListText();
@@ -68,17 +72,35 @@ class ListText {
 
   // False when the initial buffer could not be allocated.
   bool ok() const { return text_ != nullptr; }
-  int append(const char* text) { return appendListText(&text_, text, &capacity_); }
+  // Appends the text (the first `length` bytes of `text`, which holds no NUL among them).
+  // 0, or -1 with the text unchanged when no memory could be had.
+  int append(const char* text);
+  int append(const char* text, std::size_t length);
   const char* text() const { return text_; }
+  std::size_t length() const { return length_; }
   std::uint32_t capacity() const { return capacity_; }
 
   // Hands the text to `stringBuffer` (java.lang.StringBuffer) as one Java string.
   void appendTo(JNIEnv* env, jobject stringBuffer) const;
 
  private:
+  bool makeRoom(std::size_t added);
+
   char* text_;
+  std::size_t length_;
   std::uint32_t capacity_;
 };
+
+// The line of a list entry named by a text: "+" and the text of the field [offset, offset +
+// width), up to its first NUL and never past the field or the line. Returns the line's length.
+inline std::size_t namedEntryLine(const RequestBlock& b, std::uint32_t offset, std::uint32_t width,
+                                  char (&line)[kListLineSize]) {
+  line[0] = '+';
+  return 1 + b.getText(offset, width, line + 1, sizeof(line) - 1);
+}
+
+// The line of a list entry named by a number: "+" and the number in decimal.
+std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLineSize]);
 
 template <typename Line>
 void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
@@ -90,8 +112,15 @@ void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line)
   if (count > maxEntries()) count = maxEntries();
   for (std::uint32_t i = 0; i < count; ++i) {
     char text[kListLineSize];
-    line(entriesOffset + entrySize * i, text);
-    if (list.append(text) != 0) break;
+    int appended;
+    if constexpr (std::is_void_v<decltype(line(entriesOffset, text))>) {
+      line(entriesOffset + entrySize * i, text);
+      appended = list.append(text);
+    } else {
+      const std::size_t length = line(entriesOffset + entrySize * i, text);
+      appended = list.append(text, length);
+    }
+    if (appended != 0) break;
   }
 }
 
