@@ -64,16 +64,29 @@ bool ListText::makeRoom(std::size_t added) {
 }
 
 std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLineSize]) {
-  char digits[10];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number != 0);
+  // Two digits at a time, from the right, into their places.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  std::size_t digits = 1;
+  for (std::uint32_t bound = 10; digits < 10 && number >= bound; bound *= 10) ++digits;
   line[0] = '+';
-  for (std::size_t i = 0; i < count; ++i) line[1 + i] = digits[count - 1 - i];
-  line[1 + count] = '\0';
-  return 1 + count;
+  std::size_t at = digits;
+  while (number >= 100) {
+    const std::uint32_t pair = number % 100 * 2;
+    number /= 100;
+    line[at--] = kPairs[pair + 1];
+    line[at--] = kPairs[pair];
+  }
+  if (number >= 10) {
+    line[at--] = kPairs[number * 2 + 1];
+    line[at] = kPairs[number * 2];
+  } else {
+    line[at] = static_cast<char>('0' + number);
+  }
+  line[1 + digits] = '\0';
+  return 1 + digits;
 }
 
 void ListText::appendTo(JNIEnv* env, jobject stringBuffer) const {

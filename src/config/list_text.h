@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "channel/request_block.h"
 
@@ -77,6 +78,17 @@ class ListText {
   int append(const char* text);
   int append(const char* text, std::size_t length);
   const char* text() const { return text_; }
+
+  // Room for a line of up to kListLineSize bytes written in place at the text's end, or null
+  // when no memory could be had; commitLine(length) then takes the line's `length` bytes in.
+  char (*lineRoom())[kListLineSize] {
+    if (length_ + kListLineSize + 1 > capacity_ && !makeRoom(kListLineSize)) return nullptr;
+    return reinterpret_cast<char (*)[kListLineSize]>(text_ + length_);
+  }
+  void commitLine(std::size_t length) {
+    length_ += length;
+    text_[length_] = '\0';
+  }
   std::size_t length() const { return length_; }
   std::uint32_t capacity() const { return capacity_; }
 
@@ -111,16 +123,16 @@ template <typename Line>
 void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
   if (count > maxEntries()) count = maxEntries();
   for (std::uint32_t i = 0; i < count; ++i) {
-    char text[kListLineSize];
-    int appended;
-    if constexpr (std::is_void_v<decltype(line(entriesOffset, text))>) {
+    if constexpr (std::is_void_v<decltype(line(entriesOffset, std::declval<char (&)[kListLineSize]>()))>) {
+      char text[kListLineSize];
       line(entriesOffset + entrySize * i, text);
-      appended = list.append(text);
+      if (list.append(text) != 0) break;
     } else {
-      const std::size_t length = line(entriesOffset + entrySize * i, text);
-      appended = list.append(text, length);
+      // A line that says its length is written straight into the list.
+      char(*room)[kListLineSize] = list.lineRoom();
+      if (room == nullptr) break;
+      list.commitLine(line(entriesOffset + entrySize * i, *room));
     }
-    if (appended != 0) break;
   }
 }
 

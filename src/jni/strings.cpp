@@ -39,18 +39,23 @@ std::size_t sequenceLength(const unsigned char* p) {
 
 // How many bytes from p on (of `length`, followed by a NUL) are well-formed: the offset of the
 // first offending byte, or `length`. Plain ASCII, most of any executor text, is passed over
-// eight bytes at a time.
+// 32 bytes at a time.
 std::size_t validPrefix(const unsigned char* p, std::size_t length) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  constexpr std::size_t kRun = 4 * sizeof(std::uint64_t);
   std::size_t i = 0;
   while (i < length) {
-    std::uint64_t word;
-    if (length - i >= sizeof(word)) {
-      std::memcpy(&word, p + i, sizeof(word));
-      if ((word & kHighBits) == 0) {
-        i += sizeof(word);
+    if (length - i >= kRun) {
+      std::uint64_t w[4];
+      std::memcpy(w, p + i, kRun);
+      if (((w[0] | w[1] | w[2] | w[3]) & kHighBits) == 0) {
+        i += kRun;
         continue;
       }
+    }
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
     }
     const std::size_t n = sequenceLength(p + i);
     if (n == 0) return i;
