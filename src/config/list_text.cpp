@@ -69,8 +69,16 @@ std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLineSize])
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  std::size_t digits = 1;
-  for (std::uint32_t bound = 10; digits < 10 && number >= bound; bound *= 10) ++digits;
+  const std::size_t digits = number < 10       ? 1
+                             : number < 100      ? 2
+                             : number < 1000     ? 3
+                             : number < 10000    ? 4
+                             : number < 100000   ? 5
+                             : number < 1000000  ? 6
+                             : number < 10000000 ? 7
+                             : number < 100000000 ? 8
+                             : number < 1000000000 ? 9
+                                                   : 10;
   line[0] = '+';
   std::size_t at = digits;
   while (number >= 100) {
