@@ -16,10 +16,11 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# The JVM and the executor it starts share one CPU, the last, when the machine lets us pin.
+# The JVM and the executor it starts share one CPU, the last, when the machine lets us pin
+# (NOPIN=1: not at all).
 cpus=$(nproc 2>/dev/null || echo 1)
 pin=
-if command -v taskset >/dev/null 2>&1 && taskset -c "$((cpus - 1))" true 2>/dev/null; then
+if [ -z "${NOPIN:-}" ] && command -v taskset >/dev/null 2>&1 && taskset -c "$((cpus - 1))" true 2>/dev/null; then
   pin="taskset -c $((cpus - 1))"
 fi
 
@@ -28,7 +29,11 @@ fi
   echo
   echo "- machine: $(uname -srm), $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $cpus CPUs"
   echo "- load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
-  echo "- pinning: ${pin:-none (taskset unavailable)}; executor and JVM on the same CPU"
+  if [ -n "$pin" ]; then
+    echo "- pinning: $pin, the JVM and the executor it starts on the same CPU"
+  else
+    echo "- pinning: none"
+  fi
   echo
   echo "### Instructions per call of the library's own code (callgrind, JNI host)"
   echo

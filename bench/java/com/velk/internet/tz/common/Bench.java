@@ -17,8 +17,8 @@ import java.util.function.IntSupplier;
 /**
  * What a call costs beside the floor of its transport. For each case the library is called in a
  * warm JVM, the requests it sent are taken from the executor's record, and a small native client
- * ({@link #replay}) sends the same bytes over the same socket; the two are timed in alternating
- * blocks so that both see the same machine. Run by bench/run-bench.sh ({@code make bench}).
+ * ({@link #replay}) sends the same bytes over the same socket; the two are timed alike, call by
+ * call from Java, in alternating blocks so that both see the same machine. Run by bench/run-bench.sh ({@code make bench}).
  *
  * <pre>Bench [--counts FILE] [--budget-ms N] [--only TEXT]</pre>
  * FILE holds "label instructions lookups" lines from the instruction counter; TEXT limits the
@@ -29,8 +29,13 @@ final class Bench {
         System.loadLibrary("cmnbench");
     }
 
-    /** Replays one call's requests once per element of nanos; 0 or an errno. */
-    static native int replay(String device, byte[][] requests, long[] nanos);
+    /** Connects the floor's client to the executor and keeps one call's requests; 0 or an errno. */
+    static native int open(String device, byte[][] requests);
+
+    /** Sends the kept requests once, reading each answer whole; 0 or an errno. */
+    static native int replay();
+
+    static native void close();
 
     private static final int BLOCKS = 10;
     private static final int MAX_CALLS = 100_000;
@@ -127,23 +132,33 @@ final class Bench {
             requests[j] = sim.record(j - sent);
             lengths.add(Integer.toString(requests[j].length));
         }
-        String device = sim.device.toString();
-        replayChecked(device, requests, new long[200]);
+        checked(open(sim.device.toString(), requests));
+        IntSupplier floorCall = Bench::replay;
+        for (int i = 0; i < 2000; i++) {
+            checked(floorCall.getAsInt());
+        }
 
-        int perBlock = (int) Math.max(20, Math.min(MAX_CALLS / BLOCKS, budgetNanos / 2 / BLOCKS / perCall));
+        // Both timed alike, call by call from Java, in alternating blocks.
+        int perBlock = (int) Math.max(20, Math.min(MAX_CALLS / BLOCKS, budgetNanos / BLOCKS / perCall));
         long[] floor = new long[perBlock * BLOCKS];
         long[] library = new long[perBlock * BLOCKS];
-        long[] block = new long[perBlock];
         IntSupplier call = c.call();
         for (int b = 0; b < BLOCKS; b++) {
-            replayChecked(device, requests, block);
-            System.arraycopy(block, 0, floor, b * perBlock, perBlock);
+            for (int i = 0; i < perBlock; i++) {
+                long start = System.nanoTime();
+                int result = floorCall.getAsInt();
+                floor[b * perBlock + i] = System.nanoTime() - start;
+                if (result != 0) {
+                    checked(result);
+                }
+            }
             for (int i = 0; i < perBlock; i++) {
                 long start = System.nanoTime();
                 call.getAsInt();
                 library[b * perBlock + i] = System.nanoTime() - start;
             }
         }
+        close();
         Stats f = Stats.of(floor);
         Stats l = Stats.of(library);
         double added = l.median() - f.median();
@@ -154,10 +169,9 @@ final class Bench {
                 l.median() / f.median(), added, perEntry, count[1], count[0]);
     }
 
-    private static void replayChecked(String device, byte[][] requests, long[] nanos) {
-        int error = replay(device, requests, nanos);
+    private static void checked(int error) {
         if (error != 0) {
-            throw new IllegalStateException("the floor's replay failed with error " + error);
+            throw new IllegalStateException("the floor's client failed with error " + error);
         }
     }
 
