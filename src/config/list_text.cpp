@@ -63,40 +63,6 @@ bool ListText::makeRoom(std::size_t added) {
   return true;
 }
 
-std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLineSize]) {
-  // Two digits at a time, from the right, into their places.
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  const std::size_t digits = number < 10       ? 1
-                             : number < 100      ? 2
-                             : number < 1000     ? 3
-                             : number < 10000    ? 4
-                             : number < 100000   ? 5
-                             : number < 1000000  ? 6
-                             : number < 10000000 ? 7
-                             : number < 100000000 ? 8
-                             : number < 1000000000 ? 9
-                                                   : 10;
-  line[0] = '+';
-  std::size_t at = digits;
-  while (number >= 100) {
-    const std::uint32_t pair = number % 100 * 2;
-    number /= 100;
-    line[at--] = kPairs[pair + 1];
-    line[at--] = kPairs[pair];
-  }
-  if (number >= 10) {
-    line[at--] = kPairs[number * 2 + 1];
-    line[at] = kPairs[number * 2];
-  } else {
-    line[at] = static_cast<char>('0' + number);
-  }
-  line[1 + digits] = '\0';
-  return 1 + digits;
-}
-
 void ListText::appendTo(JNIEnv* env, jobject stringBuffer) const {
   jstring string = text_ != nullptr ? jni::newJavaString(env, text_, length_)
                                     : jni::newJavaString(env, "");
