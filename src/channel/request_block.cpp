@@ -34,14 +34,6 @@ void RequestBlock::store(std::uint32_t offset, std::uint32_t width, std::uint64_
 std::uint8_t RequestBlock::u8(std::uint32_t offset) const {
   return static_cast<std::uint8_t>(load(offset, 1, ByteOrder::Host));
 }
-std::uint16_t RequestBlock::u16(std::uint32_t offset, ByteOrder order) const {
-  // Read once per entry of the longest lists: the two bytes directly, not through the loop.
-  if (!fits(offset, 2)) return 0;
-  const std::uint32_t first = bytes_[offset];
-  const std::uint32_t second = bytes_[offset + 1];
-  return static_cast<std::uint16_t>(order == ByteOrder::Host ? first | second << 8
-                                                              : first << 8 | second);
-}
 std::uint32_t RequestBlock::u32(std::uint32_t offset, ByteOrder order) const {
   return static_cast<std::uint32_t>(load(offset, 4, order));
 }
