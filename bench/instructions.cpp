@@ -8,7 +8,7 @@
 // called CALLS times between a zeroing and a dump of callgrind's counts, the dump named by the
 // case's label. OUT receives one line per case: label, calls, JNI lookups per call (classes,
 // fields and methods looked up, counted by wrapping the host's function table).
-// count-own.awk then takes the library's share out of each dump.
+// count-instructions.sh then takes the library's share out of each dump.
 
 #include <valgrind/callgrind.h>
 

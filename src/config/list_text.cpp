@@ -54,7 +54,8 @@ bool ListText::makeRoom(std::size_t added) {
   const std::size_t need = length_ + added + 1;
   if (need <= capacity_) return true;
   // Doubling keeps the copies of a growing list linear in its final length.
-  const std::size_t grown = std::max<std::size_t>(need + kListTextGrowth, 2 * std::size_t{capacity_});
+  const std::size_t grown =
+      std::max<std::size_t>(need + kListTextGrowth, 2 * std::size_t{capacity_});
   if (grown > 0xFFFFFFFFu) return false;
   char* larger = static_cast<char*>(std::realloc(text_, grown));
   if (larger == nullptr) return false;
@@ -64,8 +65,8 @@ bool ListText::makeRoom(std::size_t added) {
 }
 
 void ListText::appendTo(JNIEnv* env, jobject stringBuffer) const {
-  jstring string = text_ != nullptr ? jni::newJavaString(env, text_, length_)
-                                    : jni::newJavaString(env, "");
+  jstring string =
+      text_ != nullptr ? jni::newJavaString(env, text_, length_) : jni::newJavaString(env, "");
   if (string == nullptr) return;
   jni::appendToStringBuffer(env, stringBuffer, string);
   env->DeleteLocalRef(string);

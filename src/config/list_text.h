@@ -83,7 +83,7 @@ class ListText {
   // when no memory could be had; commitLine(length) then takes the line's `length` bytes in.
   char (*lineRoom())[kListLineSize] {
     if (length_ + kListLineSize + 1 > capacity_ && !makeRoom(kListLineSize)) return nullptr;
-    return reinterpret_cast<char (*)[kListLineSize]>(text_ + length_);
+    return reinterpret_cast<char(*)[kListLineSize]>(text_ + length_);
   }
   void commitLine(std::size_t length) {
     length_ += length;
@@ -119,14 +119,14 @@ inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLin
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  const std::size_t digits = number < 10       ? 1
-                             : number < 100      ? 2
-                             : number < 1000     ? 3
-                             : number < 10000    ? 4
-                             : number < 100000   ? 5
-                             : number < 1000000  ? 6
-                             : number < 10000000 ? 7
-                             : number < 100000000 ? 8
+  const std::size_t digits = number < 10           ? 1
+                             : number < 100        ? 2
+                             : number < 1000       ? 3
+                             : number < 10000      ? 4
+                             : number < 100000     ? 5
+                             : number < 1000000    ? 6
+                             : number < 10000000   ? 7
+                             : number < 100000000  ? 8
                              : number < 1000000000 ? 9
                                                    : 10;
   line[0] = '+';
@@ -155,8 +155,9 @@ void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) cons
 template <typename Line>
 void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
   if (count > maxEntries()) count = maxEntries();
+  using LineResult = decltype(line(entriesOffset, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
-    if constexpr (std::is_void_v<decltype(line(entriesOffset, std::declval<char (&)[kListLineSize]>()))>) {
+    if constexpr (std::is_void_v<LineResult>) {
       char text[kListLineSize];
       line(entriesOffset + entrySize * i, text);
       if (list.append(text) != 0) break;

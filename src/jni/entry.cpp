@@ -37,7 +37,9 @@ ArgumentClasses::ArgumentClasses(JNIEnv* env, std::initializer_list<jobject> arg
   s_arguments = this;
 }
 
-ArgumentClasses::~ArgumentClasses() { s_arguments = outer_; }
+ArgumentClasses::~ArgumentClasses() {
+  s_arguments = outer_;
+}
 
 jclass ArgumentClasses::classOf(JNIEnv* env, jobject object) {
   for (ArgumentClasses* scope = s_arguments; scope != nullptr; scope = scope->outer_) {

@@ -27,7 +27,8 @@ TEST(ListText, EntryLines) {
   const struct {
     std::uint32_t number;
     const char* text;
-  } numbers[] = {{0, "+0"}, {7, "+7"}, {80, "+80"}, {65535, "+65535"}, {4294967295u, "+4294967295"}};
+  } numbers[] = {
+      {0, "+0"}, {7, "+7"}, {80, "+80"}, {65535, "+65535"}, {4294967295u, "+4294967295"}};
   for (const auto& n : numbers) {
     EXPECT_EQ(numberedEntryLine(n.number, line), std::string(n.text).size());
     EXPECT_STREQ(line, n.text);
