@@ -91,6 +91,7 @@ class Driver {
 
  private:
   jobject pass(Object* o) { return host_.arg(o); }
+  static jint pass(jint v) { return v; }
 
   Host& host_;
   jnihost::NativeLibrary& library_;
@@ -229,6 +230,27 @@ std::vector<Case> cases() {
                    simMust("SCRIPT CMD 12 PUT 20 " + le32(n) + " PUT 24 " + hexOf(entries));
                  },
                  listPorts});
+  // One answer holds 726 servers: the block's most is the executor's most for a list.
+  for (int n : {10, 100, 726}) {
+    all.push_back({"getServersListNative " + std::to_string(n) + " scripted",
+                   [n](Driver& d) {
+                     reset(d);
+                     std::vector<std::uint8_t> entries(n * 88);
+                     for (int i = 0; i < n; ++i) {
+                       entries[i * 88] = static_cast<std::uint8_t>(i + 1);
+                       entries[i * 88 + 1] = static_cast<std::uint8_t>((i + 1) >> 8);
+                       const std::string id = "server" + clusterId(i).substr(7);
+                       std::copy(id.begin(), id.end(), entries.begin() + i * 88 + 8);
+                     }
+                     simMust("SCRIPT CMD 15 PUT 36 " + le32(n));
+                     simMust("SCRIPT CMD 31 PUT 36 " + le32(n) + " PUT 48 " + hexOf(entries));
+                   },
+                   [](Driver& d) {
+                     return d.call("getServersListNative", d.host().newString("servers"), jint{80},
+                                   d.host().newObject("java/lang/StringBuffer"),
+                                   d.host().newIntArray(726));
+                   }});
+  }
   return all;
 }
 

@@ -212,6 +212,14 @@ final class Bench {
         }
         all.add(new Case(ports, "getPortsListNative 7999 scripted", 7999, this::scriptPorts,
                 () -> lib.getPortsListNative("ports", new StringBuffer())));
+
+        // One answer holds 726 servers: the block's most is the executor's most for a list.
+        String servers = "Server list (identifiers of 64 characters, keys into an int[726])";
+        int[] keys = new int[726];
+        for (int n : new int[] {10, 100, 726}) {
+            all.add(new Case(servers, "getServersListNative " + n + " scripted", n, () -> scriptServers(n),
+                    () -> lib.getServersListNative("servers", 80, new StringBuffer(), keys)));
+        }
         return all;
     }
 
@@ -275,6 +283,23 @@ final class Bench {
         sim.script("CMD", "9", "PUT", "24", le(n));
         sim.script("CMD", "12", "PUT", "20", le(n), "PUT", "24", HexFormat.of().formatHex(entries.array()));
         checkEntries(list -> lib.getPortsListNative("ports", list), n);
+    }
+
+    private void scriptServers(int n) {
+        reset();
+        ByteBuffer entries = ByteBuffer.allocate(n * 88).order(ByteOrder.LITTLE_ENDIAN);
+        for (int i = 0; i < n; i++) {
+            entries.putInt(i * 88, i + 1);
+            entries.position(i * 88 + 8);
+            entries.put(serverId(i).getBytes(java.nio.charset.StandardCharsets.US_ASCII));
+        }
+        sim.script("CMD", "15", "PUT", "36", le(n));
+        sim.script("CMD", "31", "PUT", "36", le(n), "PUT", "48", HexFormat.of().formatHex(entries.array()));
+        checkEntries(list -> lib.getServersListNative("servers", 80, list, new int[n]), n);
+    }
+
+    static String serverId(int i) {
+        return "server" + clusterId(i).substring("cluster".length());
     }
 
     private interface Lister {
