@@ -12,7 +12,7 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
          /usr/lib/wine/wine64:wine64 wine:wine
 
-.PHONY: all build test demo deps clean
+.PHONY: all build test demo bench deps clean
 
 all: build
 
@@ -55,6 +55,12 @@ test: build
 
 demo: build
 	tests/demo/run-demo.sh $(BUILD_DIR)
+
+# What each call costs beside its transport's floor, and the library's own instructions per call
+# (README, "Bench"). Run by hand, not part of test: it times, and timings need a quiet machine.
+bench: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	bench/run-bench.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR)

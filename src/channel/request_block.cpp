@@ -1,5 +1,6 @@
 #include "channel/request_block.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cmn {
@@ -32,9 +33,6 @@ void RequestBlock::store(std::uint32_t offset, std::uint32_t width, std::uint64_
 
 std::uint8_t RequestBlock::u8(std::uint32_t offset) const {
   return static_cast<std::uint8_t>(load(offset, 1, ByteOrder::Host));
-}
-std::uint16_t RequestBlock::u16(std::uint32_t offset, ByteOrder order) const {
-  return static_cast<std::uint16_t>(load(offset, 2, order));
 }
 std::uint32_t RequestBlock::u32(std::uint32_t offset, ByteOrder order) const {
   return static_cast<std::uint32_t>(load(offset, 4, order));
@@ -102,7 +100,9 @@ std::size_t RequestBlock::getText(std::uint32_t offset, std::uint32_t width, cha
   if (out == nullptr || outSize == 0) return 0;
   std::size_t length = 0;
   if (fits(offset, width)) {
-    while (length < width && length + 1 < outSize && bytes_[offset + length] != 0) ++length;
+    const std::size_t most = std::min<std::size_t>(width, outSize - 1);
+    const void* end = std::memchr(bytes_ + offset, 0, most);
+    length = end != nullptr ? static_cast<const std::uint8_t*>(end) - (bytes_ + offset) : most;
     std::memcpy(out, bytes_ + offset, length);
   }
   out[length] = '\0';

@@ -48,7 +48,14 @@ class RequestBlock {
 
   // ---- Unsigned values ----------------------------------------------------------------------
   std::uint8_t u8(std::uint32_t offset) const;
-  std::uint16_t u16(std::uint32_t offset, ByteOrder order = ByteOrder::Host) const;
+  // Inline: read once per entry of the longest lists.
+  std::uint16_t u16(std::uint32_t offset, ByteOrder order = ByteOrder::Host) const {
+    if (!fits(offset, 2)) return 0;
+    const std::uint32_t first = bytes_[offset];
+    const std::uint32_t second = bytes_[offset + 1];
+    return static_cast<std::uint16_t>(order == ByteOrder::Host ? first | second << 8
+                                                                : first << 8 | second);
+  }
   std::uint32_t u32(std::uint32_t offset, ByteOrder order = ByteOrder::Host) const;
   std::uint64_t u64(std::uint32_t offset, ByteOrder order = ByteOrder::Host) const;
 

@@ -2,7 +2,6 @@
 
 #include "config/cluster.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -218,9 +217,7 @@ jint listClusters(JNIEnv* env, jobject stringBuffer) {
     } else {
       kClusterList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // An identifier runs at most to the end of its entry.
-        char id[kClusterList.entrySize + 1];
-        b.getText(entry, kClusterList.entrySize, id, sizeof(id));
-        std::snprintf(line, sizeof(line), "+%s", id);
+        return namedEntryLine(b, entry, kClusterList.entrySize, line);
       });
     }
   }

@@ -1,5 +1,6 @@
 #include "config/list_text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,14 +29,44 @@ int appendListText(char** buffer, const char* text, std::uint32_t* capacity) {
 }
 
 ListText::ListText()
-    : text_(static_cast<char*>(std::malloc(kListTextInitial))), capacity_(kListTextInitial) {
+    : text_(static_cast<char*>(std::malloc(kListTextInitial))),
+      length_(0),
+      capacity_(kListTextInitial) {
   if (text_ != nullptr) text_[0] = '\0';
 }
 
 ListText::~ListText() { std::free(text_); }
 
+int ListText::append(const char* text) {
+  return text != nullptr ? append(text, std::strlen(text)) : -1;
+}
+
+int ListText::append(const char* text, std::size_t length) {
+  if (text == nullptr || !makeRoom(length)) return -1;
+  std::memcpy(text_ + length_, text, length);
+  length_ += length;
+  text_[length_] = '\0';
+  return 0;
+}
+
+bool ListText::makeRoom(std::size_t added) {
+  if (text_ == nullptr) return false;
+  const std::size_t need = length_ + added + 1;
+  if (need <= capacity_) return true;
+  // Doubling keeps the copies of a growing list linear in its final length.
+  const std::size_t grown =
+      std::max<std::size_t>(need + kListTextGrowth, 2 * std::size_t{capacity_});
+  if (grown > 0xFFFFFFFFu) return false;
+  char* larger = static_cast<char*>(std::realloc(text_, grown));
+  if (larger == nullptr) return false;
+  text_ = larger;
+  capacity_ = static_cast<std::uint32_t>(grown);
+  return true;
+}
+
 void ListText::appendTo(JNIEnv* env, jobject stringBuffer) const {
-  jstring string = jni::newJavaString(env, text_ != nullptr ? text_ : "");
+  jstring string =
+      text_ != nullptr ? jni::newJavaString(env, text_, length_) : jni::newJavaString(env, "");
   if (string == nullptr) return;
   jni::appendToStringBuffer(env, stringBuffer, string);
   env->DeleteLocalRef(string);

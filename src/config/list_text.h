@@ -3,7 +3,10 @@
 
 #include <jni.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "channel/request_block.h"
 
@@ -43,7 +46,8 @@ struct ListLayout {
   }
 
   // Formats one line per entry of the answer with line(entry offset, line buffer), trusting the
-  // answer's count only as far as the block holds entries; stops when memory runs out.
+  // answer's count only as far as the block holds entries; stops when memory runs out. A line
+  // function that returns the line's length spares the list a scan for its end.
   template <typename Line>
   void render(const RequestBlock& b, ListText& list, Line&& line) const;
 
@@ -58,7 +62,8 @@ struct ListLayout {
 // memory could be had.
 int appendListText(char** buffer, const char* text, std::uint32_t* capacity);
 
-// A list text buffer owned for the length of one call.
+// A list text buffer owned for the length of one call. It keeps its length, so an append costs
+// what it adds, whatever the list holds already, and it grows by at least its own size.
 class ListText {
  public:
   ListText();
@@ -68,17 +73,79 @@ class ListText {
 
   // False when the initial buffer could not be allocated.
   bool ok() const { return text_ != nullptr; }
-  int append(const char* text) { return appendListText(&text_, text, &capacity_); }
+  // Appends the text (the first `length` bytes of `text`, which holds no NUL among them).
+  // 0, or -1 with the text unchanged when no memory could be had.
+  int append(const char* text);
+  int append(const char* text, std::size_t length);
   const char* text() const { return text_; }
+
+  // Room for a line of up to kListLineSize bytes written in place at the text's end, or null
+  // when no memory could be had; commitLine(length) then takes the line's `length` bytes in.
+  char (*lineRoom())[kListLineSize] {
+    if (length_ + kListLineSize + 1 > capacity_ && !makeRoom(kListLineSize)) return nullptr;
+    return reinterpret_cast<char(*)[kListLineSize]>(text_ + length_);
+  }
+  void commitLine(std::size_t length) {
+    length_ += length;
+    text_[length_] = '\0';
+  }
+  std::size_t length() const { return length_; }
   std::uint32_t capacity() const { return capacity_; }
 
   // Hands the text to `stringBuffer` (java.lang.StringBuffer) as one Java string.
   void appendTo(JNIEnv* env, jobject stringBuffer) const;
 
  private:
+  bool makeRoom(std::size_t added);
+
   char* text_;
+  std::size_t length_;
   std::uint32_t capacity_;
 };
+
+// The line of a list entry named by a text: "+" and the text of the field [offset, offset +
+// width), up to its first NUL and never past the field or the line. Returns the line's length.
+inline std::size_t namedEntryLine(const RequestBlock& b, std::uint32_t offset, std::uint32_t width,
+                                  char (&line)[kListLineSize]) {
+  line[0] = '+';
+  return 1 + b.getText(offset, width, line + 1, sizeof(line) - 1);
+}
+
+// The line of a list entry named by a number: "+" and the number in decimal. Inline: it runs
+// once for each of up to 7999 entries of a list.
+inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLineSize]) {
+  // Two digits at a time, from the right, into their places.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  const std::size_t digits = number < 10           ? 1
+                             : number < 100        ? 2
+                             : number < 1000       ? 3
+                             : number < 10000      ? 4
+                             : number < 100000     ? 5
+                             : number < 1000000    ? 6
+                             : number < 10000000   ? 7
+                             : number < 100000000  ? 8
+                             : number < 1000000000 ? 9
+                                                   : 10;
+  line[0] = '+';
+  std::size_t at = digits;
+  while (number >= 100) {
+    const std::uint32_t pair = number % 100 * 2;
+    number /= 100;
+    line[at--] = kPairs[pair + 1];
+    line[at--] = kPairs[pair];
+  }
+  if (number >= 10) {
+    line[at--] = kPairs[number * 2 + 1];
+    line[at] = kPairs[number * 2];
+  } else {
+    line[at] = static_cast<char>('0' + number);
+  }
+  line[1 + digits] = '\0';
+  return 1 + digits;
+}
 
 template <typename Line>
 void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
@@ -88,10 +155,18 @@ void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) cons
 template <typename Line>
 void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
   if (count > maxEntries()) count = maxEntries();
+  using LineResult = decltype(line(entriesOffset, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
-    char text[kListLineSize];
-    line(entriesOffset + entrySize * i, text);
-    if (list.append(text) != 0) break;
+    if constexpr (std::is_void_v<LineResult>) {
+      char text[kListLineSize];
+      line(entriesOffset + entrySize * i, text);
+      if (list.append(text) != 0) break;
+    } else {
+      // A line that says its length is written straight into the list.
+      char(*room)[kListLineSize] = list.lineRoom();
+      if (room == nullptr) break;
+      list.commitLine(line(entriesOffset + entrySize * i, *room));
+    }
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include "config/port.h"
 
-#include <cstdio>
 
 #include "channel/channel.h"
 #include "config/cluster.h"
@@ -189,8 +188,7 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
       kPortList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
-        std::snprintf(line, sizeof(line), "+%u",
-                      static_cast<unsigned>(b.u16(entry, ByteOrder::Network)));
+        return numberedEntryLine(b.u16(entry, ByteOrder::Network), line);
       });
     }
   }

@@ -1,6 +1,5 @@
 // Rules of a port: add, change, remove, read; reports, rates, lists and server bindings.
 
-#include <cstdio>
 #include <cstring>
 
 #include "channel/channel.h"
@@ -352,9 +351,7 @@ jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) 
     } else {
       kRuleList.renderEntries(list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // A name runs at most to the end of its entry.
-        char name[kRuleList.entrySize + 1];
-        b.getText(entry, kRuleList.entrySize, name, sizeof(name));
-        std::snprintf(line, sizeof(line), "+%s", name);
+        return namedEntryLine(b, entry, kRuleList.entrySize, line);
       });
     }
   }
@@ -381,9 +378,7 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
         list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
           // An identifier runs at most to the end of its entry.
           constexpr std::uint32_t kWidth = kRuleServerList.entrySize - kEntryIdentifier;
-          char id[kWidth + 1];
-          b.getText(entry + kEntryIdentifier, kWidth, id, sizeof(id));
-          std::snprintf(line, sizeof(line), "+%s", id);
+          return namedEntryLine(b, entry + kEntryIdentifier, kWidth, line);
         });
   }
   list.appendTo(env, stringBuffer);

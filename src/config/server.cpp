@@ -4,7 +4,6 @@
 #include "config/server.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -421,11 +420,10 @@ std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& lis
     const std::uint32_t entry = kServerList.entriesOffset + kServerList.entrySize * i;
     constexpr std::uint32_t kEntryIdentifier = 8;
     // An identifier runs at most to the end of its entry.
-    char id[kServerList.entrySize - kEntryIdentifier + 1];
-    b.getText(entry + kEntryIdentifier, kServerList.entrySize - kEntryIdentifier, id, sizeof(id));
-    char line[kListLineSize];
-    std::snprintf(line, sizeof(line), "+%s", id);
-    if (list.append(line) != 0) break;
+    char(*line)[kListLineSize] = list.lineRoom();
+    if (line == nullptr) break;
+    list.commitLine(namedEntryLine(b, entry + kEntryIdentifier,
+                                   kServerList.entrySize - kEntryIdentifier, *line));
     listed.push_back(static_cast<jint>(b.u32(entry)));
   }
   if (keys != nullptr && !listed.empty()) {

@@ -1,7 +1,6 @@
 #include "jni/address.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -134,9 +133,19 @@ int resolveAddress(const char* text, std::uint32_t* out) {
 }
 
 void formatDottedAddress(std::uint32_t address, char buffer[kDottedTextSize]) {
+  // Status calls hand several addresses back each; formatting costs a few instructions a byte
+  // this way, where a formatted print costs hundreds.
   unsigned char bytes[4];
   std::memcpy(bytes, &address, sizeof(bytes));
-  std::snprintf(buffer, kDottedTextSize, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < sizeof(bytes); ++i) {
+    const unsigned value = bytes[i];
+    if (i != 0) buffer[at++] = '.';
+    if (value >= 100) buffer[at++] = static_cast<char>('0' + value / 100);
+    if (value >= 10) buffer[at++] = static_cast<char>('0' + value / 10 % 10);
+    buffer[at++] = static_cast<char>('0' + value % 10);
+  }
+  buffer[at] = '\0';
 }
 
 std::uint32_t addressToHostOrder(std::uint32_t address) {

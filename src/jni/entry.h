@@ -10,6 +10,7 @@
 
 #include <jni.h>
 
+#include <cstddef>
 #include <initializer_list>
 #include <new>
 #include <type_traits>
@@ -89,13 +90,41 @@ void enterNativeVoid(JNIEnv* env, Body&& body,
 // would otherwise carry the previous request's fields out again, as if the caller had set them.
 inline constexpr jint kMissingArgument = -88;
 
+// The classes of a call's object arguments, each looked up on its first use and reused by every
+// field and method lookup on that argument until the call returns: an argument's class can't
+// change while the call runs, and its reference stays valid. Field and method IDs are still
+// looked up on every use, and nothing outlives the call. Scopes nest (the innermost is asked
+// first); other objects have their class looked up each time.
+class ArgumentClasses {
+ public:
+  ArgumentClasses(JNIEnv* env, std::initializer_list<jobject> arguments);
+  ~ArgumentClasses();
+  ArgumentClasses(const ArgumentClasses&) = delete;
+  ArgumentClasses& operator=(const ArgumentClasses&) = delete;
+
+  // The class of `object`: remembered when it is an argument of a call in progress, else
+  // looked up. Null when it can't be had.
+  static jclass classOf(JNIEnv* env, jobject object);
+
+ private:
+  static constexpr std::size_t kMost = 4;
+  JNIEnv* env_;
+  jobject arguments_[kMost] = {};
+  jclass classes_[kMost] = {};
+  std::size_t count_ = 0;
+  ArgumentClasses* outer_;
+};
+
 // enterNative for methods whose object arguments must all be present.
 template <typename Body>
 jint enterWithObjects(JNIEnv* env, std::initializer_list<jobject> required, Body&& body) noexcept {
   for (jobject object : required) {
     if (object == nullptr) return kMissingArgument;
   }
-  return enterNative<jint>(env, -1, std::forward<Body>(body));
+  return enterNative<jint>(env, -1, [&] {
+    ArgumentClasses classes(env, required);
+    return std::forward<Body>(body)();
+  });
 }
 
 }  // namespace cmn::jni

@@ -1,6 +1,7 @@
 #include "jni/fields.h"
 
 #include "jni/address.h"
+#include "jni/entry.h"
 #include "jni/strings.h"
 
 namespace cmn::jni {
@@ -18,7 +19,7 @@ bool exceptionPending(JNIEnv* env) { return env->ExceptionCheck() == JNI_TRUE; }
 jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
   if (env == nullptr || obj == nullptr || name == nullptr) return nullptr;
   if (exceptionPending(env)) return nullptr;
-  jclass cls = env->GetObjectClass(obj);
+  jclass cls = ArgumentClasses::classOf(env, obj);
   if (cls == nullptr) return nullptr;
   return env->GetFieldID(cls, name, signature);
 }
@@ -26,7 +27,7 @@ jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signatu
 jmethodID methodOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
   if (env == nullptr || obj == nullptr || name == nullptr || signature == nullptr) return nullptr;
   if (exceptionPending(env)) return nullptr;
-  jclass cls = env->GetObjectClass(obj);
+  jclass cls = ArgumentClasses::classOf(env, obj);
   if (cls == nullptr) return nullptr;
   return env->GetMethodID(cls, name, signature);
 }

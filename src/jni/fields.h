@@ -1,7 +1,8 @@
 // Reading and writing fields of the Java objects that the Java side hands us, and calling their
 // methods, by name.
 //
-// Every operation looks the class and the field or method up again; nothing is cached between
+// Every operation looks the field or method up again, and the object's class too unless the
+// object is an argument of the call in progress (see ArgumentClasses); nothing is cached between
 // calls. A null object or a lookup that fails leaves the out-value unchanged and makes no JNI
 // call that needs the missing object or ID (the lookup's own exception stays pending for Java).
 // While any exception is pending every operation does nothing, so no JNI call is ever made with

@@ -1,5 +1,8 @@
 #include "jni/strings.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace cmn::jni {
 
 UtfChars::UtfChars(JNIEnv* env, jstring string)
@@ -34,28 +37,67 @@ std::size_t sequenceLength(const unsigned char* p) {
   return 0;
 }
 
-}  // namespace
+// How many bytes from p on (of `length`, followed by a NUL) are well-formed: the offset of the
+// first offending byte, or `length`. Plain ASCII, most of any executor text, is passed over
+// 32 bytes at a time.
+std::size_t validPrefix(const unsigned char* p, std::size_t length) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  constexpr std::size_t kRun = 4 * sizeof(std::uint64_t);
+  std::size_t i = 0;
+  while (i < length) {
+    if (length - i >= kRun) {
+      std::uint64_t w[4];
+      std::memcpy(w, p + i, kRun);
+      if (((w[0] | w[1] | w[2] | w[3]) & kHighBits) == 0) {
+        i += kRun;
+        continue;
+      }
+    }
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = sequenceLength(p + i);
+    if (n == 0) return i;
+    i += n;
+  }
+  return i;
+}
 
-std::string toModifiedUtf8(const char* text) {
+std::string toModifiedUtf8(const char* text, std::size_t length) {
   std::string out;
-  if (text == nullptr) return out;
+  out.reserve(length);
   const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const std::size_t length = sequenceLength(p);
-    if (length == 0) {
+  std::size_t at = 0;
+  while (at < length) {
+    const std::size_t valid = validPrefix(p + at, length - at);
+    out.append(text + at, valid);
+    at += valid;
+    if (at < length) {
       out += '?';
-      ++p;
-    } else {
-      out.append(reinterpret_cast<const char*>(p), length);
-      p += length;
+      ++at;
     }
   }
   return out;
 }
 
+}  // namespace
+
+std::string toModifiedUtf8(const char* text) {
+  if (text == nullptr) return std::string();
+  return toModifiedUtf8(text, std::strlen(text));
+}
+
 jstring newJavaString(JNIEnv* env, const char* text) {
+  return newJavaString(env, text != nullptr ? text : "", text != nullptr ? std::strlen(text) : 0);
+}
+
+jstring newJavaString(JNIEnv* env, const char* text, std::size_t length) {
   if (env->ExceptionCheck()) return nullptr;
-  const std::string safe = toModifiedUtf8(text);
+  if (validPrefix(reinterpret_cast<const unsigned char*>(text), length) == length) {
+    return env->NewStringUTF(text);
+  }
+  const std::string safe = toModifiedUtf8(text, length);
   return env->NewStringUTF(safe.c_str());
 }
 

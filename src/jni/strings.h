@@ -3,6 +3,7 @@
 
 #include <jni.h>
 
+#include <cstddef>
 #include <string>
 
 namespace cmn::jni {
@@ -30,6 +31,9 @@ class UtfChars {
 // may carry any bytes) has each offending byte replaced by '?', so the JVM always gets a well
 // formed string. Null while an exception is pending or when no string could be made.
 jstring newJavaString(JNIEnv* env, const char* text);
+// The same for a text of known length (`length` bytes, no NUL among them, a NUL after them),
+// handed to the JVM without a copy when it is valid already.
+jstring newJavaString(JNIEnv* env, const char* text, std::size_t length);
 
 // The text as modified UTF-8 (see newJavaString).
 std::string toModifiedUtf8(const char* text);

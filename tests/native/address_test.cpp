@@ -89,6 +89,8 @@ TEST(Address, FormatUsesMemoryOrderAndFillsTheBuffer) {
   EXPECT_STREQ(text, "255.255.255.255");
   formatDottedAddress(octets(10, 1, 2, 3), text);
   EXPECT_STREQ(text, "10.1.2.3");
+  formatDottedAddress(octets(0, 9, 100, 205), text);
+  EXPECT_STREQ(text, "0.9.100.205");
 }
 
 }  // namespace

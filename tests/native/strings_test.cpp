@@ -66,5 +66,16 @@ TEST(ModifiedUtf8, OverlongFormsBecomeQuestionMarks) {
   for (const auto& c : cases) EXPECT_EQ(toModifiedUtf8(c.in), c.out) << c.in;
 }
 
+// Long texts are scanned in runs of 32 bytes: an offending byte or sequence at any place
+// within or across a run is still found, and what follows it is kept.
+TEST(ModifiedUtf8, OffendingBytesAtEveryPlaceOfALongText) {
+  for (const std::string bad : {"\xff", "\xe0\x80\x80", "\xc3", "\xed\xa0"}) {
+    for (std::size_t at = 0; at <= 70; ++at) {
+      const std::string text = std::string(at, 'a') + bad + std::string(40, 'z') + "\xc3\xa9";
+      EXPECT_EQ(toModifiedUtf8(text.c_str()), expected(text)) << at;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cmn::jni

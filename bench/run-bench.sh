@@ -1,0 +1,53 @@
+#!/bin/sh
+# make bench: what each call costs beside the floor of its transport, and the library's own
+# instructions per call. Starts a simulated executor of its own; prints Markdown (also kept in
+# BUILD_DIR/bench.md). Bounded: about BUDGET_MS (default 2500) per figure and side. ONLY=TEXT
+# times only the cases whose label contains TEXT.
+#   run-bench.sh BUILD_DIR
+set -eu
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+out="$build/bench.md"
+work=$(mktemp -d /tmp/cmn-bench.XXXXXX)
+cleanup() {
+  status=$?
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT INT TERM
+
+# The JVM and the executor it starts share one CPU, the last, when the machine lets us pin
+# (NOPIN=1: not at all).
+cpus=$(nproc 2>/dev/null || echo 1)
+pin=
+if [ -z "${NOPIN:-}" ] && command -v taskset >/dev/null 2>&1 && taskset -c "$((cpus - 1))" true 2>/dev/null; then
+  pin="taskset -c $((cpus - 1))"
+fi
+
+{
+  echo "## cmnexecutor bench, $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  echo "- machine: $(uname -srm), $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $cpus CPUs"
+  echo "- load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+  if [ -n "$pin" ]; then
+    echo "- pinning: $pin, the JVM and the executor it starts on the same CPU"
+  else
+    echo "- pinning: none"
+  fi
+  echo
+  echo "### Instructions per call of the library's own code (callgrind, JNI host)"
+  echo
+  echo '```'
+  "$here/count-instructions.sh" "$build" --tsv "$work/counts.tsv"
+  echo '```'
+  echo
+} | tee "$out"
+
+export VELKLB_DEVICE="$work/velklb" VELKLB_REGISTRY="$work/registry" VELKLB_TOOL_LOG="$work/tools.log"
+export VELKLB_EXECUTOR="$build/bin/velklb-executor"
+mkdir -p "$VELKLB_REGISTRY"
+# shellcheck disable=SC2086
+$pin java -Xms256m -Djava.library.path="$build/lib" \
+  -cp "$build/cmnexecutor.jar:$build/cmnexecutor-bench.jar" com.velk.internet.tz.common.Bench \
+  --counts "$work/counts.tsv" --budget-ms "${BUDGET_MS:-2500}" --only "${ONLY:-}" | tee -a "$out"
+echo "(kept in $out)"
