@@ -104,6 +104,13 @@ class Run {
  public:
   explicit Run(Host& host) : host_(host), receiver_(receiver()) { addJavaMethods(); }
 
+  // The objects of a session live until it ends.
+  void startSession() { mark_ = host_.objectMark(); }
+  void endSession() {
+    listeners_.clear();
+    host_.dropObjectsSince(mark_);
+  }
+
   JNIEnv* env() { return host_.env(); }
   jobject self() { return host_.arg(receiver_); }
   void setVariant(std::uint8_t variant) { variant_ = variant; }
@@ -159,7 +166,15 @@ class Run {
   const bool trace_ = std::getenv("CMN_FUZZ_TRACE") != nullptr;
   std::vector<Object*> passed_;
   std::map<Object*, std::vector<Object*>> listeners_;
+  std::size_t mark_ = 0;
 };
+
+// One host for the process: making one, with its classes, costs more than a session's calls.
+Run& theRun() {
+  static Host host;
+  static Run run(host);
+  return run;
+}
 
 Object* Run::receiver() {
   const std::string name = std::string(kPackage) + "CMNExecutorInterface";
@@ -497,8 +512,7 @@ void quietCall(Run& run, const char* method, A... args) {
 // input means the same whatever ran before it: no server modality, no key-is-address flag, the
 // interface table as an executor that answers nothing leaves it.
 void resetLibrary() {
-  Host host;
-  Run run(host);
+  Run& run = theRun();
   quietCall<void>(run, "setQVAServerModalityNative", static_cast<jboolean>(JNI_FALSE));
   quietCall<void>(run, "setKeyIsIpAddrNative", jint{0});
   quietCall<jint>(run, "setInterfacesNative", jint{0});
@@ -507,8 +521,8 @@ void resetLibrary() {
 // Runs the input as a session of calls over `entries`.
 void runSession(const std::vector<Resolved>& entries) {
   if (entries.empty()) return;
-  Host host;
-  Run run(host);
+  Run& run = theRun();
+  run.startSession();
   for (int call = 0; call < kCallsPerSession && !input().exhausted(); ++call) {
     const Resolved& r = entries[input().u8() % entries.size()];
     run.setVariant(input().u8());
@@ -516,6 +530,7 @@ void runSession(const std::vector<Resolved>& entries) {
     r.entry->invoke(run, r.function);
     run.end(r.entry->name);
   }
+  run.endSession();
 }
 
 // ---- Recording the seeds -----------------------------------------------------------------------
@@ -632,7 +647,8 @@ Answer simulatedAnswer(const std::uint8_t* block, std::uint32_t length) {
   for (std::uint32_t i = 0; i < a.n; ++i) {
     if (g_simAnswer[i] != (i < length ? block[i] : 0)) given = i + 1;
   }
-  a.bytes.assign(g_simAnswer, g_simAnswer + given);
+  a.bytes = g_simAnswer;
+  a.given = given;
   return a;
 }
 

@@ -23,12 +23,14 @@ namespace cmnfuzz {
 struct Answer {
   std::uint8_t mode = 0;
   std::uint32_t n = 0;
-  std::vector<std::uint8_t> bytes;  // the given first bytes of the answer
+  const std::uint8_t* bytes = nullptr;  // the given first bytes of the answer
+  std::uint32_t given = 0;
 };
 
 enum AnswerMode : std::uint8_t { kAnswer = 0, kDeviceError = 1, kBroken = 2 };
 
-// Produces the real answer to a request while recording (block, request length).
+// Produces the real answer to a request while recording (block, request length); its bytes
+// stay valid until the next answer.
 using AnswerSource = Answer (*)(const std::uint8_t* block, std::uint32_t length);
 
 class Input {

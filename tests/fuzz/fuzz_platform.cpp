@@ -63,14 +63,16 @@ Answer Input::answer(const std::uint8_t* block, std::uint32_t length) {
     a = source_(block, length);
     put(a.mode, 1);
     put(a.n, 4);
-    put(static_cast<std::uint32_t>(a.bytes.size()), 2);
-    if (tape_ != nullptr) tape_->insert(tape_->end(), a.bytes.begin(), a.bytes.end());
+    put(a.given, 2);
+    if (tape_ != nullptr) tape_->insert(tape_->end(), a.bytes, a.bytes + a.given);
     return a;
   }
   a.mode = u8();
   a.n = u32();
-  a.bytes.resize(u16());
-  for (std::uint8_t& b : a.bytes) b = u8();
+  const std::size_t wanted = u16();
+  a.bytes = data_ + at_;
+  a.given = static_cast<std::uint32_t>(wanted < size_ - at_ ? wanted : size_ - at_);
+  at_ += a.given;
   return a;
 }
 
@@ -127,8 +129,8 @@ std::uint32_t deviceControl(DeviceHandle device, std::uint32_t, std::uint8_t* bu
   }
   std::memcpy(g_answer, buffer, inLength);
   std::memset(g_answer + inLength, 0, kBlockBytes - inLength);
-  const std::size_t given = a.bytes.size() < a.n ? a.bytes.size() : a.n;
-  if (given != 0) std::memcpy(g_answer, a.bytes.data(), given);
+  const std::uint32_t given = a.given < a.n ? a.given : a.n;
+  if (given != 0) std::memcpy(g_answer, a.bytes, given);
   std::memcpy(buffer, g_answer, a.n);
   *returned = a.n;
   return 0;
