@@ -63,7 +63,8 @@ $(WIN_BUILD_DIR)/CMakeCache.txt: | deps
 $(FUZZ_BUILD_DIR)/CMakeCache.txt: | deps
 	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt $(FUZZ_BUILD_DIR)/CMakeCache.txt
+build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt \
+       $(FUZZ_BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)

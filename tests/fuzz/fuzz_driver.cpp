@@ -53,11 +53,21 @@ constexpr const char* kEntryPrefix = "Java_com_velk_internet_tz_common_CMNExecut
 
 // ---- Argument kinds ----------------------------------------------------------------------------
 
-struct Int { using Type = jint; };
-struct Bool { using Type = jboolean; };
-struct Text { using Type = jstring; };      // a String from kTexts, by one input byte
-struct Buffer { using Type = jobject; };    // a fresh java.lang.StringBuffer
-struct Ints { using Type = jintArray; };    // an int[] of the input byte's length, 255 null
+struct Int {
+  using Type = jint;
+};
+struct Bool {
+  using Type = jboolean;
+};
+struct Text {
+  using Type = jstring;
+};  // a String from kTexts, by one input byte
+struct Buffer {
+  using Type = jobject;
+};  // a fresh java.lang.StringBuffer
+struct Ints {
+  using Type = jintArray;
+};  // an int[] of the input byte's length, 255 null
 template <const char* Class>
 struct Obj {  // an object built from the call's variant byte
   using Type = jobject;
@@ -94,7 +104,7 @@ using Attack = Obj<kAttackClass>;
 using Icmp = Obj<kIcmpClass>;
 
 const std::string kLongText(300, 'x');
-const char* const kTexts[] = {nullptr, "",     "web",  "10.0.0.1",       "255.255.255.0",
+const char* const kTexts[] = {nullptr,    "",   "web",  "10.0.0.1",       "255.255.255.0",
                               "10.0.0.2", "80", "srv0", kLongText.c_str()};
 constexpr std::size_t kTextCount = sizeof(kTexts) / sizeof(kTexts[0]);
 
@@ -204,8 +214,8 @@ void Run::fill(Object* o) {
     const int small = 1 + ((which + 1) * 7 + i) % 16;
     if (f.signature == "Ljava/lang/String;") {
       std::string text = "10.0." + std::to_string(which) + "." + std::to_string(i);
-      const bool identifier = name == "sClusterId" || name == "ClusterId" ||
-                              name == "sClusterID" || name == "sServerID" || name == "RuleName";
+      const bool identifier = name == "sClusterId" || name == "ClusterId" || name == "sClusterID" ||
+                              name == "sServerID" || name == "RuleName";
       if (name == "sServerID") text = server;
       if (name == "RuleName") text = "rule" + std::to_string(which);
       if (name == "sClusterId" || name == "ClusterId" || name == "sClusterID") text = cluster;
@@ -289,15 +299,15 @@ void Run::addJavaMethods() {
     };
   };
   jnihost::Class* server = cls("CMNServer");
-  host_.addMethod(server, "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
-                  [this](Host&, Object* self, const Args& a) {
-                    std::vector<Object*>& list = listeners_[self];
-                    while (a[0].primitive >= 0 &&
-                           static_cast<std::int64_t>(list.size()) <= a[0].primitive) {
-                      list.push_back(build("CMNListener"));
-                    }
-                    return Value{0, a[0].primitive >= 0 ? list[a[0].primitive] : nullptr};
-                  });
+  host_.addMethod(
+      server, "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
+      [this](Host&, Object* self, const Args& a) {
+        std::vector<Object*>& list = listeners_[self];
+        while (a[0].primitive >= 0 && static_cast<std::int64_t>(list.size()) <= a[0].primitive) {
+          list.push_back(build("CMNListener"));
+        }
+        return Value{0, a[0].primitive >= 0 ? list[a[0].primitive] : nullptr};
+      });
   host_.addMethod(server, "addListenersFromNative", "(I)V",
                   [this](Host& h, Object* self, const Args& a) {
                     std::vector<Object*>& list = listeners_[self];
@@ -310,8 +320,7 @@ void Run::addJavaMethods() {
   host_.addMethod(server, "getConnectTimeout", "()I", intField("_iConnectTimeout"));
   host_.addMethod(server, "getIntWaitForComplete", "()I", intField("_iWaitForComplete"));
   host_.addMethod(server, "setConnectTimeoutFromNative", "(I)V", setIntField("_iConnectTimeout"));
-  host_.addMethod(server, "setWaitForContinueFromNative", "(I)V",
-                  setIntField("_iWaitForComplete"));
+  host_.addMethod(server, "setWaitForContinueFromNative", "(I)V", setIntField("_iWaitForComplete"));
   jnihost::Class* listener = cls("CMNListener");
   host_.addMethod(listener, "getIntAddress", "()I", intField("_iAddress"));
   host_.addMethod(listener, "setAddress", "(I)V", setIntField("_iAddress"));
@@ -469,8 +478,7 @@ const Entry kEntries[] = {
      invoke<jstring, Int, Int, Int, Int, Int, Int, Int>},
     {"getHalfOpenInfoNative", Family::Diagnostics, invoke<jint, HalfOpen>},
     {"getAttackingAddrsNative", Family::Diagnostics, invoke<jint, Attack, Int, Int>},
-    {"xDOSAttackNative", Family::Diagnostics,
-     invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
+    {"xDOSAttackNative", Family::Diagnostics, invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
     {"xmiscNative", Family::Diagnostics, invoke<jstring, Int, Int, Int, Int>},
     {"getIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
     {"setIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
@@ -564,66 +572,127 @@ struct Plan {
 
 const std::vector<Plan>& plans() {
   static const std::vector<Plan> all = {
-      {Family::Executor, "settings", {},
-       {{"setExecutorStatusNative", 0, {}}, {"getExecutorStatusNative", 0, {}},
-        {"setExecutorCPSNative", 0, {}}, {"getExecutorReportNative", 0, {}},
-        {"setExecutorStatusNative", 3, {}}, {"isLoadedNative", 0, {}},
-        {"calcClusterIdKeyNative", 0, {kWeb, kNull}}, {"stopExecutorNative", 0, {}}}},
-      {Family::Executor, "log", {},
-       {{"xloglevelNative", 0, i32(3)}, {"xlogfilterNative", 0, i32(0x0F0F)},
-        {"getExecutorStatusNative", 0, {}}, {"xlogheadNative", 0, cat({i32(400), i32(0)})},
-        {"xlogtailNative", 0, i32(90)}, {"xlogclearNative", 0, {}}}},
-      {Family::Executor, "connections", {},
+      {Family::Executor,
+       "settings",
+       {},
+       {{"setExecutorStatusNative", 0, {}},
+        {"getExecutorStatusNative", 0, {}},
+        {"setExecutorCPSNative", 0, {}},
+        {"getExecutorReportNative", 0, {}},
+        {"setExecutorStatusNative", 3, {}},
+        {"isLoadedNative", 0, {}},
+        {"calcClusterIdKeyNative", 0, {kWeb, kNull}},
+        {"stopExecutorNative", 0, {}}}},
+      {Family::Executor,
+       "log",
+       {},
+       {{"xloglevelNative", 0, i32(3)},
+        {"xlogfilterNative", 0, i32(0x0F0F)},
+        {"getExecutorStatusNative", 0, {}},
+        {"xlogheadNative", 0, cat({i32(400), i32(0)})},
+        {"xlogtailNative", 0, i32(90)},
+        {"xlogclearNative", 0, {}}}},
+      {Family::Executor,
+       "connections",
+       {},
        {{"allocateConnectionNative", 0,
          cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
         {"allocateConnectionNative", 0,
          cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
         {"deallocateConnectionNative", 0,
          cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})}}},
-      {Family::Clusters, "clusters", {},
-       {{"addClusterNative", 0, {}}, {"addClusterNative", 128, {}},
-        {"setClusterStatusNative", 0, {}}, {"getClusterStatusNative", 0, {}},
-        {"getClusterReportNative", 0, {}}, {"setClusterCPSNative", 0, {}},
-        {"getClustersListNative", 0, {}}, {"removeClusterNative", 128, {}},
+      {Family::Clusters,
+       "clusters",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addClusterNative", 128, {}},
+        {"setClusterStatusNative", 0, {}},
+        {"getClusterStatusNative", 0, {}},
+        {"getClusterReportNative", 0, {}},
+        {"setClusterCPSNative", 0, {}},
+        {"getClustersListNative", 0, {}},
+        {"removeClusterNative", 128, {}},
         {"checkMaxClustersNative", 0, i32(10)}}},
-      {Family::Clusters, "ports", {},
-       {{"addClusterNative", 0, {}}, {"addPortNative", 0, {}}, {"setPortStatusNative", 0, {}},
-        {"getPortStatusNative", 0, {}}, {"getPortReportNative", 0, {}},
-        {"setPortCPSNative", 0, {}}, {"getPortsListNative", 0, {kWeb}},
-        {"removePortNative", 0, {}}, {"addPortNative", 0, {}}, {"checkMaxPortsNative", 0, i32(9)}}},
-      {Family::Servers, "servers", {},
-       {{"addClusterNative", 0, {}}, {"addPortNative", 0, {}}, {"addServerNative", 0, {}},
-        {"addServerNative", 64, {}}, {"setServerStatusNative", 64, {}},
-        {"getServerStatusNative", 64, {}}, {"getServerReportNative", 0, {}},
-        {"setServerDownNative", 0, {}}, {"setServerUpNative", 0, {}},
+      {Family::Clusters,
+       "ports",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"setPortStatusNative", 0, {}},
+        {"getPortStatusNative", 0, {}},
+        {"getPortReportNative", 0, {}},
+        {"setPortCPSNative", 0, {}},
+        {"getPortsListNative", 0, {kWeb}},
+        {"removePortNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"checkMaxPortsNative", 0, i32(9)}}},
+      {Family::Servers,
+       "servers",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addServerNative", 64, {}},
+        {"setServerStatusNative", 64, {}},
+        {"getServerStatusNative", 64, {}},
+        {"getServerReportNative", 0, {}},
+        {"setServerDownNative", 0, {}},
+        {"setServerUpNative", 0, {}},
         {"getServersListNative", 0, cat({{kWeb}, i32(80), {8}})},
-        {"setServerCPSNative", 0, {}}, {"removeServerNative", 0, {}}}},
-      {Family::Servers, "weights", {},
-       {{"addClusterNative", 0, {}}, {"addPortNative", 0, {}}, {"addServerNative", 0, {}},
-        {"addServerNative", 32, {}}, {"setServerWeightsNative", 8, i32(2)},
-        {"getServerWeightsNative", 12, i32(3)}, {"checkMaxServersNative", 0, i32(5)}}},
-      {Family::Rules, "rules", {},
-       {{"addClusterNative", 0, {}}, {"addPortNative", 0, {}}, {"addServerNative", 0, {}},
-        {"addRuleNative", 0, {}}, {"addRuleNative", 32, {}}, {"setRuleStatusNative", 0, {}},
-        {"getRuleStatusNative", 0, {}}, {"addServertoRuleNative", 0, i32(1)},
-        {"getRuleServersListNative", 0, {}}, {"getRuleReportNative", 0, {}},
-        {"setRuleCPSNative", 0, {}}, {"getRulesListNative", 0, cat({{kWeb}, i32(80)})},
-        {"removeServerfromRuleNative", 0, i32(1)}, {"removeRuleNative", 32, {}}}},
-      {Family::Network, "interfaces",
+        {"setServerCPSNative", 0, {}},
+        {"removeServerNative", 0, {}}}},
+      {Family::Servers,
+       "weights",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addServerNative", 32, {}},
+        {"setServerWeightsNative", 8, i32(2)},
+        {"getServerWeightsNative", 12, i32(3)},
+        {"checkMaxServersNative", 0, i32(5)}}},
+      {Family::Rules,
+       "rules",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addRuleNative", 0, {}},
+        {"addRuleNative", 32, {}},
+        {"setRuleStatusNative", 0, {}},
+        {"getRuleStatusNative", 0, {}},
+        {"addServertoRuleNative", 0, i32(1)},
+        {"getRuleServersListNative", 0, {}},
+        {"getRuleReportNative", 0, {}},
+        {"setRuleCPSNative", 0, {}},
+        {"getRulesListNative", 0, cat({{kWeb}, i32(80)})},
+        {"removeServerfromRuleNative", 0, i32(1)},
+        {"removeRuleNative", 32, {}}}},
+      {Family::Network,
+       "interfaces",
        {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
-       {{"setInterfacesNative", 0, i32(0)}, {"getNicAddrNative", 0, cat({i32(0x0A000005), i32(0)})},
+       {{"setInterfacesNative", 0, i32(0)},
+        {"getNicAddrNative", 0, cat({i32(0x0A000005), i32(0)})},
         {"getInterfaceListNative", 0, cat({i32(1), {}})},
-        {"getInterfaceListNative", 0, cat({i32(0), {}})}, {"configureAddressNative", 0, {}},
-        {"clusterConfigureStatusNative", 0, {}}, {"getAddressConfigureInfoNative", 0, {}},
+        {"getInterfaceListNative", 0, cat({i32(0), {}})},
+        {"configureAddressNative", 0, {}},
+        {"clusterConfigureStatusNative", 0, {}},
+        {"getAddressConfigureInfoNative", 0, {}},
         {"unconfigureAddressNative", 0, {}}}},
-      {Family::Network, "ha", {"IFNAME svc1 en"},
-       {{"setInterfacesNative", 0, i32(0)}, {"backupAddNative", 0, cat({i32(1), i32(2), {kPort}})},
+      {Family::Network,
+       "ha",
+       {"IFNAME svc1 en"},
+       {{"setInterfacesNative", 0, i32(0)},
+        {"backupAddNative", 0, cat({i32(1), i32(2), {kPort}})},
         {"addHBNative", 0, {kAddress, kAddress2}},
         {"addReachNative", 0, cat({{kAddress2, kMask}, i32(1)})},
         {"setTimersNative", 0, {kPort, kPort, kPort, kPort, kPort, kPort, kPort}},
-        {"getHAInfoNative", 0, {}}, {"chgReachNative", 0, cat({i32(1), i32(2), i32(3)})},
-        {"takeoverNative", 0, {kAddress}}, {"getHAInfoNative", 0, {}},
-        {"delReachNative", 0, {kAddress2}}, {"delHBNative", 0, {kAddress}},
+        {"getHAInfoNative", 0, {}},
+        {"chgReachNative", 0, cat({i32(1), i32(2), i32(3)})},
+        {"takeoverNative", 0, {kAddress}},
+        {"getHAInfoNative", 0, {}},
+        {"delReachNative", 0, {kAddress2}},
+        {"delHBNative", 0, {kAddress}},
         {"backupDelNative", 0, {}}}},
   };
   return all;
@@ -682,8 +751,8 @@ void record(const Plan& plan, const std::string& dir) {
     std::size_t index = 0;
     const bool own = findEntry(g_entries, step.name, &index) != nullptr;
     if (!own && findEntry(all, step.name, &index) == nullptr) fail(std::string("no ") + step.name);
-    std::vector<std::uint8_t> bytes = cat({{static_cast<std::uint8_t>(index), step.variant},
-                                           step.args});
+    std::vector<std::uint8_t> bytes =
+        cat({{static_cast<std::uint8_t>(index), step.variant}, step.args});
     std::vector<std::uint8_t> untaped;
     input().record(bytes, simulatedAnswer, own ? &tape : &untaped);
     runSession(own ? g_entries : all);

@@ -101,7 +101,9 @@ std::uint8_t g_answer[kBlockBytes];
 
 }  // namespace
 
-DeviceHandle openDevice(const char*) { return kFuzzDevice; }
+DeviceHandle openDevice(const char*) {
+  return kFuzzDevice;
+}
 
 void closeDevice(DeviceHandle) {}
 
@@ -115,13 +117,11 @@ std::uint32_t deviceControl(DeviceHandle device, std::uint32_t, std::uint8_t* bu
   }
   const cmnfuzz::Answer a = cmnfuzz::input().answer(buffer, inLength);
   switch (a.mode % 4) {
-    case cmnfuzz::kDeviceError:
-      return a.n != 0 ? a.n : static_cast<std::uint32_t>(EIO);
+    case cmnfuzz::kDeviceError: return a.n != 0 ? a.n : static_cast<std::uint32_t>(EIO);
     case cmnfuzz::kBroken:
       *broken = true;
       return a.n != 0 ? a.n : static_cast<std::uint32_t>(ECONNRESET);
-    default:
-      break;
+    default: break;
   }
   if (a.n > outCapacity) {
     *broken = true;
@@ -136,13 +136,17 @@ std::uint32_t deviceControl(DeviceHandle device, std::uint32_t, std::uint8_t* bu
   return 0;
 }
 
-int runShellLine(const char*) { return cmnfuzz::input().shellStatus(); }
+int runShellLine(const char*) {
+  return cmnfuzz::input().shellStatus();
+}
 
 std::string serviceStopLine(const char* serviceName) {
   return std::string("service ") + serviceName + " stop";
 }
 
-std::int64_t currentTime() { return 1700000000; }
+std::int64_t currentTime() {
+  return 1700000000;
+}
 
 namespace {
 bool clockFace(std::int64_t t, ClockFace* out) {
@@ -155,13 +159,21 @@ bool clockFace(std::int64_t t, ClockFace* out) {
 std::mutex g_callTurn;
 }  // namespace
 
-bool utcClockFace(std::int64_t t, ClockFace* out) { return clockFace(t, out); }
-bool localClockFace(std::int64_t t, ClockFace* out) { return clockFace(t, out); }
+bool utcClockFace(std::int64_t t, ClockFace* out) {
+  return clockFace(t, out);
+}
+bool localClockFace(std::int64_t t, ClockFace* out) {
+  return clockFace(t, out);
+}
 
 void sleepMilliseconds(std::uint32_t) {}
 
-void lockCallTurn() { g_callTurn.lock(); }
-void unlockCallTurn() { g_callTurn.unlock(); }
+void lockCallTurn() {
+  g_callTurn.lock();
+}
+void unlockCallTurn() {
+  g_callTurn.unlock();
+}
 
 bool resolveHostName(const char* name, std::uint32_t* out) {
   if (name == nullptr || std::strcmp(name, "localhost") != 0) return false;
