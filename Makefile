@@ -3,6 +3,9 @@
 
 BUILD_DIR ?= build
 WIN_BUILD_DIR ?= build-win64
+FUZZ_BUILD_DIR ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build needs, as "command-or-file:package".
@@ -10,9 +13,9 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
          /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
-         /usr/lib/wine/wine64:wine64 wine:wine
+         /usr/lib/wine/wine64:wine64 wine:wine clang++:clang
 
-.PHONY: all build test demo bench deps clean
+.PHONY: all build test demo bench deps clean fuzz fuzz-seeds
 
 all: build
 
@@ -34,6 +37,17 @@ deps:
 	    exit 1; \
 	  fi; \
 	fi
+	@# libFuzzer's runtime comes in a package of its own, named after clang's major version.
+	@if ! [ -e "$$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then \
+	  pkg="libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev"; \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing: $$pkg"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$pkg; \
+	  else \
+	    echo "Missing Debian package: $$pkg (run make as root, or apt-get install it)"; \
+	    exit 1; \
+	  fi; \
+	fi
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -45,13 +59,41 @@ $(WIN_BUILD_DIR)/CMakeCache.txt: | deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	  -DCMN_LINUX_BUILD_DIR=$(abspath $(BUILD_DIR))
 
-build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt
+# The fuzz targets (tests/fuzz), built with clang and libFuzzer in a tree of their own.
+$(FUZZ_BUILD_DIR)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt \
+       $(FUZZ_BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(FUZZ_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	cd $(WIN_BUILD_DIR) && ctest --output-on-failure -j 1
+
+# Every fuzz target for FUZZ_SECONDS, from the committed corpus; what they add and any failing
+# input stay in $(FUZZ_BUILD_DIR)/runs/fuzz/<target>/.
+fuzz: deps $(FUZZ_BUILD_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	@failed=""; \
+	for target in $(FUZZ_BUILD_DIR)/bin/fuzz-*; do \
+	  family=$${target##*/fuzz-}; echo "== $$family ($(FUZZ_SECONDS) s)"; \
+	  tests/fuzz/run-fuzz.sh "$$target" tests/fuzz/corpus/$$family \
+	    $(FUZZ_BUILD_DIR)/runs/fuzz/$$family $(FUZZ_SECONDS) || failed="$$failed $$family"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi
+
+# Records the seed corpus again from the simulated executor (after a plan in
+# tests/fuzz/fuzz_driver.cpp changed); regression inputs kept beside the seeds stay.
+fuzz-seeds: deps $(FUZZ_BUILD_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	@for target in $(FUZZ_BUILD_DIR)/bin/fuzz-*; do \
+	  family=$${target##*/fuzz-}; mkdir -p tests/fuzz/corpus/$$family; \
+	  CMN_FUZZ_RECORD=tests/fuzz/corpus/$$family "$$target" >/dev/null || exit 1; \
+	done
 
 demo: build
 	tests/demo/run-demo.sh $(BUILD_DIR)
@@ -63,4 +105,4 @@ bench: deps $(BUILD_DIR)/CMakeCache.txt
 	bench/run-bench.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -313,10 +313,33 @@ Object* stringArg(JNIEnv* env, jstring str, const char* function) {
   return object;
 }
 
+// Whether the JVM takes `text` as it is: one-, two- and three-byte forms, each the shortest
+// for its character but for NUL, which is c0 80 (surrogates come as three-byte forms).
+bool isModifiedUtf8(const char* text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned c = *p;
+    const auto follows = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    if (c < 0x80) {
+      p += 1;
+    } else if ((c & 0xE0) == 0xC0 && follows(p[1])) {
+      if (c < 0xC2 && !(c == 0xC0 && p[1] == 0x80)) return false;
+      p += 2;
+    } else if ((c & 0xF0) == 0xE0 && follows(p[1]) && follows(p[2])) {
+      if (c == 0xE0 && p[1] < 0xA0) return false;
+      p += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 jstring JNICALL newStringUTF(JNIEnv* env, const char* text) {
   if (!enter(env, "NewStringUTF")) return nullptr;
   if (text == nullptr) return nullptr;
   Host& h = hostOf(env);
+  if (!isModifiedUtf8(text)) h.violation("NewStringUTF given text that is not modified UTF-8");
   return static_cast<jstring>(h.newLocal(h.newString(text)));
 }
 

@@ -93,6 +93,13 @@ class Host {
   // An array of `length` nulls of the class named `elementClass` ("java/lang/String").
   Object* newObjectArray(const std::string& elementClass, std::size_t length);
 
+  // Objects made after a mark are dropped together, so that a driver making sessions of calls
+  // for hours keeps its memory bounded; every pointer to them is invalid afterwards.
+  std::size_t objectMark() const { return objects_.size(); }
+  void dropObjectsSince(std::size_t mark) {
+    while (objects_.size() > mark) objects_.pop_back();
+  }
+
   const FieldDef* field(Object* object, const std::string& name) const;
   void setInt(Object* object, const std::string& name, std::int64_t value);
   std::int64_t getInt(Object* object, const std::string& name) const;

@@ -131,6 +131,22 @@ const Case kCases[] = {
        env->SetObjectField(c, fieldId(env, c, "natPtAddress", "[B"), env->NewStringUTF("x"));
      },
      "natPtAddress given a java/lang/String"},
+    {"modified UTF-8 taken: shortest forms, c0 80 for NUL, surrogates in three bytes",
+     [](Host&, JNIEnv* env, jobject) {
+       for (const char* text : {"caf\xc3\xa9", "a\xc0\x80z", "\xed\xa0\xbd\xed\xb8\x80",
+                                "\xe0\xa0\x80", "\xdf\xbf", "\xef\xbf\xbf"}) {
+         env->DeleteLocalRef(env->NewStringUTF(text));
+       }
+     },
+     ""},
+    {"overlong two-byte form", [](Host&, JNIEnv* env, jobject) { env->NewStringUTF("\xc1\x81"); },
+     "not modified UTF-8"},
+    {"overlong three-byte form",
+     [](Host&, JNIEnv* env, jobject) { env->NewStringUTF("\xe0\x80\x80"); }, "not modified UTF-8"},
+    {"four-byte form", [](Host&, JNIEnv* env, jobject) { env->NewStringUTF("\xf0\x9f\x98\x80"); },
+     "not modified UTF-8"},
+    {"form cut short", [](Host&, JNIEnv* env, jobject) { env->NewStringUTF("ab\xe2\x82"); },
+     "not modified UTF-8"},
     {"string characters never released",
      [](Host&, JNIEnv* env, jobject c) {
        auto id = static_cast<jstring>(

@@ -1,0 +1,803 @@
+// One libFuzzer target per method family (CMN_FUZZ_FAMILY): each input is a session of calls
+// into the library under the JNI host, the entry points and their arguments picked by the
+// input, every device call answered from it (fuzz_input.h). After every call:
+//   - no JNI rule broken (the host's checks, modified UTF-8 of every string handed to Java
+//     included), no exception left for Java (the host's callbacks never throw);
+//   - every text handed to Java (a list, a report, a returned string, a String field) within
+//     what one block can carry;
+// and AddressSanitizer and UndefinedBehaviorSanitizer watch the rest. A failed invariant
+// aborts, so libFuzzer keeps the input.
+//
+// With CMN_FUZZ_RECORD=DIR the target writes its seed corpus to DIR instead: the family's plans
+// run against the simulated executor's core in process and each session's bytes become a seed.
+// With CMN_FUZZ_TRACE=1 it shows each call and its result on standard error.
+// With CMN_FUZZ_LIST=1 it lists the entry points it knows, one per line.
+
+#include <dlfcn.h>
+#include <jni.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "jni/idkey.h"
+#include "jnihost.h"
+#include "sim_core.h"
+
+namespace cmnfuzz {
+namespace {
+
+using jnihost::Host;
+using jnihost::Object;
+using jnihost::Value;
+
+constexpr std::size_t kBlockBytes = 64016;
+// What one call may hand to Java as text: every entry's line is at most one byte longer than
+// the entry it comes from, and the entries lie within the block.
+constexpr std::size_t kTextBound = 2 * kBlockBytes;
+constexpr int kCallsPerSession = 24;
+constexpr const char* kPackage = "com/velk/internet/tz/common/";
+constexpr const char* kEntryPrefix = "Java_com_velk_internet_tz_common_CMNExecutorInterface_";
+
+[[noreturn]] void fail(const std::string& what) {
+  std::fprintf(stderr, "FUZZ INVARIANT FAILED: %s\n", what.c_str());
+  std::abort();
+}
+
+// ---- Argument kinds ----------------------------------------------------------------------------
+
+struct Int {
+  using Type = jint;
+};
+struct Bool {
+  using Type = jboolean;
+};
+struct Text {
+  using Type = jstring;
+};  // a String from kTexts, by one input byte
+struct Buffer {
+  using Type = jobject;
+};  // a fresh java.lang.StringBuffer
+struct Ints {
+  using Type = jintArray;
+};  // an int[] of the input byte's length, 255 null
+template <const char* Class>
+struct Obj {  // an object built from the call's variant byte
+  using Type = jobject;
+  static constexpr const char* kClass = Class;
+};
+
+constexpr char kExecutorClass[] = "CMNExecutor";
+constexpr char kReportClass[] = "CMNExecutorReport";
+constexpr char kClusterClass[] = "CMNCluster";
+constexpr char kPortClass[] = "CMNPort";
+constexpr char kServerClass[] = "CMNServer";
+constexpr char kWeightsClass[] = "CMNWeights";
+constexpr char kRuleClass[] = "CMNRule";
+constexpr char kAddressClass[] = "CMNAddress";
+constexpr char kHaClass[] = "CMNHAInfo";
+constexpr char kInterfacesClass[] = "CMNInterfaceList";
+constexpr char kAffinityClass[] = "CMNAffinity";
+constexpr char kHalfOpenClass[] = "CMNHalfOpenListener";
+constexpr char kAttackClass[] = "CMNAttackListener";
+constexpr char kIcmpClass[] = "CMNIcmp";
+using Executor = Obj<kExecutorClass>;
+using Report = Obj<kReportClass>;
+using Cluster = Obj<kClusterClass>;
+using Port = Obj<kPortClass>;
+using Server = Obj<kServerClass>;
+using Weights = Obj<kWeightsClass>;
+using Rule = Obj<kRuleClass>;
+using Address = Obj<kAddressClass>;
+using HaInfo = Obj<kHaClass>;
+using Interfaces = Obj<kInterfacesClass>;
+using Affinity = Obj<kAffinityClass>;
+using HalfOpen = Obj<kHalfOpenClass>;
+using Attack = Obj<kAttackClass>;
+using Icmp = Obj<kIcmpClass>;
+
+const std::string kLongText(300, 'x');
+const char* const kTexts[] = {nullptr,    "",   "web",  "10.0.0.1",       "255.255.255.0",
+                              "10.0.0.2", "80", "srv0", kLongText.c_str()};
+constexpr std::size_t kTextCount = sizeof(kTexts) / sizeof(kTexts[0]);
+
+// ---- One session -------------------------------------------------------------------------------
+
+class Run {
+ public:
+  explicit Run(Host& host) : host_(host), receiver_(receiver()) { addJavaMethods(); }
+
+  // The objects of a session live until it ends.
+  void startSession() { mark_ = host_.objectMark(); }
+  void endSession() {
+    listeners_.clear();
+    host_.dropObjectsSince(mark_);
+  }
+
+  JNIEnv* env() { return host_.env(); }
+  jobject self() { return host_.arg(receiver_); }
+  void setVariant(std::uint8_t variant) { variant_ = variant; }
+
+  jint make(Int) { return static_cast<jint>(input().u32()); }
+  jboolean make(Bool) { return (input().u8() & 1) != 0 ? JNI_TRUE : JNI_FALSE; }
+  jstring make(Text) {
+    const char* text = kTexts[input().u8() % kTextCount];
+    return text != nullptr ? static_cast<jstring>(pass(host_.newString(text))) : nullptr;
+  }
+  jobject make(Buffer) { return pass(host_.newObject("java/lang/StringBuffer")); }
+  jintArray make(Ints) {
+    const std::uint8_t length = input().u8();
+    return length != 255 ? static_cast<jintArray>(pass(host_.newIntArray(length))) : nullptr;
+  }
+  template <const char* Class>
+  jobject make(Obj<Class>) {
+    return pass(build(Class));
+  }
+
+  void returned(jstring text) {
+    const std::string* shown = text != nullptr ? &host_.deref(text)->text : nullptr;
+    if (shown != nullptr) checkText("the returned string", *shown);
+    if (trace_) std::fprintf(stderr, "  -> %s\n", shown != nullptr ? shown->c_str() : "null");
+  }
+  void returned(jint value) {
+    if (trace_) std::fprintf(stderr, "  -> %d\n", static_cast<int>(value));
+  }
+
+  // Opens and closes a native call's frame; checks what it left behind.
+  void begin(const char* method) {
+    if (trace_) std::fprintf(stderr, "%s (variant %u)\n", method, variant_);
+    host_.beginCall(method);
+    passed_.clear();
+  }
+  void end(const char* method);
+
+ private:
+  jobject pass(Object* o) {
+    passed_.push_back(o);
+    return host_.arg(o);
+  }
+  Object* receiver();
+  Object* build(const std::string& cls);
+  void fill(Object* o);
+  void checkText(const std::string& where, const std::string& text) const;
+  void addJavaMethods();
+
+  Host& host_;
+  Object* receiver_;
+  std::uint8_t variant_ = 0;
+  // CMN_FUZZ_TRACE=1 shows each call and what it returned, to read a seed or a failing input.
+  const bool trace_ = std::getenv("CMN_FUZZ_TRACE") != nullptr;
+  std::vector<Object*> passed_;
+  std::map<Object*, std::vector<Object*>> listeners_;
+  std::size_t mark_ = 0;
+};
+
+// One host for the process: making one, with its classes, costs more than a session's calls.
+Run& theRun() {
+  static Host host;
+  static Run run(host);
+  return run;
+}
+
+Object* Run::receiver() {
+  const std::string name = std::string(kPackage) + "CMNExecutorInterface";
+  if (host_.findClass(name) == nullptr) host_.defineClass(name);
+  return host_.newObject(name);
+}
+
+Object* Run::build(const std::string& cls) {
+  Object* o = host_.newObject(cls);
+  fill(o);
+  return o;
+}
+
+// Field values from the variant byte: bit 0 clears every "Set" flag, bit 1 makes the texts null
+// (identifiers excepted), bits 2-4 give arrays that the class makes empty a length, bits 5-7
+// pick the object (server and rule names, addresses, numbers). Identifiers and port numbers
+// are those of the recorded sessions, so the simulated executor accepts their requests.
+void Run::fill(Object* o) {
+  const int which = variant_ >> 5;
+  const std::string cluster = which < 4 ? "web" : "mail";
+  const std::string server = "srv" + std::to_string(which);
+  int i = 0;
+  for (const jnihost::FieldDef& f : o->cls->fields) {
+    Value& v = o->fields[f.slot];
+    const std::string& name = f.name;
+    ++i;
+    const int small = 1 + ((which + 1) * 7 + i) % 16;
+    if (f.signature == "Ljava/lang/String;") {
+      std::string text = "10.0." + std::to_string(which) + "." + std::to_string(i);
+      const bool identifier = name == "sClusterId" || name == "ClusterId" || name == "sClusterID" ||
+                              name == "sServerID" || name == "RuleName";
+      if (name == "sServerID") text = server;
+      if (name == "RuleName") text = "rule" + std::to_string(which);
+      if (name == "sClusterId" || name == "ClusterId" || name == "sClusterID") text = cluster;
+      if (name == "NetMask") text = "255.255.255.0";
+      if (name == "InterfaceName") text = "en0";
+      if ((variant_ & 2) != 0 && !identifier) continue;
+      v.reference = host_.newString(text);
+    } else if (f.signature[0] == '[') {
+      Object* array = v.reference;
+      if (array == nullptr || (array->ints.empty() && array->bytes.empty())) {
+        // One whose length the class leaves to its user (the weights' arrays).
+        const std::size_t length = (variant_ >> 2) & 7;
+        if (f.signature == "[I") array = host_.newIntArray(length);
+        if (f.signature == "[B") array = host_.newByteArray(length);
+        v.reference = array;
+      }
+      if (array == nullptr) continue;  // String[]: the library reaches it through a method
+      for (std::size_t n = 0; n < array->ints.size(); ++n) {
+        array->ints[n] = static_cast<std::int32_t>(small + n);
+      }
+      for (std::size_t n = 0; n < array->bytes.size(); ++n) {
+        array->bytes[n] = static_cast<std::int8_t>(10 + n);
+      }
+    } else if (f.signature == "B") {
+      v.primitive = name.compare(0, 3, "Set") == 0 ? ((variant_ & 1) != 0 ? 0 : 1) : small % 2;
+    } else if (f.signature == "C") {
+      v.primitive = 'A' + i % 26;
+    } else if (name == "iServerIdKey" || name == "iClusterIdKey") {
+      v.primitive = static_cast<std::int32_t>(
+          cmn::jni::idKeyOf((name == "iServerIdKey" ? server : cluster).c_str()));
+    } else if (name == "PortNumber" || name == "Port" || name == "iPortNumber") {
+      v.primitive = 80;
+    } else if (name.size() >= 11 && name.compare(name.size() - 11, 11, "WeightBound") == 0) {
+      v.primitive = 20;
+    } else if (name.find("Weight") != std::string::npos) {
+      v.primitive = which % 4;
+    } else if (name == "_iNumListeners") {
+      v.primitive = which % 3;
+    } else {
+      v.primitive = small;
+    }
+  }
+}
+
+void Run::checkText(const std::string& where, const std::string& text) const {
+  if (text.size() > kTextBound) {
+    fail(where + " carries " + std::to_string(text.size()) + " bytes, more than a block gives");
+  }
+}
+
+void Run::end(const char* method) {
+  const std::string thrown = host_.endCall();
+  // A Java method the host has no body for is a gap of the host, not of the library.
+  if (!thrown.empty() && thrown.find("NoSuchMethodError") == std::string::npos) {
+    fail(std::string(method) + " left an exception for Java: " + thrown);
+  }
+  for (Object* o : passed_) {
+    if (o->cls->name == "java/lang/String") continue;
+    if (o->cls->name == "java/lang/StringBuffer") checkText("the list text", o->text);
+    for (const jnihost::FieldDef& f : o->cls->fields) {
+      const Object* value = o->fields[f.slot].reference;
+      if (f.signature == "Ljava/lang/String;" && value != nullptr) {
+        checkText("field " + f.name, value->text);
+      }
+    }
+  }
+  if (!host_.violations().empty()) fail(std::string(method) + ": " + host_.violations().front());
+}
+
+// The Java methods the library calls, as the Java classes define them.
+void Run::addJavaMethods() {
+  using Args = std::vector<Value>;
+  auto cls = [this](const char* name) { return host_.findClass(std::string(kPackage) + name); };
+  auto intField = [](const char* field) {
+    return [field](Host& h, Object* self, const Args&) { return Value{h.getInt(self, field)}; };
+  };
+  auto setIntField = [](const char* field) {
+    return [field](Host& h, Object* self, const Args& a) {
+      h.setInt(self, field, a[0].primitive);
+      return Value{};
+    };
+  };
+  jnihost::Class* server = cls("CMNServer");
+  host_.addMethod(
+      server, "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
+      [this](Host&, Object* self, const Args& a) {
+        std::vector<Object*>& list = listeners_[self];
+        while (a[0].primitive >= 0 && static_cast<std::int64_t>(list.size()) <= a[0].primitive) {
+          list.push_back(build("CMNListener"));
+        }
+        return Value{0, a[0].primitive >= 0 ? list[a[0].primitive] : nullptr};
+      });
+  host_.addMethod(server, "addListenersFromNative", "(I)V",
+                  [this](Host& h, Object* self, const Args& a) {
+                    std::vector<Object*>& list = listeners_[self];
+                    while (static_cast<std::int64_t>(list.size()) < a[0].primitive) {
+                      list.push_back(h.newObject("CMNListener"));
+                    }
+                    h.setInt(self, "_iNumListeners", a[0].primitive);
+                    return Value{};
+                  });
+  host_.addMethod(server, "getConnectTimeout", "()I", intField("_iConnectTimeout"));
+  host_.addMethod(server, "getIntWaitForComplete", "()I", intField("_iWaitForComplete"));
+  host_.addMethod(server, "setConnectTimeoutFromNative", "(I)V", setIntField("_iConnectTimeout"));
+  host_.addMethod(server, "setWaitForContinueFromNative", "(I)V", setIntField("_iWaitForComplete"));
+  jnihost::Class* listener = cls("CMNListener");
+  host_.addMethod(listener, "getIntAddress", "()I", intField("_iAddress"));
+  host_.addMethod(listener, "setAddress", "(I)V", setIntField("_iAddress"));
+  host_.addMethod(listener, "getMapPort", "()I", intField("_iMapPort"));
+  host_.addMethod(listener, "getProtocol", "()I", intField("_iProtocol"));
+  for (const char* getter : {"getKeyRing", "getStashFile"}) {
+    const char* field = getter[3] == 'K' ? "_sKeyRing" : "_sStashFile";
+    host_.addMethod(listener, getter, "()Ljava/lang/String;",
+                    [field](Host& h, Object* self, const Args&) {
+                      return Value{0, h.getObject(self, field)};
+                    });
+  }
+  host_.addMethod(cls("CMNWeights"), "setServerId", "(Ljava/lang/String;I)V",
+                  [this](Host&, Object*, const Args& a) {
+                    if (a[0].reference != nullptr) {
+                      checkText("a server identifier", a[0].reference->text);
+                    }
+                    return Value{};
+                  });
+}
+
+// ---- The entry points --------------------------------------------------------------------------
+
+enum class Family { Executor, Clusters, Servers, Rules, Network, Diagnostics };
+
+struct FamilyName {
+  const char* name;
+  Family family;
+};
+constexpr FamilyName kFamilies[] = {
+    {"executor", Family::Executor}, {"clusters", Family::Clusters},
+    {"servers", Family::Servers},   {"rules", Family::Rules},
+    {"network", Family::Network},   {"diagnostics", Family::Diagnostics},
+};
+
+using Invoke = void (*)(Run&, void* entry);
+
+// Calls `entry` with arguments made in order from the input.
+template <typename R, typename... A>
+void invoke(Run& run, void* entry) {
+  std::tuple<typename A::Type...> args{run.make(A{})...};
+  using Fn = R(JNICALL*)(JNIEnv*, jobject, typename A::Type...);
+  const auto fn = reinterpret_cast<Fn>(entry);
+  std::apply(
+      [&](auto... a) {
+        if constexpr (std::is_same_v<R, jstring>) {
+          run.returned(fn(run.env(), run.self(), a...));
+        } else if constexpr (std::is_same_v<R, jint>) {
+          run.returned(fn(run.env(), run.self(), a...));
+        } else {
+          fn(run.env(), run.self(), a...);
+        }
+      },
+      args);
+}
+
+struct Entry {
+  const char* name;
+  Family family;
+  Invoke invoke;
+};
+
+// Every entry point, with the Java signature's types. An entry point the library does not
+// export (yet) is left out of the sessions; one it exports without a row here fails the
+// `fuzz.entries` test.
+const Entry kEntries[] = {
+    {"isLoadedNative", Family::Executor, invoke<jint>},
+    {"setQVAServerModalityNative", Family::Executor, invoke<void, Bool>},
+    {"calcClusterIdKeyNative", Family::Executor, invoke<jint, Text, Text>},
+    {"setKeyIsIpAddrNative", Family::Executor, invoke<void, Int>},
+    {"stopExecutorNative", Family::Executor, invoke<jstring>},
+    {"updateKernelNative", Family::Executor, invoke<jstring>},
+    {"ScriptPrefixNative", Family::Executor, invoke<jstring>},
+    {"solarisUpNative", Family::Executor, invoke<jint>},
+    {"linuxUpNative", Family::Executor, invoke<jint>},
+    {"HPUpNative", Family::Executor, invoke<jint>},
+    {"loadUserExecutorNative", Family::Executor, invoke<jint>},
+    {"setExecutorStatusNative", Family::Executor, invoke<jint, Executor>},
+    {"setExecutorCPSNative", Family::Executor, invoke<jint, Executor>},
+    {"getExecutorStatusNative", Family::Executor, invoke<jint, Executor>},
+    {"getExecutorReportNative", Family::Executor, invoke<jint, Report>},
+    {"xloglevelNative", Family::Executor, invoke<jstring, Int>},
+    {"xlogfilterNative", Family::Executor, invoke<jstring, Int>},
+    {"xlogheadNative", Family::Executor, invoke<jstring, Int, Int>},
+    {"xlogtailNative", Family::Executor, invoke<jstring, Int>},
+    {"xlogclearNative", Family::Executor, invoke<jstring>},
+    {"allocateConnectionNative", Family::Executor, invoke<jint, Int, Int, Int, Int, Int, Int>},
+    {"deallocateConnectionNative", Family::Executor, invoke<jint, Int, Int, Int, Int, Int, Int>},
+
+    {"addClusterNative", Family::Clusters, invoke<jint, Cluster>},
+    {"removeClusterNative", Family::Clusters, invoke<jint, Cluster>},
+    {"setClusterStatusNative", Family::Clusters, invoke<jint, Cluster>},
+    {"getClusterStatusNative", Family::Clusters, invoke<jint, Cluster>},
+    {"getClusterReportNative", Family::Clusters, invoke<jint, Cluster>},
+    {"setClusterCPSNative", Family::Clusters, invoke<jint, Cluster>},
+    {"getClustersListNative", Family::Clusters, invoke<jint, Buffer>},
+    {"addPortNative", Family::Clusters, invoke<jint, Port>},
+    {"removePortNative", Family::Clusters, invoke<jint, Port>},
+    {"setPortStatusNative", Family::Clusters, invoke<jint, Port>},
+    {"getPortStatusNative", Family::Clusters, invoke<jint, Port>},
+    {"getPortReportNative", Family::Clusters, invoke<jint, Port>},
+    {"setPortCPSNative", Family::Clusters, invoke<jint, Port>},
+    {"getPortsListNative", Family::Clusters, invoke<jint, Text, Buffer>},
+    {"checkMaxClustersNative", Family::Clusters, invoke<jint, Int>},
+    {"checkMaxPortsNative", Family::Clusters, invoke<jint, Int>},
+
+    {"addServerNative", Family::Servers, invoke<jint, Server>},
+    {"removeServerNative", Family::Servers, invoke<jint, Server>},
+    {"setServerStatusNative", Family::Servers, invoke<jint, Server>},
+    {"setServerUpNative", Family::Servers, invoke<jint, Server>},
+    {"setServerDownNative", Family::Servers, invoke<jint, Server>},
+    {"getServerStatusNative", Family::Servers, invoke<jint, Server>},
+    {"getServerReportNative", Family::Servers, invoke<jint, Server>},
+    {"getServersListNative", Family::Servers, invoke<jint, Text, Int, Buffer, Ints>},
+    {"setServerCPSNative", Family::Servers, invoke<jint, Server>},
+    {"setHostDownNative", Family::Servers, invoke<jint, Server>},
+    {"setHostUpNative", Family::Servers, invoke<jint, Server>},
+    {"removeHostNative", Family::Servers, invoke<jint, Server>},
+    {"checkMaxServersNative", Family::Servers, invoke<jint, Int>},
+    {"getServerWeightsNative", Family::Servers, invoke<jint, Weights, Int>},
+    {"setServerWeightsNative", Family::Servers, invoke<jint, Weights, Int>},
+
+    {"addRuleNative", Family::Rules, invoke<jint, Rule>},
+    {"removeRuleNative", Family::Rules, invoke<jint, Rule>},
+    {"setRuleStatusNative", Family::Rules, invoke<jint, Rule>},
+    {"getRuleStatusNative", Family::Rules, invoke<jint, Rule>},
+    {"addServertoRuleNative", Family::Rules, invoke<jint, Rule, Server, Int>},
+    {"removeServerfromRuleNative", Family::Rules, invoke<jint, Rule, Server, Int>},
+    {"getRuleReportNative", Family::Rules, invoke<jint, Rule>},
+    {"setRuleCPSNative", Family::Rules, invoke<jint, Rule>},
+    {"getRulesListNative", Family::Rules, invoke<jint, Text, Int, Buffer>},
+    {"getRuleServersListNative", Family::Rules, invoke<jint, Rule, Buffer>},
+
+    {"configureAddressNative", Family::Network, invoke<jint, Address>},
+    {"unconfigureAddressNative", Family::Network, invoke<jint, Address>},
+    {"clusterConfigureStatusNative", Family::Network, invoke<jint, Address>},
+    {"getAddressConfigureInfoNative", Family::Network, invoke<jint, Address>},
+    {"getHAInfoNative", Family::Network, invoke<jint, HaInfo>},
+    {"backupAddNative", Family::Network, invoke<jint, Int, Int, Text>},
+    {"backupDelNative", Family::Network, invoke<jint>},
+    {"addReachNative", Family::Network, invoke<jint, Text, Text, Int>},
+    {"delReachNative", Family::Network, invoke<jint, Text>},
+    {"chgReachNative", Family::Network, invoke<jint, Int, Int, Int>},
+    {"addHBNative", Family::Network, invoke<jint, Text, Text>},
+    {"delHBNative", Family::Network, invoke<jint, Text>},
+    {"setTimersNative", Family::Network, invoke<jint, Text, Text, Text, Text, Text, Text, Text>},
+    {"takeoverNative", Family::Network, invoke<jint, Text>},
+    {"setInterfacesNative", Family::Network, invoke<jint, Int>},
+    {"getNicAddrNative", Family::Network, invoke<jint, Int, Int>},
+    {"getInterfaceListNative", Family::Network, invoke<jint, Int, Interfaces>},
+
+    {"serverDirectedAffinityNative", Family::Diagnostics, invoke<jint, Affinity>},
+    {"getAffinityInfoNative", Family::Diagnostics, invoke<jstring, Int, Int, Int>},
+    {"getConnectionInfoNative", Family::Diagnostics,
+     invoke<jstring, Int, Int, Int, Int, Int, Int, Int>},
+    {"getHalfOpenInfoNative", Family::Diagnostics, invoke<jint, HalfOpen>},
+    {"getAttackingAddrsNative", Family::Diagnostics, invoke<jint, Attack, Int, Int>},
+    {"xDOSAttackNative", Family::Diagnostics, invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
+    {"xmiscNative", Family::Diagnostics, invoke<jstring, Int, Int, Int, Int>},
+    {"getIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
+    {"setIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
+};
+
+struct Resolved {
+  const Entry* entry;
+  void* function;
+};
+
+// The entry points of a family that the library exports, in table order.
+std::vector<Resolved> entriesOf(Family family, bool all) {
+  std::vector<Resolved> out;
+  for (const Entry& e : kEntries) {
+    if (!all && e.family != family) continue;
+    void* function = ::dlsym(RTLD_DEFAULT, (std::string(kEntryPrefix) + e.name).c_str());
+    if (function != nullptr) out.push_back(Resolved{&e, function});
+  }
+  return out;
+}
+
+Family g_family;
+std::vector<Resolved> g_entries;  // the target's family
+
+// Calls `method` with `args`, with the device answering errors and shell lines
+// failing, reading no input.
+template <typename R, typename... A>
+void quietCall(Run& run, const char* method, A... args) {
+  void* f = ::dlsym(RTLD_DEFAULT, (std::string(kEntryPrefix) + method).c_str());
+  if (f == nullptr) return;
+  input().quiet(true);
+  run.begin(method);
+  reinterpret_cast<R(JNICALL*)(JNIEnv*, jobject, A...)>(f)(run.env(), run.self(), args...);
+  run.end(method);
+  input().quiet(false);
+}
+
+// What the library keeps from one call to the next starts each session the same, so that an
+// input means the same whatever ran before it: no server modality, no key-is-address flag, the
+// interface table as an executor that answers nothing leaves it.
+void resetLibrary() {
+  Run& run = theRun();
+  quietCall<void>(run, "setQVAServerModalityNative", static_cast<jboolean>(JNI_FALSE));
+  quietCall<void>(run, "setKeyIsIpAddrNative", jint{0});
+  quietCall<jint>(run, "setInterfacesNative", jint{0});
+}
+
+// Runs the input as a session of calls over `entries`.
+void runSession(const std::vector<Resolved>& entries) {
+  if (entries.empty()) return;
+  Run& run = theRun();
+  run.startSession();
+  for (int call = 0; call < kCallsPerSession && !input().exhausted(); ++call) {
+    const Resolved& r = entries[input().u8() % entries.size()];
+    run.setVariant(input().u8());
+    run.begin(r.entry->name);
+    r.entry->invoke(run, r.function);
+    run.end(r.entry->name);
+  }
+  run.endSession();
+}
+
+// ---- Recording the seeds -----------------------------------------------------------------------
+
+// One call of a plan: the entry point, its variant and the input bytes of its arguments.
+struct Step {
+  const char* name;
+  std::uint8_t variant;
+  std::vector<std::uint8_t> args;
+};
+
+std::vector<std::uint8_t> i32(std::int32_t v) {
+  const auto u = static_cast<std::uint32_t>(v);
+  return {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
+          static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)};
+}
+std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
+  std::vector<std::uint8_t> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+// kTexts indexes
+constexpr std::uint8_t kNull = 0, kWeb = 2, kAddress = 3, kMask = 4, kAddress2 = 5, kPort = 6;
+
+struct Plan {
+  Family family;
+  const char* name;
+  std::vector<const char*> control;  // control lines for the simulated executor first
+  std::vector<Step> steps;
+};
+
+const std::vector<Plan>& plans() {
+  static const std::vector<Plan> all = {
+      {Family::Executor,
+       "settings",
+       {},
+       {{"setExecutorStatusNative", 0, {}},
+        {"getExecutorStatusNative", 0, {}},
+        {"setExecutorCPSNative", 0, {}},
+        {"getExecutorReportNative", 0, {}},
+        {"setExecutorStatusNative", 3, {}},
+        {"isLoadedNative", 0, {}},
+        {"calcClusterIdKeyNative", 0, {kWeb, kNull}},
+        {"stopExecutorNative", 0, {}}}},
+      {Family::Executor,
+       "log",
+       {},
+       {{"xloglevelNative", 0, i32(3)},
+        {"xlogfilterNative", 0, i32(0x0F0F)},
+        {"getExecutorStatusNative", 0, {}},
+        {"xlogheadNative", 0, cat({i32(400), i32(0)})},
+        {"xlogtailNative", 0, i32(90)},
+        {"xlogclearNative", 0, {}}}},
+      {Family::Executor,
+       "connections",
+       {},
+       {{"allocateConnectionNative", 0,
+         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
+        {"allocateConnectionNative", 0,
+         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
+        {"deallocateConnectionNative", 0,
+         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})}}},
+      {Family::Clusters,
+       "clusters",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addClusterNative", 128, {}},
+        {"setClusterStatusNative", 0, {}},
+        {"getClusterStatusNative", 0, {}},
+        {"getClusterReportNative", 0, {}},
+        {"setClusterCPSNative", 0, {}},
+        {"getClustersListNative", 0, {}},
+        {"removeClusterNative", 128, {}},
+        {"checkMaxClustersNative", 0, i32(10)}}},
+      {Family::Clusters,
+       "ports",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"setPortStatusNative", 0, {}},
+        {"getPortStatusNative", 0, {}},
+        {"getPortReportNative", 0, {}},
+        {"setPortCPSNative", 0, {}},
+        {"getPortsListNative", 0, {kWeb}},
+        {"removePortNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"checkMaxPortsNative", 0, i32(9)}}},
+      {Family::Servers,
+       "servers",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addServerNative", 64, {}},
+        {"setServerStatusNative", 64, {}},
+        {"getServerStatusNative", 64, {}},
+        {"getServerReportNative", 0, {}},
+        {"setServerDownNative", 0, {}},
+        {"setServerUpNative", 0, {}},
+        {"getServersListNative", 0, cat({{kWeb}, i32(80), {8}})},
+        {"setServerCPSNative", 0, {}},
+        {"removeServerNative", 0, {}}}},
+      {Family::Servers,
+       "weights",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addServerNative", 32, {}},
+        {"setServerWeightsNative", 8, i32(2)},
+        {"getServerWeightsNative", 12, i32(3)},
+        {"checkMaxServersNative", 0, i32(5)}}},
+      {Family::Rules,
+       "rules",
+       {},
+       {{"addClusterNative", 0, {}},
+        {"addPortNative", 0, {}},
+        {"addServerNative", 0, {}},
+        {"addRuleNative", 0, {}},
+        {"addRuleNative", 32, {}},
+        {"setRuleStatusNative", 0, {}},
+        {"getRuleStatusNative", 0, {}},
+        {"addServertoRuleNative", 0, i32(1)},
+        {"getRuleServersListNative", 0, {}},
+        {"getRuleReportNative", 0, {}},
+        {"setRuleCPSNative", 0, {}},
+        {"getRulesListNative", 0, cat({{kWeb}, i32(80)})},
+        {"removeServerfromRuleNative", 0, i32(1)},
+        {"removeRuleNative", 32, {}}}},
+      {Family::Network,
+       "interfaces",
+       {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
+       {{"setInterfacesNative", 0, i32(0)},
+        {"getNicAddrNative", 0, cat({i32(0x0A000005), i32(0)})},
+        {"getInterfaceListNative", 0, cat({i32(1), {}})},
+        {"getInterfaceListNative", 0, cat({i32(0), {}})},
+        {"configureAddressNative", 0, {}},
+        {"clusterConfigureStatusNative", 0, {}},
+        {"getAddressConfigureInfoNative", 0, {}},
+        {"unconfigureAddressNative", 0, {}}}},
+      {Family::Network,
+       "ha",
+       {"IFNAME svc1 en"},
+       {{"setInterfacesNative", 0, i32(0)},
+        {"backupAddNative", 0, cat({i32(1), i32(2), {kPort}})},
+        {"addHBNative", 0, {kAddress, kAddress2}},
+        {"addReachNative", 0, cat({{kAddress2, kMask}, i32(1)})},
+        {"setTimersNative", 0, {kPort, kPort, kPort, kPort, kPort, kPort, kPort}},
+        {"getHAInfoNative", 0, {}},
+        {"chgReachNative", 0, cat({i32(1), i32(2), i32(3)})},
+        {"takeoverNative", 0, {kAddress}},
+        {"getHAInfoNative", 0, {}},
+        {"delReachNative", 0, {kAddress2}},
+        {"delHBNative", 0, {kAddress}},
+        {"backupDelNative", 0, {}}}},
+  };
+  return all;
+}
+
+std::unique_ptr<velksim::SimState> g_sim;
+std::uint8_t g_simAnswer[velksim::kBlockSize];
+
+// The simulated executor's answer, kept as the bytes that differ from what the platform stand-in
+// would make of the request alone.
+Answer simulatedAnswer(const std::uint8_t* block, std::uint32_t length) {
+  Answer a;
+  const velksim::DeviceReply reply = velksim::simHandleRequest(*g_sim, block, length, g_simAnswer);
+  if (reply.outcome != velksim::DeviceOutcome::kAnswer) {
+    a.mode = kDeviceError;
+    a.n = reply.outcome == velksim::DeviceOutcome::kError ? reply.error : 22;
+    return a;
+  }
+  a.n = reply.answerLength;
+  std::uint32_t given = 0;
+  for (std::uint32_t i = 0; i < a.n; ++i) {
+    if (g_simAnswer[i] != (i < length ? block[i] : 0)) given = i + 1;
+  }
+  a.bytes = g_simAnswer;
+  a.given = given;
+  return a;
+}
+
+const Resolved* findEntry(const std::vector<Resolved>& entries, const char* name,
+                          std::size_t* index) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (std::strcmp(entries[i].entry->name, name) == 0) {
+      *index = i;
+      return &entries[i];
+    }
+  }
+  return nullptr;
+}
+
+// Runs `plan` against a fresh simulated executor and writes the session's bytes to DIR/name.
+void record(const Plan& plan, const std::string& dir) {
+  g_sim = std::make_unique<velksim::SimState>();
+  velksim::simInit(*g_sim);
+  velksim::simSetClock(*g_sim, 1700000000);
+  static char answer[velksim::kControlAnswerMax];
+  for (const char* line : plan.control) {
+    velksim::simHandleControl(*g_sim, line, answer, sizeof(answer));
+    if (std::strncmp(answer, "OK", 2) != 0) fail(std::string(line) + ": " + answer);
+  }
+  const std::vector<Resolved> all = entriesOf(plan.family, true);
+  resetLibrary();
+  std::vector<std::uint8_t> tape;
+  for (const Step& step : plan.steps) {
+    // Steps of other families only set the simulated executor up (they come first in a plan):
+    // they are not on the tape.
+    std::size_t index = 0;
+    const bool own = findEntry(g_entries, step.name, &index) != nullptr;
+    if (!own && findEntry(all, step.name, &index) == nullptr) fail(std::string("no ") + step.name);
+    std::vector<std::uint8_t> bytes =
+        cat({{static_cast<std::uint8_t>(index), step.variant}, step.args});
+    std::vector<std::uint8_t> untaped;
+    input().record(bytes, simulatedAnswer, own ? &tape : &untaped);
+    runSession(own ? g_entries : all);
+  }
+  const std::string path = dir + "/" + plan.name;
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr || std::fwrite(tape.data(), 1, tape.size(), out) != tape.size()) {
+    fail("can't write " + path);
+  }
+  std::fclose(out);
+  std::printf("%s: %zu bytes\n", path.c_str(), tape.size());
+}
+
+}  // namespace
+}  // namespace cmnfuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using namespace cmnfuzz;
+  const char* list = std::getenv("CMN_FUZZ_LIST");
+  if (list != nullptr && list[0] == '1') {
+    for (const Entry& e : kEntries) std::printf("%s\n", e.name);
+    std::exit(0);
+  }
+  bool known = false;
+  for (const FamilyName& f : kFamilies) {
+    if (std::strcmp(f.name, CMN_FUZZ_FAMILY) == 0) {
+      g_family = f.family;
+      known = true;
+    }
+  }
+  if (!known) fail("no family " + std::string(CMN_FUZZ_FAMILY));
+  g_entries = entriesOf(g_family, false);
+  const char* dir = std::getenv("CMN_FUZZ_RECORD");
+  if (dir != nullptr && dir[0] != '\0') {
+    for (const Plan& plan : plans()) {
+      if (plan.family == g_family) record(plan, dir);
+    }
+    std::exit(0);
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  cmnfuzz::resetLibrary();
+  cmnfuzz::input().replay(data, size);
+  cmnfuzz::runSession(cmnfuzz::g_entries);
+  return 0;
+}
