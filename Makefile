@@ -10,7 +10,8 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
          /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
-         /usr/lib/wine/wine64:wine64 wine:wine
+         /usr/lib/wine/wine64:wine64 wine:wine \
+         /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java
 
 .PHONY: all build test demo deps clean
 
