@@ -575,6 +575,7 @@ final class Objects {
         String address = "ADDRESS:the cluster address";
         CommandSpec add = verb(o, "add", "Configure an address as an interface alias.", c -> {
             CMNAddress a = addressOf(c);
+            c.api.setInterfacesNative(0);
             check(c.api.configureAddressNative(a), "configureAddressNative", "alias " + a.Address);
             c.note("alias " + a.Address + ": configured");
         }, address);
@@ -583,6 +584,7 @@ final class Objects {
                 "1: use the interface and netmask given (\"ConfigInfoProvided\")");
         verb(o, "remove", "Remove an address's alias.", c -> {
             CMNAddress a = addressOf(c);
+            c.api.setInterfacesNative(0);
             check(c.api.unconfigureAddressNative(a), "unconfigureAddressNative",
                     "alias " + a.Address);
             c.note("alias " + a.Address + ": removed");
@@ -639,6 +641,7 @@ final class Objects {
                 if (pair.size() != 2) {
                     throw new Call.BadUsage("--heartbeat: LOCAL,REMOTE expected");
                 }
+                c.api.setInterfacesNative(0);
                 check(c.api.addHBNative(pair.get(0), pair.get(1)), "addHBNative",
                         "heartbeat " + pair.get(0) + " -> " + pair.get(1));
                 done = true;
