@@ -13,7 +13,7 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/lib/wine/wine64:wine64 wine:wine \
          /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java
 
-.PHONY: all build test demo deps clean
+.PHONY: all build test demo demo-java dist deps clean
 
 all: build
 
@@ -56,6 +56,10 @@ test: build
 
 demo: build
 	tests/demo/run-demo.sh $(BUILD_DIR)
+
+# The Java walk-through of the interface, an example for the balancer's developers.
+demo-java: build
+	tests/demo/run-java-demo.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR)
