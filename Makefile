@@ -57,6 +57,10 @@ test: build
 demo: build
 	tests/demo/run-demo.sh $(BUILD_DIR)
 
+# The release bundles and their SHA-256 sums in dist/.
+dist: build
+	packaging/make-dist.sh dist $$(cat VERSION) $(BUILD_DIR) $(WIN_BUILD_DIR)
+
 # The Java walk-through of the interface, an example for the balancer's developers.
 demo-java: build
 	tests/demo/run-java-demo.sh $(BUILD_DIR)

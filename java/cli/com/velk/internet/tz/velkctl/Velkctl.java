@@ -71,7 +71,8 @@ public final class Velkctl {
             return UNREACHABLE;
         }
         if (api.isLoadedNative() == 0) {
-            String device = System.getenv("VELKLB_DEVICE");
+            String device = System.getProperty("os.name").startsWith("Windows") ? "\\\\.\\velklb"
+                    : System.getenv("VELKLB_DEVICE");
             err.println("velkctl: the executor can't be reached at "
                     + (device == null || device.isEmpty() ? "/run/velklb" : device));
             return UNREACHABLE;
