@@ -13,9 +13,10 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
          /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
-         /usr/lib/wine/wine64:wine64 wine:wine clang++:clang
+         /usr/lib/wine/wine64:wine64 wine:wine clang++:clang \
+         /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java
 
-.PHONY: all build test demo bench deps clean fuzz fuzz-seeds
+.PHONY: all build test demo demo-java dist bench deps clean fuzz fuzz-seeds
 
 all: build
 
@@ -103,6 +104,14 @@ demo: build
 bench: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	bench/run-bench.sh $(BUILD_DIR)
+
+# The release bundles and their SHA-256 sums in dist/.
+dist: build
+	packaging/make-dist.sh dist $$(cat VERSION) $(BUILD_DIR) $(WIN_BUILD_DIR)
+
+# The Java walk-through of the interface, an example for the balancer's developers.
+demo-java: build
+	tests/demo/run-java-demo.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,59 +1,82 @@
 #!/usr/bin/env bash
-# The main job: a JVM drives the library against the simulated executor over the real device
-# path. Usage: run-demo.sh BUILD_DIR
+# The main job: an operator session through velkctl against the simulated executor over the
+# real device path, each command printed before its output; it ends with the executor stopped.
+# Usage: run-demo.sh BUILD_DIR
 set -euo pipefail
-
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build}" && pwd)
-work=$(mktemp -d /tmp/cmnexecutor-demo.XXXXXX)
-daemon=""
-cleanup() {
-  if [ -n "$daemon" ] && kill -0 "$daemon" 2>/dev/null; then kill "$daemon" 2>/dev/null || true; fi
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export VELKLB_DEVICE="$work/velklb"
-export VELKLB_REGISTRY="$work/registry"
-export VELKLB_TOOL_LOG="$work/tools.log"
-export PATH="$build/tools:$build/bin:$PATH"
-
-"$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >"$work/executor.log" 2>&1 &
-daemon=$!
-for _ in $(seq 1 250); do
-  velklb-ctl PING >/dev/null 2>&1 && break
-  sleep 0.02
-done
-velklb-ctl PING >/dev/null
-
+source "$here/../cli/sim-env.sh"
 echo "simulated executor serving $VELKLB_DEVICE"
 
-# A two-card host: each card's service name, its TCP/IP settings, and the executor's name for it.
-seed_card() {  # card service address netmask interface
-  local cards="$VELKLB_REGISTRY/SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/$1"
-  local tcpip="$VELKLB_REGISTRY/SYSTEM/CurrentControlSet/Services/Tcpip/Parameters/Interfaces/$2"
-  mkdir -p "$cards" "$tcpip"
-  printf '%s' "$2" >"$cards/ServiceName"
-  printf '%s' "$3" >"$tcpip/IPAddress"
-  printf '%s' "$4" >"$tcpip/SubnetMask"
-  velklb-ctl IFNAME "$2" "$5" >/dev/null
+velkctl() {
+  echo
+  echo "\$ velkctl $*"
+  "$build/bin/velkctl" "$@"
 }
-seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
-seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
 
-# Traffic the simulated executor has seen, for the diagnostic views: connections to the cluster
-# address, a half-open connection and two attacking addresses.
-for line in \
-    "CLOCK 1767225600" \
-    "CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1767225590 0x1b 3 4 65" \
-    "CONNECTION 172.16.4.2 40113 10.1.2.3 80 10.1.0.12 1767225555 0x02 4 8 70" \
-    "NPS 2" \
-    "HALFOPEN 203.0.113.7 51000 1" \
-    "ATTACKER 10.1.2.3 80 203.0.113.7 120" \
-    "ATTACKER 10.1.2.3 80 203.0.113.8 45"; do
-  velklb-ctl DIAG $line >/dev/null
-done
-java_bin="${JAVA_HOME:+$JAVA_HOME/bin/}java"
-"$java_bin" -Xcheck:jni -Djava.library.path="$build/lib" -jar "$build/cmnexecutor-demo.jar"
+# Configure the executor.
+velkctl executor show -n
+velkctl executor set --nfa 10.0.0.254 --trace-level 2 --fin-timeout 120 \
+  --max-number-of-clusters 32 --config-file-name /etc/velklb/demo.cfg
+velkctl executor report -n
+
+# Two clusters with their ports and servers.
+velkctl cluster add web --address 10.1.2.3 --max-number-of-ports 8
+velkctl cluster add mail --address 10.0.2.20
+velkctl port add web 80 --weight-bound 10
+velkctl port add web 443 --sticky-time 60
+velkctl port add mail 25
+velkctl server add web 80 s1 --weight 5 --listener 10.1.0.11:8080
+velkctl server add web 80 s2 --weight 7 --listener 10.1.0.12:8080
+velkctl server add mail 25 mx1
+velkctl weights set web 80 --weight s1=4 --weight s2=8
+velkctl weights show web 80 -n
+
+# Rules and their servers.
+velkctl rule add web 80 clients --rule-type 1 --address-begin-range 172.16.0.1 \
+  --address-end-range 172.16.255.254 --priority 10
+velkctl rule bind web 80 clients s1
+velkctl rule bind web 80 clients s2
+
+# Listings and reports.
+velkctl cluster list
+velkctl port list web
+velkctl server list web 80
+velkctl rule list web 80
+velkctl rule report web 80 clients
+velkctl cluster report web --json
+velkctl server down web 80 s2
+velkctl server show web 80 s2 -n
+
+# The host's interfaces, the cluster address as an alias, high availability.
+velkctl interface list -n
+velkctl alias add 10.1.2.3
+velkctl alias show 10.1.2.3
+velkctl ha add --role 1 --strategy 2 --port 4567
+velkctl ha add --heartbeat 10.1.2.4,10.1.9.9
+velkctl ha show -n
+
+# The diagnostic views.
+velkctl affinity add 10.1.2.3 80 --bind 172.16.4.1=10.1.0.11 --bind 172.16.4.2=10.1.0.12
+velkctl affinity report 10.1.2.3 80
+velkctl connections report
+velkctl connections list -n
+velkctl connections show -n --cluster 10.1.2.3 --cluster-port 80
+velkctl dump report
+velkctl icmp set --got-icmp-resp 1 --icmp-resp-addr 10.1.0.11
+velkctl icmp show -n
+velkctl log show --tail --size 400
+
+# A refused request says what went wrong, with its own exit status.
+status=0
+velkctl cluster show nope || status=$?
+echo "(exit status $status)"
+
+# Stop the executor.
+velkctl executor down
+status=0
+velkctl executor show || status=$?
+echo "(exit status $status: the executor is stopped)"
+echo
 echo "shell lines the library ran:"
 sed 's/^/  /' "$VELKLB_TOOL_LOG" 2>/dev/null || echo "  (none)"
