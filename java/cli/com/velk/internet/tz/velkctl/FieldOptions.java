@@ -101,7 +101,7 @@ final class FieldOptions {
      * Adds an option for every flagged field of the class and for the named unflagged ones
      * (fields the library always reads), leaving out the ones in skip.
      */
-    static void add(CommandSpec spec, Class<?> type, Set<String> always, Set<String> skip) {
+    static void add(CommandSpec commandSpec, Class<?> type, Set<String> always, Set<String> skip) {
         for (Field field : type.getFields()) {
             if (Modifier.isStatic(field.getModifiers()) || isFlag(field)
                     || skip.contains(field.getName())) {
@@ -111,7 +111,7 @@ final class FieldOptions {
                 continue;
             }
             String help = HELP.getOrDefault(key(field), "\"" + field.getName() + "\"");
-            spec.addOption(OptionSpec.builder(optionName(field))
+            commandSpec.addOption(OptionSpec.builder(optionName(field))
                     .type(String.class)
                     .paramLabel(label(field))
                     .description(help + " (\"" + field.getName() + "\")")

@@ -89,9 +89,9 @@ public final class Velkctl {
         }
     }
 
-    private static String path(CommandSpec spec) {
+    private static String path(CommandSpec commandSpec) {
         StringBuilder path = new StringBuilder();
-        for (CommandSpec s = spec; s != null && s.parent() != null; s = s.parent()) {
+        for (CommandSpec s = commandSpec; s != null && s.parent() != null; s = s.parent()) {
             path.insert(0, s.name() + " ");
         }
         return path.toString();
@@ -117,9 +117,9 @@ public final class Velkctl {
 
     /** An object: a command whose subcommands are its verbs. */
     static CommandLine object(CommandLine root, String name, String description) {
-        CommandSpec spec = CommandSpec.create().name(name).mixinStandardHelpOptions(true);
-        spec.usageMessage().description(description);
-        root.addSubcommand(name, spec);
+        CommandSpec commandSpec = CommandSpec.create().name(name).mixinStandardHelpOptions(true);
+        commandSpec.usageMessage().description(description);
+        root.addSubcommand(name, commandSpec);
         return root.getSubcommands().get(name);
     }
 
@@ -129,31 +129,31 @@ public final class Velkctl {
      */
     static CommandSpec verb(CommandLine object, String name, String description, Action action,
                             String... positionals) {
-        CommandSpec spec = CommandSpec.wrapWithoutInspection(action).name(name)
+        CommandSpec commandSpec = CommandSpec.wrapWithoutInspection(action).name(name)
                 .mixinStandardHelpOptions(true);
-        spec.usageMessage().description(description);
+        commandSpec.usageMessage().description(description);
         for (int i = 0; i < positionals.length; i++) {
             String[] p = positionals[i].split(":", 2);
-            spec.addPositional(PositionalParamSpec.builder().index(String.valueOf(i))
+            commandSpec.addPositional(PositionalParamSpec.builder().index(String.valueOf(i))
                     .paramLabel(p[0]).description(p[1]).type(String.class).build());
         }
-        spec.addOption(OptionSpec.builder("--json").type(boolean.class)
+        commandSpec.addOption(OptionSpec.builder("--json").type(boolean.class)
                 .description("print JSON for scripts instead of tables").build());
-        spec.addOption(OptionSpec.builder("-n", "--numeric").type(boolean.class)
+        commandSpec.addOption(OptionSpec.builder("-n", "--numeric").type(boolean.class)
                 .description("print addresses as dotted numbers, without name lookups").build());
-        object.addSubcommand(name, spec);
-        return spec;
+        object.addSubcommand(name, commandSpec);
+        return commandSpec;
     }
 
-    static CommandSpec option(CommandSpec spec, String name, String label, String help) {
-        spec.addOption(OptionSpec.builder(name).type(String.class).paramLabel(label)
+    static CommandSpec option(CommandSpec commandSpec, String name, String label, String help) {
+        commandSpec.addOption(OptionSpec.builder(name).type(String.class).paramLabel(label)
                 .description(help).build());
-        return spec;
+        return commandSpec;
     }
 
-    static CommandSpec fields(CommandSpec spec, Class<?> type, Set<String> always,
+    static CommandSpec fields(CommandSpec commandSpec, Class<?> type, Set<String> always,
                               Set<String> skip) {
-        FieldOptions.add(spec, type, always, skip);
-        return spec;
+        FieldOptions.add(commandSpec, type, always, skip);
+        return commandSpec;
     }
 }
