@@ -1,58 +1,13 @@
 #!/usr/bin/env bash
-# The main job: a JVM drives the library against the simulated executor over the real device
-# path. Usage: run-demo.sh BUILD_DIR
+# The Java walk-through: a JVM drives the library against the simulated executor over the real
+# device path, with the same two-card host and traffic as the velkctl demo.
+# Usage: run-java-demo.sh BUILD_DIR
 set -euo pipefail
-
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build}" && pwd)
-work=$(mktemp -d /tmp/cmnexecutor-demo.XXXXXX)
-daemon=""
-cleanup() {
-  if [ -n "$daemon" ] && kill -0 "$daemon" 2>/dev/null; then kill "$daemon" 2>/dev/null || true; fi
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export VELKLB_DEVICE="$work/velklb"
-export VELKLB_REGISTRY="$work/registry"
-export VELKLB_TOOL_LOG="$work/tools.log"
-export PATH="$build/tools:$build/bin:$PATH"
-
-"$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >"$work/executor.log" 2>&1 &
-daemon=$!
-for _ in $(seq 1 250); do
-  velklb-ctl PING >/dev/null 2>&1 && break
-  sleep 0.02
-done
-velklb-ctl PING >/dev/null
-
+source "$here/../cli/sim-env.sh"
 echo "simulated executor serving $VELKLB_DEVICE"
 
-# A two-card host: each card's service name, its TCP/IP settings, and the executor's name for it.
-seed_card() {  # card service address netmask interface
-  local cards="$VELKLB_REGISTRY/SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/$1"
-  local tcpip="$VELKLB_REGISTRY/SYSTEM/CurrentControlSet/Services/Tcpip/Parameters/Interfaces/$2"
-  mkdir -p "$cards" "$tcpip"
-  printf '%s' "$2" >"$cards/ServiceName"
-  printf '%s' "$3" >"$tcpip/IPAddress"
-  printf '%s' "$4" >"$tcpip/SubnetMask"
-  velklb-ctl IFNAME "$2" "$5" >/dev/null
-}
-seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
-seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
-
-# Traffic the simulated executor has seen, for the diagnostic views: connections to the cluster
-# address, a half-open connection and two attacking addresses.
-for line in \
-    "CLOCK 1767225600" \
-    "CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1767225590 0x1b 3 4 65" \
-    "CONNECTION 172.16.4.2 40113 10.1.2.3 80 10.1.0.12 1767225555 0x02 4 8 70" \
-    "NPS 2" \
-    "HALFOPEN 203.0.113.7 51000 1" \
-    "ATTACKER 10.1.2.3 80 203.0.113.7 120" \
-    "ATTACKER 10.1.2.3 80 203.0.113.8 45"; do
-  velklb-ctl DIAG $line >/dev/null
-done
 java_bin="${JAVA_HOME:+$JAVA_HOME/bin/}java"
 "$java_bin" -Xcheck:jni -Djava.library.path="$build/lib" -jar "$build/cmnexecutor-demo.jar"
 echo "shell lines the library ran:"
