@@ -85,6 +85,24 @@ struct TextOut {
     }
 };
 
+// A setting of a stored record that a request changes only when its flag byte is 1; the value
+// lies at the same offset in the request and in the record.
+struct FlaggedField {
+    uint16_t flag;
+    uint16_t offset;
+    uint16_t width;
+};
+
+// Copies into `record` each value of `fields` whose flag byte in `request` is 1, except the one
+// whose flag is `skipFlag` (0: none).
+template <size_t N>
+void applyFlagged(uint8_t* record, const uint8_t* request, const FlaggedField (&fields)[N],
+                  uint16_t skipFlag = 0) {
+    for (const FlaggedField& f : fields)
+        if (f.flag != skipFlag && request[f.flag] == 1)
+            std::memcpy(record + f.offset, request + f.offset, f.width);
+}
+
 // The model: the executor's behaviour when no script overrides it (sim_model.cpp).
 void modelReset(ModelState& m, uint64_t clock);
 

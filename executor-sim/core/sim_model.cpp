@@ -27,13 +27,6 @@ constexpr uint32_t kHashBuckets = 4096;
 constexpr uint32_t kBytesPerConnection = 512;  // how rates in bytes follow connection rates
 constexpr uint32_t kNicMtu = 1500;
 
-// A setting that a request changes only when its flag byte is 1.
-struct FlaggedField {
-    uint16_t flag;
-    uint16_t offset;
-    uint16_t width;
-};
-
 // Executor settings record (commands 1 and 2).
 constexpr FlaggedField kSettingsFields[] = {
     {628, 16, 4},   // non-forwarding address
@@ -73,14 +66,6 @@ constexpr FlaggedField kPortFields[] = {
     {80, 32, 4}, {81, 40, 8}, {82, 48, 2}, {83, 52, 4}, {84, 56, 8}, {85, 64, 2},
     {86, 66, 1}, {87, 68, 2}, {88, 70, 1}, {89, 72, 2}, {90, 76, 4}, {91, 92, 1},
 };
-
-template <size_t N>
-void applyFlagged(uint8_t* record, const uint8_t* request, const FlaggedField (&fields)[N],
-                  uint16_t skipFlag = 0) {
-    for (const FlaggedField& f : fields)
-        if (f.flag != skipFlag && request[f.flag] == 1)
-            std::memcpy(record + f.offset, request + f.offset, f.width);
-}
 
 struct Exchange {
     const uint8_t* req;

@@ -31,13 +31,6 @@ constexpr uint32_t kNumServers = 200;
 constexpr uint32_t kHashId = 304;
 constexpr uint32_t kHashIdWidth = 40;
 
-// A rule setting that a request changes only when its flag byte is 1.
-struct FlaggedField {
-    uint16_t flag;
-    uint16_t offset;
-    uint16_t width;
-};
-
 constexpr FlaggedField kRuleFields[] = {
     {186, 43, 1},    // type (an add always takes it)
     {187, 44, 4},    // begin of range
@@ -134,11 +127,15 @@ struct Answer {
     }
 };
 
-void applyFlagged(uint8_t* record, const uint8_t* req, bool add) {
-    for (const FlaggedField& f : kRuleFields) {
-        bool always = add && (f.offset == kType || f.offset == kConfigSource);
-        if (always || req[f.flag] == 1) std::memcpy(record + f.offset, req + f.offset, f.width);
+void applyRuleRecord(uint8_t* record, const uint8_t* req, bool add) {
+    if (add) {  // an add takes the type and the configuration source whatever their flags say
+        for (const FlaggedField& f : kRuleFields) {
+            if (f.offset == kType || f.offset == kConfigSource) {
+                std::memcpy(record + f.offset, req + f.offset, f.width);
+            }
+        }
     }
+    applyFlagged(record, req, kRuleFields);
     std::memcpy(record + kHashId, req + kHashId, kHashIdWidth);  // sent with every add and set
     terminateTexts(record);
 }
@@ -151,7 +148,7 @@ void addRule(ModelState& m, const uint8_t* req, Answer& a) {
     std::memset(&e, 0, sizeof e);
     e.uniqueId = ++rm.lastId;
     std::memcpy(e.record + kKey, req + kKey, kType - kKey);  // key, port number and name
-    applyFlagged(e.record, req, true);
+    applyRuleRecord(e.record, req, true);
 }
 
 // Rule list (command 20): 28-byte entries from 28 with the rule name, as many as asked and fit.
@@ -249,7 +246,7 @@ uint32_t modelRuleServe(ModelState& m, uint32_t command, const uint8_t* req, uin
             std::memcpy(ans + 16, rule->record + 16, kRuleRecordLength - 16);
             storeU32(ans + kNumServers, boundServers(m, *rule));
             break;
-        case 22: applyFlagged(rule->record, req, false); break;
+        case 22: applyRuleRecord(rule->record, req, false); break;
         case 23:
             // No traffic flows through the simulated executor: connection counts stay 0.
             storeU32(ans + 24, rule->connectionsPerSecond);
