@@ -14,11 +14,12 @@ import java.util.TreeMap;
 /**
  * What a failed call means, as one sentence about the object it named. The sentences live in
  * errors.txt beside this class: "method code sentence" lines, "method = other" to share another
- * method's lines, and "*" lines for the codes every method that passes the send result through
- * may give.
+ * method's lines, "method * sentence" for the executor's own reasons a method passes through, and
+ * "*" lines for the codes every method that passes the send result through may give.
  */
 public final class ErrorTable {
     private static final String ANY = "*";
+    private static final Map<String, String> PASSED_REASONS = new LinkedHashMap<>();
     private static final Map<String, Map<Integer, String>> TABLE = load();
 
     private ErrorTable() {
@@ -36,7 +37,9 @@ public final class ErrorTable {
                 }
                 String[] parts = line.split(" ", 3);
                 Map<Integer, String> codes = table.computeIfAbsent(parts[0], k -> new TreeMap<>());
-                if (parts[1].equals("=")) {
+                if (parts[1].equals(ANY)) {
+                    PASSED_REASONS.put(parts[0], parts[2]);
+                } else if (parts[1].equals("=")) {
                     codes.putAll(table.getOrDefault(parts[2], Map.of()));
                 } else {
                     codes.put(Integer.parseInt(parts[1]), parts[2]);
@@ -63,6 +66,9 @@ public final class ErrorTable {
         String text = TABLE.getOrDefault(method, Map.of()).get(code);
         if (text == null) {
             text = TABLE.get(ANY).get(code);
+        }
+        if (text == null && code < 0) {
+            text = PASSED_REASONS.get(method);
         }
         if (text != null) {
             return text;
