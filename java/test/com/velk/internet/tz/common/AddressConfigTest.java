@@ -14,22 +14,11 @@ import org.junit.jupiter.params.provider.CsvSource;
 
 /** Cluster addresses as interface aliases: the alias tool's lines, and the NIC records read back. */
 class AddressConfigTest extends ExecutorTestBase {
-    int logBefore;
-
     /** eth0 10.1.0.5/16, eth1 192.168.7.2/24, eth2 with netmask 0 (never takes an alias), eth3 10.1.2.9/24 inside eth0's. */
     @BeforeEach
     void host() {
-        RegistryCards.write(Key.TCPIP, "1 svcA 10.1.0.5 255.255.0.0; 2 svcB 192.168.7.2 255.255.255.0; 3 svcC 172.20.0.1 0.0.0.0;"
-                + " 4 svcD 10.1.2.9 255.255.255.0");
-        RegistryCards.names(sim, "svcA eth0 svcB eth1 svcC eth2 svcD eth3");
-        assertEquals(4, lib.setInterfacesNative(0));
-        sim.command("RESET");
-        logBefore = SimExecutor.toolLog().size();
-    }
-
-    List<String> toolLines() {
-        List<String> all = SimExecutor.toolLog();
-        return all.subList(logBefore, all.size());
+        cards("1 svcA 10.1.0.5 255.255.0.0; 2 svcB 192.168.7.2 255.255.255.0; 3 svcC 172.20.0.1 0.0.0.0;"
+                + " 4 svcD 10.1.2.9 255.255.255.0", "svcA eth0 svcB eth1 svcC eth2 svcD eth3", 4);
     }
 
     static CMNAddress address(String address, int provided, String interfaceName, String netmask) {

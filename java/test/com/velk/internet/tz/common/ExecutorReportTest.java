@@ -63,21 +63,4 @@ class ExecutorReportTest extends ExecutorTestBase {
                 : lib.getExecutorReportNative(report));
         assertFields(before, target);
     }
-
-    @Test
-    void reportFollowsTheExecutorsClustersAndRate() {
-        for (String id : List.of("A", "B", "C")) {
-            assertEquals(0, lib.addClusterNative(new CMNCluster(id)));
-        }
-        assertEquals(0, lib.removeClusterNative(new CMNCluster("B")));
-        CMNExecutor rate = new CMNExecutor();
-        rate.iConnectionsPerSecond = 40;
-        assertEquals(0, lib.setExecutorCPSNative(rate));
-        CMNExecutorReport r = new CMNExecutorReport();
-        assertEquals(0, lib.getExecutorReportNative(r));
-        assertEquals(List.of(2, 40, 40 * 512, 1L, 11L), List.of(r.NumClusters, r.iConnectionsPerSecond,
-                r.iBytesPerSecond, r.Pcktotal >>> 32, r.PckVECbroadcast >>> 32));
-        assertTrue(Math.abs(System.currentTimeMillis() / 1000 - r.iTimeStarted) < 600, "started " + r.iTimeStarted);
-        assertFalse(r.Version.isEmpty());
-    }
 }

@@ -7,8 +7,10 @@ import java.lang.reflect.Field;
 import java.time.LocalDate;
 import java.time.ZoneId;
 import java.time.ZoneOffset;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
@@ -79,20 +81,24 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         assertRequest(2, 696, rows);
     }
 
-    /** Address texts set their flag to 1; a name of "" stands for a null ConfigFileName. */
-    @ParameterizedTest(name = "NFA {0}, gateway {1}, name {2} -> {3}")
-    @CsvSource({UNRESOLVABLE + ",,, -21", "255.255.255.255,,, -21", "10.0.0.1, " + UNRESOLVABLE + ",, -49",
-        ",, '', -88", ",, 256 x a, -90", ",, 128 x \u00e9, -90", ",, 255 x b, 0"})
-    void refusedSettingsSendNothingAndChangeNothing(String nfa, String gateway, String name, int result)
-            throws Exception {
+    /** A flagged value that can't be had: refused before anything is sent, the object left as it was. */
+    static Stream<Arguments> refusals() {
+        Object[][] rows = {{"NFA unresolvable", -21, "NFA", UNRESOLVABLE}, {"NFA broadcast", -21, "NFA",
+            "255.255.255.255"}, {"NFA null", -21, "NFA", null}, {"gateway unresolvable", -49, "ClientGateway",
+            UNRESOLVABLE}, {"gateway null", -49, "ClientGateway", null}, {"name null", -88, "ConfigFileName", null},
+            {"name of 256", -90, "ConfigFileName", "a".repeat(256)}, {"name of 256 bytes", -90, "ConfigFileName",
+            "\u00e9".repeat(128)}, {"v6 gateway empty", -88, "v6ClientGateway", new byte[0]},
+            {"v6 gateway of 15", -88, "v6ClientGateway", new byte[15]}, {"name of 255", 0, "ConfigFileName",
+            "b".repeat(255)}};
+        return Arrays.stream(rows).map(Arguments::of);
+    }
+
+    @ParameterizedTest(name = "{0} -> {1}")
+    @MethodSource
+    void refusals(String what, int result, String field, Object value) throws Exception {
         CMNExecutor e = new CMNExecutor();
-        e.SetNonForwardingAddress = (byte) (nfa == null ? 0 : 1);
-        e.NFA = nfa;
-        e.SetClientGateway = (byte) (gateway == null ? 0 : 1);
-        e.ClientGateway = gateway;
-        e.SetConfigFileName = (byte) (name == null ? 0 : 1);
-        e.ConfigFileName = name == null || name.isEmpty() ? null
-                : name.split(" x ")[1].repeat(Integer.parseInt(name.split(" x ")[0]));
+        CMNExecutor.class.getField(field).set(e, value);
+        CMNExecutor.class.getField("Set" + field.replace("NFA", "NonForwardingAddress")).set(e, (byte) 1);
         Map<String, String> before = fieldsOf(e);
         assertEquals(result, lib.setExecutorStatusNative(e));
         assertFields(before, e);
@@ -146,6 +152,16 @@ class ExecutorSettingsTest extends ExecutorTestBase {
                 "DefaultPortWeightBound", "[-1]", "DefaultPortAffinityType", "[65535]", "DefaultPortType", "[\u00a7]",
                 "DefaultPortReplicate", "[B]"));
         assertFields(expected, got);
+    }
+
+    /** A read-back array shorter than its field is left alone; the fields before it are still written. */
+    @Test
+    void shortArrayOnReadBackIsLeftAlone() {
+        CMNExecutor e = new CMNExecutor();
+        e.v6ClientGateway = new byte[] {7};
+        e.TraceLevel = -5;
+        assertEquals(0, lib.getExecutorStatusNative(e));
+        assertEquals(List.of(7, 0), List.of((int) e.v6ClientGateway[0], e.TraceLevel));
     }
 
     @ParameterizedTest(name = "{2} from {1} at {0}")

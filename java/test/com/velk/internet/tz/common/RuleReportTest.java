@@ -83,10 +83,6 @@ class RuleReportTest extends ExecutorTestBase {
                 le(argument, 4)));
     }
 
-    static String text(String s) {
-        return HEX.formatHex(s.getBytes(StandardCharsets.UTF_8)) + "00";
-    }
-
     /** `count` entries of `size` bytes, the text of entry i at `at`: i = 0 fills the entry to its end. */
     static String entries(int count, int size, int at, String prefix) {
         byte[] e = new byte[size * Math.max(1, count)];
@@ -142,37 +138,5 @@ class RuleReportTest extends ExecutorTestBase {
         assertEquals(List.of(26L, 48L + 88 * asked, key("web"), "01bb" + text(rule.RuleName), (long) asked),
                 List.of(u32le(r, 0), u32le(r, 12), u32le(r, 16), HEX.formatHex(r, 20, 43), u32le(r, 44)));
         assertEquals("x" + expectedText(asked, 80, "srv"), sb.toString());
-    }
-
-    /** Through the model: the rule list, the rate in the report, and what a binding can be refused for. */
-    @Test
-    void reportsAndListsThroughTheModel() {
-        assertEquals(0, lib.addClusterNative(new CMNCluster("web")));
-        assertEquals(0, lib.addPortNative(new CMNPort("web", 80)));
-        assertEquals(0, lib.addPortNative(new CMNPort("web", 443)));
-        for (String name : new String[] {"r1", "r2"}) {
-            CMNRule r = new CMNRule("web", 80, name);
-            r.SetRuleType = 1;
-            assertEquals(0, lib.addRuleNative(r));
-        }
-        StringBuffer sb = new StringBuffer();
-        assertEquals(List.of(0, 0), List.of(lib.getRulesListNative("web", 80, sb), lib.getRulesListNative("web",
-                443, sb)));
-        assertEquals("+r1+r2", sb.toString(), "in the order of addition, port 443 has none");
-        CMNRule r = new CMNRule("web", 80, "r2");
-        r.iConnectionsPerSecond = 30;
-        assertEquals(0, lib.setRuleCPSNative(r));
-        CMNRule report = new CMNRule("web", 80, "r2");
-        assertEquals(0, lib.getRuleReportNative(report));
-        assertEquals(List.of(30, 30 * 512, 2, 0), List.of(report.iConnectionsPerSecond, report.iBytesPerSecond,
-                report.iUniqueId, report.NumServers));
-        assertEquals(-57, lib.addServertoRuleNative(new CMNRule("web", 80, "r3"), server(), 0), "no such rule");
-        assertEquals(-5, lib.addServertoRuleNative(new CMNRule("web", 81, "r1"), server(), 0), "no such port");
-        assertEquals(-19, lib.addServertoRuleNative(r, server(), 0), "no such server");
-        assertEquals(-59, lib.removeServerfromRuleNative(r, server(), 0), "not bound");
-        StringBuffer servers = new StringBuffer("x");
-        assertEquals(0, lib.getRuleServersListNative(report, servers));
-        assertEquals("x", servers.toString());
-        assertEquals(-1, lib.setRuleCPSNative(new CMNRule("web", 80, "r3")), "the send result as it is");
     }
 }

@@ -44,10 +44,6 @@ class RuleTest extends ExecutorTestBase {
         return r;
     }
 
-    static String text(String s) {
-        return HEX.formatHex(s.getBytes(StandardCharsets.UTF_8)) + "00";
-    }
-
     final StringBuffer listed = new StringBuffer("x");
     final Map<String, ToIntFunction<CMNRule>> calls = Map.of("add", lib::addRuleNative, "set",
             lib::setRuleStatusNative, "remove", lib::removeRuleNative, "status", lib::getRuleStatusNative, "report",
@@ -228,44 +224,5 @@ class RuleTest extends ExecutorTestBase {
         assertEquals(expected, lib.addRuleNative(r));
         assertEquals(List.of(1, 21L), List.of(sim.recordCount(), u32le(sim.record(0), 0)));
         assertBytes(r, FLAGS, i -> i == 0 ? 0 : 1);
-    }
-
-    /** Through the model: add, change, status reads back what was set, remove, status fails. */
-    @Test
-    void rulesThroughTheModel() throws Exception {
-        assertEquals(0, lib.addClusterNative(new CMNCluster("web")));
-        assertEquals(0, lib.addPortNative(new CMNPort("web", 80)));
-        assertEquals(-5, lib.addRuleNative(new CMNRule("web", 81, "r1")), "no such port");
-        assertEquals(0, lib.addRuleNative(full(1)));
-        assertEquals(-58, lib.addRuleNative(full(1)), "the name is taken");
-        CMNRule change = new CMNRule("WEB", 80, "r1");
-        change.SetPriority = 1;
-        change.Priority = 99;
-        change.SetServiceTOS = 1;
-        change.ServiceTOS = "0xxxxxx1";
-        assertEquals(0, lib.setRuleStatusNative(change), "read first, then set");
-        CMNRule read = new CMNRule("web", 80, "r1");
-        assertEquals(0, lib.getRuleStatusNative(read));
-        assertFields(map("RuleType", "[1]", "AddressBeginRange", "[10.0.0.1]", "AddressEndRange", "[10.0.0.9]",
-                "Priority", "[99]", "iShareLevel", "[-3]", "Pattern", "[/img/*]", "bEvaluate", "[-2]",
-                "WhatAffinity", "[44]", "StickyTime", "[-1]", "CookieName", "[JSESSIONID]", "_iConfigSource",
-                "[168496141]", "NumServers", "[0]", "ServiceTOS", "[]"), read);
-        assertEquals(0, lib.removeRuleNative(read));
-        assertEquals(List.of(-57, -57), List.of(lib.getRuleStatusNative(read), lib.removeRuleNative(read)));
-        assertEquals(0, lib.addRuleNative(full(7)));
-        CMNPort port = new CMNPort("web", 80);
-        port.ClusterAddress = "10.0.0.1";
-        assertEquals(0, lib.removePortNative(port));
-        assertEquals(0, lib.addPortNative(port));
-        assertEquals(-57, lib.getRuleStatusNative(read), "removing the port removed its rules");
-        assertEquals(List.of(0), IntStream.range(0, 128).map(i -> lib.addRuleNative(typed("r" + i))).distinct()
-                .boxed().toList());
-        assertEquals(-28, lib.addRuleNative(typed("one more")), "the executor's rule table is full");
-    }
-
-    static CMNRule typed(String name) {
-        CMNRule r = new CMNRule("web", 80, name);
-        r.SetRuleType = 1;
-        return r;
     }
 }
