@@ -2,7 +2,6 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.velk.internet.tz.common.RegistryCards.Key;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
@@ -51,29 +50,18 @@ class AddressConfigTest extends ExecutorTestBase {
         assertEquals(0, sim.recordCount());
     }
 
+    /** The NIC query behind status, info and unconfigure; a loopback alias is reported, never counted as configured. */
     @Test
-    void configureStatusInfoUnconfigureIsARoundTrip() throws Exception {
-        CMNAddress a = address("10.1.2.3", 0, null, null);
-        assertEquals(-63, lib.clusterConfigureStatusNative(a));
-        assertEquals(0, lib.configureAddressNative(a));
-        assertEquals(1, lib.configureAddressNative(a), "the tool refuses an address configured already");
-        assertEquals(0, lib.clusterConfigureStatusNative(a));
-        byte[] query = sim.record(-1);
-        assertEquals(List.of(55L, 2132L, 2132), List.of(SimExecutor.u32le(query, 0), SimExecutor.u32le(query, 12), query.length));
-        assertEquals(0, lib.getAddressConfigureInfoNative(a));
-        assertFields(map("InterfaceName", "[eth0]", "NetMask", "[255.255.0.0]"), a);
-        assertEquals(0, lib.unconfigureAddressNative(a));
-        assertEquals(-63, lib.unconfigureAddressNative(a));
-        assertEquals(-63, lib.clusterConfigureStatusNative(a));
-        assertEquals(List.of("zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5",
-                "zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5", "zoconfig eth0 10.1.2.3 delete"),
-                toolLines());
+    void loopbackAliasIsReportedButNotConfigured() throws Exception {
         sim.command("ALIAS lo 0 127.0.0.2 255.0.0.0");
         CMNAddress lo = new CMNAddress("127.0.0.2");
         assertEquals(List.of(-63, 0, 0), List.of(lib.clusterConfigureStatusNative(lo),
-                lib.getAddressConfigureInfoNative(lo), lib.unconfigureAddressNative(lo)), "lo: not configured, yet reported");
+                lib.getAddressConfigureInfoNative(lo), lib.unconfigureAddressNative(lo)));
+        byte[] query = sim.record(-1);
+        assertEquals(List.of(55L, 2132L, 2132), List.of(SimExecutor.u32le(query, 0), SimExecutor.u32le(query, 12),
+                query.length));
         assertFields(map("InterfaceName", "[lo0]", "NetMask", "[255.0.0.0]"), lo);
-        assertEquals("zoconfig lo0 127.0.0.2 delete", toolLines().get(3));
+        assertEquals(List.of("zoconfig lo0 127.0.0.2 delete"), toolLines());
     }
 
     /** Answers the next NIC query: "count at name unit address maskhex ...", records from `at`, those before zero. */

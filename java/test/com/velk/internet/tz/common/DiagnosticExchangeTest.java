@@ -8,8 +8,7 @@ import java.util.List;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.Arguments;
-import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.*;
 
 /** Affinity exchange, listeners, denial-of-service parameters, ICMP: request layouts and what Java gets back. */
 class DiagnosticExchangeTest extends ExecutorTestBase {

@@ -9,8 +9,7 @@ import java.util.List;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.Arguments;
-import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.*;
 
 /** The report texts (affinity, connections, the miscellaneous dump) against golden files, character for character. */
 class DiagnosticReportTest extends ExecutorTestBase {
