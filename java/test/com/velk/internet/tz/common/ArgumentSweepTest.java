@@ -15,10 +15,11 @@ import org.junit.jupiter.api.Test;
 /**
  * Every native method, found by reflection, with awkward arguments: each reference argument null,
  * each String argument empty and 100 000 characters long, each int at its extremes, and for an
- * object argument (settings all flagged) each String field null or long and each array field null
- * or empty. No call may throw into Java, trip the JNI checks (the rig fails the class on any
- * warning) or return a code outside the range the methods use; a null object, buffer or key array
- * is refused with -88 before anything is sent. Methods added later are swept without editing this.
+ * object argument (settings all flagged) each String field null or long, each array field null or
+ * empty, each int field at its extremes and each flag 0 or -1. No call may throw into Java, trip
+ * the JNI checks (the rig fails the class on any warning) or return a code outside the range the
+ * methods use; a null object, buffer or key array is refused with -88 before anything is sent.
+ * Methods added later are swept without editing this class.
  */
 class ArgumentSweepTest extends ExecutorTestBase {
     static final String LONG = "7".repeat(100_000);
@@ -60,11 +61,13 @@ class ArgumentSweepTest extends ExecutorTestBase {
             out.add(new Object[] {v instanceof String s ? s.length() + " chars" : v, arguments(m, i, v)});
         }
         for (Field f : t.getPackage() == CMNExecutor.class.getPackage() ? t.getFields() : new Field[0]) {
-            for (Object v : f.getType() == String.class ? new Object[] {null, LONG} : f.getType().isArray()
-                    ? new Object[] {null, Array.newInstance(f.getType().getComponentType(), 0)} : new Object[0]) {
+            Class<?> ft = Modifier.isFinal(f.getModifiers()) ? void.class : f.getType();
+            for (Object v : ft == String.class ? new Object[] {null, LONG} : ft.isArray() ? new Object[] {null,
+                Array.newInstance(ft.getComponentType(), 0)} : ft == int.class ? new Object[] {-1, Integer.MIN_VALUE,
+                Integer.MAX_VALUE} : ft == byte.class ? new Object[] {(byte) 0, (byte) -1} : new Object[0]) {
                 Object o = plain(t);
                 f.set(o, v);
-                out.add(new Object[] {f.getName() + (v == null ? " null" : " long or empty"), arguments(m, i, o)});
+                out.add(new Object[] {f.getName() + " = " + (v instanceof String ? "long" : v), arguments(m, i, o)});
             }
         }
         return out;
