@@ -115,7 +115,6 @@ class AddressConfigTest extends ExecutorTestBase {
             assertEquals(List.of(-63, -63, -63), List.of(lib.clusterConfigureStatusNative(a),
                     lib.getAddressConfigureInfoNative(a), lib.unconfigureAddressNative(a)));
         }
-        assertEquals(List.of(-88, -88), List.of(lib.configureAddressNative(null), lib.clusterConfigureStatusNative(null)));
         assertEquals(0, sim.recordCount());
     }
 }
