@@ -2,7 +2,6 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import com.velk.internet.tz.common.RegistryCards.Key;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
@@ -14,22 +13,11 @@ import org.junit.jupiter.params.provider.CsvSource;
 
 /** Cluster addresses as interface aliases: the alias tool's lines, and the NIC records read back. */
 class AddressConfigTest extends ExecutorTestBase {
-    int logBefore;
-
     /** eth0 10.1.0.5/16, eth1 192.168.7.2/24, eth2 with netmask 0 (never takes an alias), eth3 10.1.2.9/24 inside eth0's. */
     @BeforeEach
     void host() {
-        RegistryCards.write(Key.TCPIP, "1 svcA 10.1.0.5 255.255.0.0; 2 svcB 192.168.7.2 255.255.255.0; 3 svcC 172.20.0.1 0.0.0.0;"
-                + " 4 svcD 10.1.2.9 255.255.255.0");
-        RegistryCards.names(sim, "svcA eth0 svcB eth1 svcC eth2 svcD eth3");
-        assertEquals(4, lib.setInterfacesNative(0));
-        sim.command("RESET");
-        logBefore = SimExecutor.toolLog().size();
-    }
-
-    List<String> toolLines() {
-        List<String> all = SimExecutor.toolLog();
-        return all.subList(logBefore, all.size());
+        cards("1 svcA 10.1.0.5 255.255.0.0; 2 svcB 192.168.7.2 255.255.255.0; 3 svcC 172.20.0.1 0.0.0.0;"
+                + " 4 svcD 10.1.2.9 255.255.255.0", "svcA eth0 svcB eth1 svcC eth2 svcD eth3", 4);
     }
 
     static CMNAddress address(String address, int provided, String interfaceName, String netmask) {
@@ -62,29 +50,18 @@ class AddressConfigTest extends ExecutorTestBase {
         assertEquals(0, sim.recordCount());
     }
 
+    /** The NIC query behind status, info and unconfigure; a loopback alias is reported, never counted as configured. */
     @Test
-    void configureStatusInfoUnconfigureIsARoundTrip() throws Exception {
-        CMNAddress a = address("10.1.2.3", 0, null, null);
-        assertEquals(-63, lib.clusterConfigureStatusNative(a));
-        assertEquals(0, lib.configureAddressNative(a));
-        assertEquals(1, lib.configureAddressNative(a), "the tool refuses an address configured already");
-        assertEquals(0, lib.clusterConfigureStatusNative(a));
-        byte[] query = sim.record(-1);
-        assertEquals(List.of(55L, 2132L, 2132), List.of(SimExecutor.u32le(query, 0), SimExecutor.u32le(query, 12), query.length));
-        assertEquals(0, lib.getAddressConfigureInfoNative(a));
-        assertFields(map("InterfaceName", "[eth0]", "NetMask", "[255.255.0.0]"), a);
-        assertEquals(0, lib.unconfigureAddressNative(a));
-        assertEquals(-63, lib.unconfigureAddressNative(a));
-        assertEquals(-63, lib.clusterConfigureStatusNative(a));
-        assertEquals(List.of("zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5",
-                "zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5", "zoconfig eth0 10.1.2.3 delete"),
-                toolLines());
+    void loopbackAliasIsReportedButNotConfigured() throws Exception {
         sim.command("ALIAS lo 0 127.0.0.2 255.0.0.0");
         CMNAddress lo = new CMNAddress("127.0.0.2");
         assertEquals(List.of(-63, 0, 0), List.of(lib.clusterConfigureStatusNative(lo),
-                lib.getAddressConfigureInfoNative(lo), lib.unconfigureAddressNative(lo)), "lo: not configured, yet reported");
+                lib.getAddressConfigureInfoNative(lo), lib.unconfigureAddressNative(lo)));
+        byte[] query = sim.record(-1);
+        assertEquals(List.of(55L, 2132L, 2132), List.of(SimExecutor.u32le(query, 0), SimExecutor.u32le(query, 12),
+                query.length));
         assertFields(map("InterfaceName", "[lo0]", "NetMask", "[255.0.0.0]"), lo);
-        assertEquals("zoconfig lo0 127.0.0.2 delete", toolLines().get(3));
+        assertEquals(List.of("zoconfig lo0 127.0.0.2 delete"), toolLines());
     }
 
     /** Answers the next NIC query: "count at name unit address maskhex ...", records from `at`, those before zero. */
@@ -138,7 +115,6 @@ class AddressConfigTest extends ExecutorTestBase {
             assertEquals(List.of(-63, -63, -63), List.of(lib.clusterConfigureStatusNative(a),
                     lib.getAddressConfigureInfoNative(a), lib.unconfigureAddressNative(a)));
         }
-        assertEquals(List.of(-88, -88), List.of(lib.configureAddressNative(null), lib.clusterConfigureStatusNative(null)));
         assertEquals(0, sim.recordCount());
     }
 }

@@ -52,10 +52,6 @@ class ClusterTest extends ExecutorTestBase {
             lib::setClusterStatusNative, "remove", lib::removeClusterNative, "status", lib::getClusterStatusNative,
             "report", lib::getClusterReportNative, "cps", lib::setClusterCPSNative);
 
-    static String textHex(String text) {
-        return HEX.formatHex((text + "\0").getBytes(StandardCharsets.UTF_8));
-    }
-
     static Stream<Arguments> reasons() {
         // {result, reason, expected}: with result 0 the reason field is not looked at
         int[][] record = {{0, -33, 0}, {-1, -33, -3}, {-1, -9, -29}, {-1, -8, -4}, {-1, -7, -28}, {-1, -5, -5},
@@ -94,7 +90,7 @@ class ClusterTest extends ExecutorTestBase {
         assertEquals(key("Mixed.Case-Id"), Integer.toUnsignedLong(c.iClusterIdKey));
         assertRequest(4, 192, map(16, "0a010203", 20, "44332211", 24, "efcdab89", 32, le(-1, 8), 40, "0100",
                 42, "ffff", 44, "34", 45, "cd", 48, le(-300, 8), 56, "04030201", 64, "0a000000140000001e00000028000000",
-                80, "c0a80709", 84, "01".repeat(12), 100, le(c.iClusterIdKey, 4), 104, textHex("Mixed.Case-Id"),
+                80, "c0a80709", 84, "01".repeat(12), 100, le(c.iClusterIdKey, 4), 104, text("Mixed.Case-Id"),
                 169, "01", 172, "0102fe04"));
     }
 
@@ -107,7 +103,7 @@ class ClusterTest extends ExecutorTestBase {
         setBytes(c, FLAGS, flag);
         seedBlock();
         assertEquals(0, lib.addClusterNative(c));
-        assertRequest(4, 192, map(84, le(flag, 1).repeat(12), 100, le(key("second"), 4), 104, textHex("second"),
+        assertRequest(4, 192, map(84, le(flag, 1).repeat(12), 100, le(key("second"), 4), 104, text("second"),
                 169, le(flag, 1)));
         assertBytes(c, FLAGS, i -> flag);
     }
@@ -130,6 +126,16 @@ class ClusterTest extends ExecutorTestBase {
         assertBytes(c, FLAGS, i -> FLAGS[i].equals("SetIPAddress") ? 1 : 3);
     }
 
+    /** A flagged NAT-PT address that is null or shorter than its 4 bytes: refused, nothing sent. */
+    @ParameterizedTest
+    @NullSource
+    @ValueSource(ints = {0, 3})
+    void shortNatPtAddressIsRefused(Integer length) {
+        CMNCluster c = full("c1");
+        c.natPtAddress = length == null ? null : new byte[length];
+        assertEquals(List.of(-88, 0), List.of(lib.addClusterNative(c), sim.recordCount()));
+    }
+
     /** Identifiers of up to 64 characters are sent whole; longer or null ones are refused and nothing is sent. */
     @ParameterizedTest(name = "{0} with {1} characters -> {2}")
     @CsvSource({"add, 64, 0", "add, 65, -90", "set, 64, -5", "set, 65, -90", "add, -1, -88", "set, -1, -88",
@@ -146,7 +152,7 @@ class ClusterTest extends ExecutorTestBase {
             assertEquals(List.of(1, 0x12345678), List.of(sim.recordCount(), c.iClusterIdKey));
         } else {  // add computes the key; set sends the object's own
             assertRequest(method.equals("add") ? 4 : 8, 192, map(16, "0a010203", 84, "03".repeat(12), 169, "03",
-                    104, textHex(id), 100, le(method.equals("add") ? key(id) : 0x12345678L, 4)));
+                    104, text(id), 100, le(method.equals("add") ? key(id) : 0x12345678L, 4)));
         }
     }
 

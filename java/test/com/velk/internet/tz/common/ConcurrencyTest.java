@@ -13,6 +13,9 @@ import org.junit.jupiter.api.Test;
 /**
  * Several threads at once, each with clusters and ports of its own: every answer must be the one
  * that thread's own requests call for, and nothing may hang (a watchdog fails the test instead).
+ * A listener that calls back into the library on the same thread is refused at once (-97, or null
+ * for text) and the outer call finishes as if nothing had happened; the key computation, which
+ * shares nothing, is answered.
  */
 class ConcurrencyTest extends ExecutorTestBase {
     static final int THREADS = 8;
@@ -120,5 +123,50 @@ class ConcurrencyTest extends ExecutorTestBase {
         assertTrue(results.stream().allMatch(r -> r == 0 || r == -1 || r > 0), "failures are device errors: " + results
                 .stream().filter(r -> r < -1).findFirst().orElse(null));
         assertEquals(0, lib.getExecutorStatusNative(new CMNExecutor()), "reached again after the restart");
+    }
+
+    /** A server whose listener getter calls the library from inside the server add. */
+    static final class CallingServer extends CMNServer {
+        final CMNExecutorInterface lib = new CMNExecutorInterface();
+        final List<Object> inner = new ArrayList<>();
+
+        CallingServer() {
+            super("web", 80, "10.9.9.9");
+            addListener(new CMNListener(0x0A090909, 8080, 6, null, null));
+            SetListeners = 1;
+        }
+
+        @Override
+        public CMNListener getListener(int index) {
+            inner.add(lib.getExecutorStatusNative(new CMNExecutor()));
+            inner.add(lib.addClusterNative(new CMNCluster("inner")));
+            inner.add(lib.xlogheadNative(100, 0));
+            inner.add(lib.calcClusterIdKeyNative("10.1.2.3", null));
+            return super.getListener(index);
+        }
+    }
+
+    @Test
+    void innerCallsAreRefusedAndTheOuterCallCompletes() {
+        CMNCluster c = new CMNCluster("web");
+        c.Address = "10.1.0.1";
+        c.SetIPAddress = 1;
+        assertEquals(0, lib.addClusterNative(c));
+        assertEquals(0, lib.addPortNative(new CMNPort("web", 80)));
+        int before = sim.recordCount();
+
+        CallingServer server = new CallingServer();
+        assertEquals(0, lib.addServerNative(server));
+
+        assertEquals(-97, server.inner.get(0));
+        assertEquals(-97, server.inner.get(1));
+        assertNull(server.inner.get(2));
+        assertEquals(lib.calcClusterIdKeyNative("10.1.2.3", null), server.inner.get(3));
+        assertEquals(before + 1, sim.recordCount(), "only the outer request went out");
+        CMNServer read = new CMNServer("web", 80, "10.9.9.9");
+        read.iServerIdKey = server.iServerIdKey;
+        assertEquals(0, lib.getServerStatusNative(read));
+        assertEquals(1, read.getListeners().size());
+        assertEquals(8080, read.getListeners().get(0).getMapPort());
     }
 }

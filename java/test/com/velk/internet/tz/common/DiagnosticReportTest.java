@@ -6,11 +6,11 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
 import java.util.List;
+import java.util.function.Supplier;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.Arguments;
-import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.*;
 
 /** The report texts (affinity, connections, the miscellaneous dump) against golden files, character for character. */
 class DiagnosticReportTest extends ExecutorTestBase {
@@ -83,15 +83,12 @@ class DiagnosticReportTest extends ExecutorTestBase {
     @Test
     void failedRequestsGiveTheKernelErrorLine() {
         for (String how : List.of("RESULT -1 REASON -5", "ERROR 5", "server modality")) {
-            failNext(how);
-            assertEquals("Error with kernel.\n", lib.getAffinityInfoNative(CLUSTER, 80, 1), how);
-            lib.setQVAServerModalityNative(false);
-            failNext(how);
-            assertEquals("Error with kernel.\n", lib.getConnectionInfoNative(0, 0, 0, 0, 0, 0, 1), how);
-            lib.setQVAServerModalityNative(false);
-            failNext(how);
-            assertEquals("Error with kernel.\n", lib.xmiscNative(99, 0, 0, 0), how);
-            lib.setQVAServerModalityNative(false);
+            for (Supplier<String> call : List.<Supplier<String>>of(() -> lib.getAffinityInfoNative(CLUSTER, 80, 1),
+                    () -> lib.getConnectionInfoNative(0, 0, 0, 0, 0, 0, 1), () -> lib.xmiscNative(99, 0, 0, 0))) {
+                failNext(how);
+                assertEquals("Error with kernel.\n", call.get(), how);
+                lib.setQVAServerModalityNative(false);
+            }
         }
     }
 
@@ -151,11 +148,10 @@ class DiagnosticReportTest extends ExecutorTestBase {
         }
     }
 
-    @Test
-    void clusterTreeIgnoresTheExecutor() {
-        failNext("ERROR 5");
-        assertEquals("OK (Output is in tzserver window.)\n", lib.xmiscNative(43, 0, 0, 0));
-        failNext("server modality");
+    @ParameterizedTest
+    @ValueSource(strings = {"ERROR 5", "server modality"})
+    void clusterTreeIgnoresTheExecutor(String failure) {
+        failNext(failure);
         assertEquals("OK (Output is in tzserver window.)\n", lib.xmiscNative(43, 0, 0, 0));
     }
 

@@ -4,16 +4,20 @@ import static java.nio.charset.StandardCharsets.UTF_8;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.lang.reflect.Field;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
 import java.time.LocalDate;
 import java.time.ZoneId;
 import java.time.ZoneOffset;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
 
-/** The executor settings record: set (command 2), read back (command 1), and the rate (71). */
+/** The executor settings record: set (command 2), read back (command 1), the rate (71) and the report (3). */
 class ExecutorSettingsTest extends ExecutorTestBase {
     private static final String NAME = "/etc/velklb/caf\u00e9.cfg";
     /** The flags a failed set writes back, with their offsets. */
@@ -79,20 +83,24 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         assertRequest(2, 696, rows);
     }
 
-    /** Address texts set their flag to 1; a name of "" stands for a null ConfigFileName. */
-    @ParameterizedTest(name = "NFA {0}, gateway {1}, name {2} -> {3}")
-    @CsvSource({UNRESOLVABLE + ",,, -21", "255.255.255.255,,, -21", "10.0.0.1, " + UNRESOLVABLE + ",, -49",
-        ",, '', -88", ",, 256 x a, -90", ",, 128 x \u00e9, -90", ",, 255 x b, 0"})
-    void refusedSettingsSendNothingAndChangeNothing(String nfa, String gateway, String name, int result)
-            throws Exception {
+    /** A flagged value that can't be had: refused before anything is sent, the object left as it was. */
+    static Stream<Arguments> refusals() {
+        Object[][] rows = {{"NFA unresolvable", -21, "NFA", UNRESOLVABLE}, {"NFA broadcast", -21, "NFA",
+            "255.255.255.255"}, {"NFA null", -21, "NFA", null}, {"gateway unresolvable", -49, "ClientGateway",
+            UNRESOLVABLE}, {"gateway null", -49, "ClientGateway", null}, {"name null", -88, "ConfigFileName", null},
+            {"name of 256", -90, "ConfigFileName", "a".repeat(256)}, {"name of 256 bytes", -90, "ConfigFileName",
+            "\u00e9".repeat(128)}, {"v6 gateway empty", -88, "v6ClientGateway", new byte[0]},
+            {"v6 gateway of 15", -88, "v6ClientGateway", new byte[15]}, {"name of 255", 0, "ConfigFileName",
+            "b".repeat(255)}};
+        return Arrays.stream(rows).map(Arguments::of);
+    }
+
+    @ParameterizedTest(name = "{0} -> {1}")
+    @MethodSource
+    void refusals(String what, int result, String field, Object value) throws Exception {
         CMNExecutor e = new CMNExecutor();
-        e.SetNonForwardingAddress = (byte) (nfa == null ? 0 : 1);
-        e.NFA = nfa;
-        e.SetClientGateway = (byte) (gateway == null ? 0 : 1);
-        e.ClientGateway = gateway;
-        e.SetConfigFileName = (byte) (name == null ? 0 : 1);
-        e.ConfigFileName = name == null || name.isEmpty() ? null
-                : name.split(" x ")[1].repeat(Integer.parseInt(name.split(" x ")[0]));
+        CMNExecutor.class.getField(field).set(e, value);
+        CMNExecutor.class.getField("Set" + field.replace("NFA", "NonForwardingAddress")).set(e, (byte) 1);
         Map<String, String> before = fieldsOf(e);
         assertEquals(result, lib.setExecutorStatusNative(e));
         assertFields(before, e);
@@ -148,6 +156,16 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         assertFields(expected, got);
     }
 
+    /** A read-back array shorter than its field is left alone; the fields before it are still written. */
+    @Test
+    void shortArrayOnReadBackIsLeftAlone() {
+        CMNExecutor e = new CMNExecutor();
+        e.v6ClientGateway = new byte[] {7};
+        e.TraceLevel = -5;
+        assertEquals(0, lib.getExecutorStatusNative(e));
+        assertEquals(List.of(7, 0), List.of((int) e.v6ClientGateway[0], e.TraceLevel));
+    }
+
     @ParameterizedTest(name = "{2} from {1} at {0}")
     @CsvSource({"32, 0500000001000000, FINTimeout, 5", "64, 00000000ffffffff, DefaultPortStaleTimeout, 0",
         "20, ffffffff, TraceLevel, -1", "84, ff, DefaultPortType, \u00ff", "600, 0a000001, ClientGateway, 10.0.0.1",
@@ -195,5 +213,57 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         byte[] rec = sim.record(-1);
         assertEquals(List.of(le(west, 8), "01", "0a090807"),
                 List.of(HEX.formatHex(rec, 616, 624), HEX.formatHex(rec, 645, 646), HEX.formatHex(rec, 16, 20)));
+    }
+
+    private static final String[] COUNTERS = {"Pcktotal", "Pcktoshort", "Pcknonforw", "PckVECdiscard",
+        "PckVECerror", "PckVEClocal", "PckVECownaddr", "PckVECforward", "Pckforwarderr", "PcknotVEC",
+        "PckVECbroadcast"};
+
+    /** Counter k: high bits set and distinct in every byte, so a swapped offset or a cut shows. */
+    private static long counter(int k) {
+        return 0x8000000000000000L | (long) (k + 1) << 48 | 0x0102030405L * (k + 1);
+    }
+
+    @ParameterizedTest(name = "version bytes {0}")
+    @CsvSource({"372e332e312d7465737400, 7.3.1-test", "636166c3a900, caf\u00e9", "76ff3100, v?1", "'', x100"})
+    void everyFieldFromItsOffset(String versionHex, String version) throws Exception {
+        ByteBuffer a = ByteBuffer.allocate(240 - 16).order(ByteOrder.LITTLE_ENDIAN);
+        a.put(0, new byte[] {(byte) 192, (byte) 168, 1, 2});
+        a.put(4, versionHex.isEmpty() ? "x".repeat(100).getBytes() : HEX.parseHex(versionHex));
+        a.putLong(104, 0x123456789ABCDEF1L);  // start time at 120
+        for (int k = 0; k < COUNTERS.length; k++) {
+            a.putLong(112 + 8 * k, counter(k));
+        }
+        a.putInt(200, 0x01020304).putInt(204, 7).putInt(208, 0xDEADBEEF);
+        a.putInt(212, 0x0A0B0C0D).putInt(216, 0x11121314).putInt(220, 0xCAFEBABE);
+        sim.script("NEXT", "PUT", "16", HEX.formatHex(a.array()));
+        CMNExecutorReport r = new CMNExecutorReport();
+        assertEquals(0, lib.getExecutorReportNative(r));
+
+        byte[] rec = sim.record(-1);
+        assertEquals(List.of(240, 3L), List.of(rec.length, SimExecutor.u32le(rec, 0)));
+        assertEquals(version.equals("x100") ? "x".repeat(100) : version, r.Version);
+        assertEquals("192.168.1.2", r.NFA);
+        for (int k = 0; k < COUNTERS.length; k++) {
+            assertEquals(counter(k), get(r, COUNTERS[k]), COUNTERS[k]);
+        }
+        assertEquals(List.of(0x9ABCDEF1, 0x01020304, 7, 0x0A0B0C0D, 0x11121314),
+                List.of(r.iTimeStarted, r.InconnHashBkts, r.NumClusters, r.iBytesPerSecond, r.iConnectionsPerSecond));
+    }
+
+    /** A failed status or report query returns the send result and leaves the object as it was. */
+    @ParameterizedTest(name = "{0}: {1}")
+    @CsvSource({"status, RESULT -1 REASON -5, -1", "status, ERROR 113, 113", "status, server modality, 1",
+        "report, RESULT -1 REASON -5, -1", "report, ERROR 113, 113", "report, server modality, 1"})
+    void failedQueryWritesNothing(String query, String script, int result) throws Exception {
+        CMNExecutorReport report = new CMNExecutorReport();
+        report.Version = "before";
+        report.Pcktotal = 42;
+        Object target = query.equals("status") ? ExecutorSettingsTest.everySetting((byte) 3) : report;
+        Map<String, String> before = fieldsOf(target);
+        failNext(script);
+        assertEquals(result, query.equals("status") ? lib.getExecutorStatusNative((CMNExecutor) target)
+                : lib.getExecutorReportNative(report));
+        assertFields(before, target);
     }
 }

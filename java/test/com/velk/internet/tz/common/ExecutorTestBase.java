@@ -1,8 +1,6 @@
 package com.velk.internet.tz.common;
 
-import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.jupiter.api.Assertions.assertFalse;
-import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assertions.*;
 
 import java.lang.reflect.Field;
 import java.nio.ByteBuffer;
@@ -32,6 +30,7 @@ abstract class ExecutorTestBase {
     static final String UNRESOLVABLE = "no-such-host.invalid";
     protected static SimExecutor sim;
     protected final CMNExecutorInterface lib = new CMNExecutorInterface();
+    private int toolLogMark;
 
     @BeforeAll
     static void startExecutor() {
@@ -106,6 +105,11 @@ abstract class ExecutorTestBase {
         }
     }
 
+    /** Hex of a text as the block carries it: its UTF-8 bytes and the closing NUL. */
+    static String text(String t) {
+        return HEX.formatHex((t + "\0").getBytes(StandardCharsets.UTF_8));
+    }
+
     /** Little-endian hex of the low `width` bytes of v. */
     static String le(long v, int width) {
         return HEX.formatHex(ByteBuffer.allocate(8).order(ByteOrder.LITTLE_ENDIAN).putLong(v).array(), 0, width);
@@ -147,6 +151,21 @@ abstract class ExecutorTestBase {
         for (int i = 0; i < fields.length; i++) {
             assertEquals(Byte.valueOf((byte) expected.applyAsInt(i)), get(o, fields[i]), fields[i]);
         }
+    }
+
+    /** Interface cards in the registry, scanned into the table (count cards), then a reset executor. */
+    void cards(String tcpip, String names, int count) {
+        RegistryCards.write(RegistryCards.Key.TCPIP, tcpip);
+        RegistryCards.names(sim, names);
+        assertEquals(count, lib.setInterfacesNative(0));
+        sim.command("RESET");
+        toolLogMark = SimExecutor.toolLog().size();
+    }
+
+    /** The lines the shell tools logged since cards(...). */
+    List<String> toolLines() {
+        List<String> all = SimExecutor.toolLog();
+        return all.subList(toolLogMark, all.size());
     }
 
     /** Scripts the next request's answer ("RESULT -1 REASON -5"), or sets the server modality flag. */

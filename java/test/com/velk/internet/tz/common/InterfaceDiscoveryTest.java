@@ -2,9 +2,7 @@ package com.velk.internet.tz.common;
 
 import static com.velk.internet.tz.common.RegistryCards.Key.SERVICE;
 import static com.velk.internet.tz.common.RegistryCards.Key.TCPIP;
-import static org.junit.jupiter.api.Assertions.assertArrayEquals;
-import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assertions.*;
 
 import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;

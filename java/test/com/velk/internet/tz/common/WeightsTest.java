@@ -126,28 +126,4 @@ class WeightsTest extends ExecutorTestBase {
         assertEquals(method.equals("get") ? "[9, 9]/0" : "[-36, " + w.iRC[1] + "]/0",
                 Arrays.toString(w.iRC) + "/" + w.handed.size());
     }
-
-    /** Through the model: weights read, set within the weight bound, refused per server, read again. */
-    @Test
-    void weightsThroughTheModel() {
-        assertEquals(0, lib.addClusterNative(new CMNCluster("web")));
-        assertEquals(0, lib.addPortNative(new CMNPort("web", 443)));
-        CMNServer a = new CMNServer("web", 443, "srv1");
-        CMNServer b = new CMNServer("web", 443, "10.0.0.9");
-        assertEquals(List.of(0, 0), List.of(lib.addServerNative(a), lib.addServerNative(b)));
-        Recording w = new Recording(3);
-        assertEquals(0, lib.getServerWeightsNative(w, 2));
-        assertEquals(List.of("srv1/0/0", "10.0.0.9/1/0"), w.handed);
-        assertEquals("[0, 167772169, 0]/[20, 20, 0]", Arrays.toString(w.iAddress) + "/" + Arrays.toString(w.iWeight));
-
-        w.iServerIdKey = new int[] {a.iServerIdKey, b.iServerIdKey, 12345};
-        w.iWeight = new int[] {5, 21, 1};
-        w.bFixedWeight = new byte[] {1, 0, 0};
-        assertEquals(-5, lib.setServerWeightsNative(w, 3));
-        assertArrayEquals(new int[] {0, -36, -11}, w.iRC, "each server's own result");
-        Recording again = new Recording(2);
-        assertEquals(0, lib.getServerWeightsNative(again, 2));
-        assertEquals("[5, 20]/[1, 0]", Arrays.toString(again.iWeight) + "/" + Arrays.toString(again.bFixedWeight));
-        assertEquals(-5, lib.getServerWeightsNative(new Recording(0) {{ iPortNumber = 80; }}, 0), "no such port");
-    }
 }
