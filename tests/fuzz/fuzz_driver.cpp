@@ -2,7 +2,8 @@
 // into the library under the JNI host, the entry points and their arguments picked by the
 // input, every device call answered from it (fuzz_input.h). After every call:
 //   - no JNI rule broken (the host's checks, modified UTF-8 of every string handed to Java
-//     included), no exception left for Java (the host's callbacks never throw);
+//     included), no exception left for Java (the objects are made so that the Java methods of
+//     java_methods.h, which the library calls back, never throw);
 //   - every text handed to Java (a list, a report, a returned string, a String field) within
 //     what one block can carry;
 // and AddressSanitizer and UndefinedBehaviorSanitizer watch the rest. A failed invariant
@@ -19,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -28,7 +28,7 @@
 
 #include "fuzz_input.h"
 #include "jni/idkey.h"
-#include "jnihost.h"
+#include "java_methods.h"
 #include "sim_core.h"
 
 namespace cmnfuzz {
@@ -59,49 +59,36 @@ struct Int {
 struct Bool {
   using Type = jboolean;
 };
-struct Text {
+struct Text {  // a String from kTexts, by one input byte
   using Type = jstring;
-};  // a String from kTexts, by one input byte
-struct Buffer {
-  using Type = jobject;
-};  // a fresh java.lang.StringBuffer
-struct Ints {
-  using Type = jintArray;
-};  // an int[] of the input byte's length, 255 null
-template <const char* Class>
-struct Obj {  // an object built from the call's variant byte
-  using Type = jobject;
-  static constexpr const char* kClass = Class;
 };
-
-constexpr char kExecutorClass[] = "CMNExecutor";
-constexpr char kReportClass[] = "CMNExecutorReport";
-constexpr char kClusterClass[] = "CMNCluster";
-constexpr char kPortClass[] = "CMNPort";
-constexpr char kServerClass[] = "CMNServer";
-constexpr char kWeightsClass[] = "CMNWeights";
-constexpr char kRuleClass[] = "CMNRule";
-constexpr char kAddressClass[] = "CMNAddress";
-constexpr char kHaClass[] = "CMNHAInfo";
-constexpr char kInterfacesClass[] = "CMNInterfaceList";
-constexpr char kAffinityClass[] = "CMNAffinity";
-constexpr char kHalfOpenClass[] = "CMNHalfOpenListener";
-constexpr char kAttackClass[] = "CMNAttackListener";
-constexpr char kIcmpClass[] = "CMNIcmp";
-using Executor = Obj<kExecutorClass>;
-using Report = Obj<kReportClass>;
-using Cluster = Obj<kClusterClass>;
-using Port = Obj<kPortClass>;
-using Server = Obj<kServerClass>;
-using Weights = Obj<kWeightsClass>;
-using Rule = Obj<kRuleClass>;
-using Address = Obj<kAddressClass>;
-using HaInfo = Obj<kHaClass>;
-using Interfaces = Obj<kInterfacesClass>;
-using Affinity = Obj<kAffinityClass>;
-using HalfOpen = Obj<kHalfOpenClass>;
-using Attack = Obj<kAttackClass>;
-using Icmp = Obj<kIcmpClass>;
+struct Buffer {  // a fresh java.lang.StringBuffer
+  using Type = jobject;
+};
+struct Ints {  // an int[] of the input byte's length, 255 null
+  using Type = jintArray;
+};
+// An object built from the call's variant byte.
+#define CMN_FUZZ_OBJECT(Kind, javaClass)                 \
+  struct Kind {                                          \
+    using Type = jobject;                                \
+    static constexpr const char* kClass = javaClass;     \
+  }
+CMN_FUZZ_OBJECT(Executor, "CMNExecutor");
+CMN_FUZZ_OBJECT(Report, "CMNExecutorReport");
+CMN_FUZZ_OBJECT(Cluster, "CMNCluster");
+CMN_FUZZ_OBJECT(Port, "CMNPort");
+CMN_FUZZ_OBJECT(Server, "CMNServer");
+CMN_FUZZ_OBJECT(Weights, "CMNWeights");
+CMN_FUZZ_OBJECT(Rule, "CMNRule");
+CMN_FUZZ_OBJECT(Address, "CMNAddress");
+CMN_FUZZ_OBJECT(HaInfo, "CMNHAInfo");
+CMN_FUZZ_OBJECT(Interfaces, "CMNInterfaceList");
+CMN_FUZZ_OBJECT(Affinity, "CMNAffinity");
+CMN_FUZZ_OBJECT(HalfOpen, "CMNHalfOpenListener");
+CMN_FUZZ_OBJECT(Attack, "CMNAttackListener");
+CMN_FUZZ_OBJECT(Icmp, "CMNIcmp");
+#undef CMN_FUZZ_OBJECT
 
 const std::string kLongText(300, 'x');
 const char* const kTexts[] = {nullptr,    "",   "web",  "10.0.0.1",       "255.255.255.0",
@@ -112,14 +99,11 @@ constexpr std::size_t kTextCount = sizeof(kTexts) / sizeof(kTexts[0]);
 
 class Run {
  public:
-  explicit Run(Host& host) : host_(host), receiver_(receiver()) { addJavaMethods(); }
+  explicit Run(Host& host) : host_(host), receiver_(receiver()) { jnihost::addJavaMethods(host); }
 
   // The objects of a session live until it ends.
   void startSession() { mark_ = host_.objectMark(); }
-  void endSession() {
-    listeners_.clear();
-    host_.dropObjectsSince(mark_);
-  }
+  void endSession() { host_.dropObjectsSince(mark_); }
 
   JNIEnv* env() { return host_.env(); }
   jobject self() { return host_.arg(receiver_); }
@@ -136,9 +120,9 @@ class Run {
     const std::uint8_t length = input().u8();
     return length != 255 ? static_cast<jintArray>(pass(host_.newIntArray(length))) : nullptr;
   }
-  template <const char* Class>
-  jobject make(Obj<Class>) {
-    return pass(build(Class));
+  template <typename Kind>
+  jobject make(Kind) {
+    return pass(build(Kind::kClass));
   }
 
   void returned(jstring text) {
@@ -167,7 +151,6 @@ class Run {
   Object* build(const std::string& cls);
   void fill(Object* o);
   void checkText(const std::string& where, const std::string& text) const;
-  void addJavaMethods();
 
   Host& host_;
   Object* receiver_;
@@ -175,7 +158,6 @@ class Run {
   // CMN_FUZZ_TRACE=1 shows each call and what it returned, to read a seed or a failing input.
   const bool trace_ = std::getenv("CMN_FUZZ_TRACE") != nullptr;
   std::vector<Object*> passed_;
-  std::map<Object*, std::vector<Object*>> listeners_;
   std::size_t mark_ = 0;
 };
 
@@ -232,7 +214,10 @@ void Run::fill(Object* o) {
         if (f.signature == "[B") array = host_.newByteArray(length);
         v.reference = array;
       }
-      if (array == nullptr) continue;  // String[]: the library reaches it through a method
+      if (f.signature == "[Ljava/lang/String;") {  // set through a method, which grows it
+        v.reference = host_.newObjectArray("java/lang/String", (variant_ >> 2) & 7);
+        continue;
+      }
       for (std::size_t n = 0; n < array->ints.size(); ++n) {
         array->ints[n] = static_cast<std::int32_t>(small + n);
       }
@@ -258,6 +243,9 @@ void Run::fill(Object* o) {
       v.primitive = small;
     }
   }
+  if (o->cls->name == std::string(kPackage) + "CMNServer") {
+    for (int n = 0; n < which % 3; ++n) jnihost::addListener(host_, o, build("CMNListener"));
+  }
 }
 
 void Run::checkText(const std::string& where, const std::string& text) const {
@@ -268,78 +256,23 @@ void Run::checkText(const std::string& where, const std::string& text) const {
 
 void Run::end(const char* method) {
   const std::string thrown = host_.endCall();
-  // A Java method the host has no body for is a gap of the host, not of the library.
-  if (!thrown.empty() && thrown.find("NoSuchMethodError") == std::string::npos) {
-    fail(std::string(method) + " left an exception for Java: " + thrown);
-  }
+  if (!thrown.empty()) fail(std::string(method) + " left an exception for Java: " + thrown);
   for (Object* o : passed_) {
     if (o->cls->name == "java/lang/String") continue;
     if (o->cls->name == "java/lang/StringBuffer") checkText("the list text", o->text);
     for (const jnihost::FieldDef& f : o->cls->fields) {
       const Object* value = o->fields[f.slot].reference;
-      if (f.signature == "Ljava/lang/String;" && value != nullptr) {
-        checkText("field " + f.name, value->text);
+      if (value == nullptr) continue;
+      if (f.signature == "Ljava/lang/String;") checkText("field " + f.name, value->text);
+      // The identifiers the library handed to "setServerId".
+      for (const Object* item : value->items) {
+        if (item != nullptr && item->cls->name == "java/lang/String") {
+          checkText("an element of " + f.name, item->text);
+        }
       }
     }
   }
   if (!host_.violations().empty()) fail(std::string(method) + ": " + host_.violations().front());
-}
-
-// The Java methods the library calls, as the Java classes define them.
-void Run::addJavaMethods() {
-  using Args = std::vector<Value>;
-  auto cls = [this](const char* name) { return host_.findClass(std::string(kPackage) + name); };
-  auto intField = [](const char* field) {
-    return [field](Host& h, Object* self, const Args&) { return Value{h.getInt(self, field)}; };
-  };
-  auto setIntField = [](const char* field) {
-    return [field](Host& h, Object* self, const Args& a) {
-      h.setInt(self, field, a[0].primitive);
-      return Value{};
-    };
-  };
-  jnihost::Class* server = cls("CMNServer");
-  host_.addMethod(
-      server, "getListener", "(I)Lcom/velk/internet/tz/common/CMNListener;",
-      [this](Host&, Object* self, const Args& a) {
-        std::vector<Object*>& list = listeners_[self];
-        while (a[0].primitive >= 0 && static_cast<std::int64_t>(list.size()) <= a[0].primitive) {
-          list.push_back(build("CMNListener"));
-        }
-        return Value{0, a[0].primitive >= 0 ? list[a[0].primitive] : nullptr};
-      });
-  host_.addMethod(server, "addListenersFromNative", "(I)V",
-                  [this](Host& h, Object* self, const Args& a) {
-                    std::vector<Object*>& list = listeners_[self];
-                    while (static_cast<std::int64_t>(list.size()) < a[0].primitive) {
-                      list.push_back(h.newObject("CMNListener"));
-                    }
-                    h.setInt(self, "_iNumListeners", a[0].primitive);
-                    return Value{};
-                  });
-  host_.addMethod(server, "getConnectTimeout", "()I", intField("_iConnectTimeout"));
-  host_.addMethod(server, "getIntWaitForComplete", "()I", intField("_iWaitForComplete"));
-  host_.addMethod(server, "setConnectTimeoutFromNative", "(I)V", setIntField("_iConnectTimeout"));
-  host_.addMethod(server, "setWaitForContinueFromNative", "(I)V", setIntField("_iWaitForComplete"));
-  jnihost::Class* listener = cls("CMNListener");
-  host_.addMethod(listener, "getIntAddress", "()I", intField("_iAddress"));
-  host_.addMethod(listener, "setAddress", "(I)V", setIntField("_iAddress"));
-  host_.addMethod(listener, "getMapPort", "()I", intField("_iMapPort"));
-  host_.addMethod(listener, "getProtocol", "()I", intField("_iProtocol"));
-  for (const char* getter : {"getKeyRing", "getStashFile"}) {
-    const char* field = getter[3] == 'K' ? "_sKeyRing" : "_sStashFile";
-    host_.addMethod(listener, getter, "()Ljava/lang/String;",
-                    [field](Host& h, Object* self, const Args&) {
-                      return Value{0, h.getObject(self, field)};
-                    });
-  }
-  host_.addMethod(cls("CMNWeights"), "setServerId", "(Ljava/lang/String;I)V",
-                  [this](Host&, Object*, const Args& a) {
-                    if (a[0].reference != nullptr) {
-                      checkText("a server identifier", a[0].reference->text);
-                    }
-                    return Value{};
-                  });
 }
 
 // ---- The entry points --------------------------------------------------------------------------
