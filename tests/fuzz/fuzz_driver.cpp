@@ -21,14 +21,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
 
 #include "fuzz_input.h"
-#include "jni/idkey.h"
 #include "java_methods.h"
+#include "jni/idkey.h"
 #include "sim_core.h"
 
 namespace cmnfuzz {
@@ -69,10 +70,10 @@ struct Ints {  // an int[] of the input byte's length, 255 null
   using Type = jintArray;
 };
 // An object built from the call's variant byte.
-#define CMN_FUZZ_OBJECT(Kind, javaClass)                 \
-  struct Kind {                                          \
-    using Type = jobject;                                \
-    static constexpr const char* kClass = javaClass;     \
+#define CMN_FUZZ_OBJECT(Kind, javaClass)             \
+  struct Kind {                                      \
+    using Type = jobject;                            \
+    static constexpr const char* kClass = javaClass; \
   }
 CMN_FUZZ_OBJECT(Executor, "CMNExecutor");
 CMN_FUZZ_OBJECT(Report, "CMNExecutorReport");
@@ -476,159 +477,90 @@ void runSession(const std::vector<Resolved>& entries) {
 
 // ---- Recording the seeds -----------------------------------------------------------------------
 
-// One call of a plan: the entry point, its variant and the input bytes of its arguments.
-struct Step {
-  const char* name;
-  std::uint8_t variant;
-  std::vector<std::uint8_t> args;
-};
-
-std::vector<std::uint8_t> i32(std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  return {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
-          static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)};
-}
-std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
-  std::vector<std::uint8_t> out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-// kTexts indexes
-constexpr std::uint8_t kNull = 0, kWeb = 2, kAddress = 3, kMask = 4, kAddress2 = 5, kPort = 6;
-
+// A plan: control lines that set the simulated executor up, then calls separated by ";", each
+// the entry point, "/variant" when not 0, and its arguments' input bytes: a number is an int
+// (four bytes), 'text' or null the index of a text in kTexts, #n one byte (an array length).
 struct Plan {
   Family family;
   const char* name;
-  std::vector<const char*> control;  // control lines for the simulated executor first
-  std::vector<Step> steps;
+  std::vector<const char*> control;
+  const char* calls;
 };
 
-const std::vector<Plan>& plans() {
-  static const std::vector<Plan> all = {
-      {Family::Executor,
-       "settings",
-       {},
-       {{"setExecutorStatusNative", 0, {}},
-        {"getExecutorStatusNative", 0, {}},
-        {"setExecutorCPSNative", 0, {}},
-        {"getExecutorReportNative", 0, {}},
-        {"setExecutorStatusNative", 3, {}},
-        {"isLoadedNative", 0, {}},
-        {"calcClusterIdKeyNative", 0, {kWeb, kNull}},
-        {"stopExecutorNative", 0, {}}}},
-      {Family::Executor,
-       "log",
-       {},
-       {{"xloglevelNative", 0, i32(3)},
-        {"xlogfilterNative", 0, i32(0x0F0F)},
-        {"getExecutorStatusNative", 0, {}},
-        {"xlogheadNative", 0, cat({i32(400), i32(0)})},
-        {"xlogtailNative", 0, i32(90)},
-        {"xlogclearNative", 0, {}}}},
-      {Family::Executor,
-       "connections",
-       {},
-       {{"allocateConnectionNative", 0,
-         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
-        {"allocateConnectionNative", 0,
-         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})},
-        {"deallocateConnectionNative", 0,
-         cat({i32(0x0A000001), i32(2), i32(0x0A000002), i32(4), i32(8080), i32(0x0A000003)})}}},
-      {Family::Clusters,
-       "clusters",
-       {},
-       {{"addClusterNative", 0, {}},
-        {"addClusterNative", 128, {}},
-        {"setClusterStatusNative", 0, {}},
-        {"getClusterStatusNative", 0, {}},
-        {"getClusterReportNative", 0, {}},
-        {"setClusterCPSNative", 0, {}},
-        {"getClustersListNative", 0, {}},
-        {"removeClusterNative", 128, {}},
-        {"checkMaxClustersNative", 0, i32(10)}}},
-      {Family::Clusters,
-       "ports",
-       {},
-       {{"addClusterNative", 0, {}},
-        {"addPortNative", 0, {}},
-        {"setPortStatusNative", 0, {}},
-        {"getPortStatusNative", 0, {}},
-        {"getPortReportNative", 0, {}},
-        {"setPortCPSNative", 0, {}},
-        {"getPortsListNative", 0, {kWeb}},
-        {"removePortNative", 0, {}},
-        {"addPortNative", 0, {}},
-        {"checkMaxPortsNative", 0, i32(9)}}},
-      {Family::Servers,
-       "servers",
-       {},
-       {{"addClusterNative", 0, {}},
-        {"addPortNative", 0, {}},
-        {"addServerNative", 0, {}},
-        {"addServerNative", 64, {}},
-        {"setServerStatusNative", 64, {}},
-        {"getServerStatusNative", 64, {}},
-        {"getServerReportNative", 0, {}},
-        {"setServerDownNative", 0, {}},
-        {"setServerUpNative", 0, {}},
-        {"getServersListNative", 0, cat({{kWeb}, i32(80), {8}})},
-        {"setServerCPSNative", 0, {}},
-        {"removeServerNative", 0, {}}}},
-      {Family::Servers,
-       "weights",
-       {},
-       {{"addClusterNative", 0, {}},
-        {"addPortNative", 0, {}},
-        {"addServerNative", 0, {}},
-        {"addServerNative", 32, {}},
-        {"setServerWeightsNative", 8, i32(2)},
-        {"getServerWeightsNative", 12, i32(3)},
-        {"checkMaxServersNative", 0, i32(5)}}},
-      {Family::Rules,
-       "rules",
-       {},
-       {{"addClusterNative", 0, {}},
-        {"addPortNative", 0, {}},
-        {"addServerNative", 0, {}},
-        {"addRuleNative", 0, {}},
-        {"addRuleNative", 32, {}},
-        {"setRuleStatusNative", 0, {}},
-        {"getRuleStatusNative", 0, {}},
-        {"addServertoRuleNative", 0, i32(1)},
-        {"getRuleServersListNative", 0, {}},
-        {"getRuleReportNative", 0, {}},
-        {"setRuleCPSNative", 0, {}},
-        {"getRulesListNative", 0, cat({{kWeb}, i32(80)})},
-        {"removeServerfromRuleNative", 0, i32(1)},
-        {"removeRuleNative", 32, {}}}},
-      {Family::Network,
-       "interfaces",
-       {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
-       {{"setInterfacesNative", 0, i32(0)},
-        {"getNicAddrNative", 0, cat({i32(0x0A000005), i32(0)})},
-        {"getInterfaceListNative", 0, cat({i32(1), {}})},
-        {"getInterfaceListNative", 0, cat({i32(0), {}})},
-        {"configureAddressNative", 0, {}},
-        {"clusterConfigureStatusNative", 0, {}},
-        {"getAddressConfigureInfoNative", 0, {}},
-        {"unconfigureAddressNative", 0, {}}}},
-      {Family::Network,
-       "ha",
-       {"IFNAME svc1 en"},
-       {{"setInterfacesNative", 0, i32(0)},
-        {"backupAddNative", 0, cat({i32(1), i32(2), {kPort}})},
-        {"addHBNative", 0, {kAddress, kAddress2}},
-        {"addReachNative", 0, cat({{kAddress2, kMask}, i32(1)})},
-        {"setTimersNative", 0, {kPort, kPort, kPort, kPort, kPort, kPort, kPort}},
-        {"getHAInfoNative", 0, {}},
-        {"chgReachNative", 0, cat({i32(1), i32(2), i32(3)})},
-        {"takeoverNative", 0, {kAddress}},
-        {"getHAInfoNative", 0, {}},
-        {"delReachNative", 0, {kAddress2}},
-        {"delHBNative", 0, {kAddress}},
-        {"backupDelNative", 0, {}}}},
-  };
-  return all;
+// clang-format off
+const Plan kPlans[] = {
+    {Family::Executor, "settings", {},
+     "setExecutorStatusNative; getExecutorStatusNative; setExecutorCPSNative; "
+     "getExecutorReportNative; setExecutorStatusNative/3; isLoadedNative; "
+     "calcClusterIdKeyNative 'web' null; stopExecutorNative"},
+    {Family::Executor, "log", {},
+     "xloglevelNative 3; xlogfilterNative 0x0F0F; getExecutorStatusNative; "
+     "xlogheadNative 400 0; xlogtailNative 90; xlogclearNative"},
+    {Family::Executor, "connections", {},
+     "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
+     "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
+     "deallocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003"},
+    {Family::Clusters, "clusters", {},
+     "addClusterNative; addClusterNative/128; setClusterStatusNative; getClusterStatusNative; "
+     "getClusterReportNative; setClusterCPSNative; getClustersListNative; "
+     "removeClusterNative/128; checkMaxClustersNative 10"},
+    {Family::Clusters, "ports", {},
+     "addClusterNative; addPortNative; setPortStatusNative; getPortStatusNative; "
+     "getPortReportNative; setPortCPSNative; getPortsListNative 'web'; removePortNative; "
+     "addPortNative; checkMaxPortsNative 9"},
+    {Family::Servers, "servers", {},
+     "addClusterNative; addPortNative; addServerNative; addServerNative/64; "
+     "setServerStatusNative/64; getServerStatusNative/64; getServerReportNative; "
+     "setServerDownNative; setServerUpNative; getServersListNative 'web' 80 #8; "
+     "setServerCPSNative; removeServerNative"},
+    {Family::Servers, "weights", {},
+     "addClusterNative; addPortNative; addServerNative; addServerNative/32; "
+     "setServerWeightsNative/8 2; getServerWeightsNative/12 3; checkMaxServersNative 5"},
+    {Family::Rules, "rules", {},
+     "addClusterNative; addPortNative; addServerNative; addRuleNative; addRuleNative/32; "
+     "setRuleStatusNative; getRuleStatusNative; addServertoRuleNative 1; "
+     "getRuleServersListNative; getRuleReportNative; setRuleCPSNative; "
+     "getRulesListNative 'web' 80; removeServerfromRuleNative 1; removeRuleNative/32"},
+    {Family::Network, "interfaces",
+     {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
+     "setInterfacesNative 0; getNicAddrNative 0x0A000005 0; getInterfaceListNative 1; "
+     "getInterfaceListNative 0; configureAddressNative; clusterConfigureStatusNative; "
+     "getAddressConfigureInfoNative; unconfigureAddressNative"},
+    {Family::Network, "ha", {"IFNAME svc1 en"},
+     "setInterfacesNative 0; backupAddNative 1 2 '80'; addHBNative '10.0.0.1' '10.0.0.2'; "
+     "addReachNative '10.0.0.2' '255.255.255.0' 1; "
+     "setTimersNative '80' '80' '80' '80' '80' '80' '80'; getHAInfoNative; "
+     "chgReachNative 1 2 3; takeoverNative '10.0.0.1'; getHAInfoNative; "
+     "delReachNative '10.0.0.2'; delHBNative '10.0.0.1'; backupDelNative"},
+};
+// clang-format on
+
+// One call of a plan: its entry point's name, and the input bytes of its variant and arguments.
+std::vector<std::uint8_t> callBytes(const std::string& call, std::string* name) {
+  std::istringstream words(call);
+  std::string word;
+  words >> word;
+  const std::size_t slash = word.find('/');
+  *name = word.substr(0, slash);
+  std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(
+      slash == std::string::npos ? 0 : std::stoi(word.substr(slash + 1)))};
+  while (words >> word) {
+    if (word[0] == '#') {
+      bytes.push_back(static_cast<std::uint8_t>(std::stoi(word.substr(1))));
+    } else if (word == "null" || word[0] == '\'') {
+      const auto named = [&word](const char* text) {
+        return text == nullptr ? word == "null" : word == "'" + std::string(text) + "'";
+      };
+      std::size_t i = 0;
+      while (i < kTextCount && !named(kTexts[i])) ++i;
+      if (i == kTextCount) fail("no text " + word);
+      bytes.push_back(static_cast<std::uint8_t>(i));
+    } else {
+      const auto value = static_cast<std::uint32_t>(std::stoll(word, nullptr, 0));
+      for (int shift = 0; shift < 32; shift += 8) bytes.push_back(std::uint8_t(value >> shift));
+    }
+  }
+  return bytes;
 }
 
 std::unique_ptr<velksim::SimState> g_sim;
@@ -678,14 +610,16 @@ void record(const Plan& plan, const std::string& dir) {
   const std::vector<Resolved> all = entriesOf(plan.family, true);
   resetLibrary();
   std::vector<std::uint8_t> tape;
-  for (const Step& step : plan.steps) {
-    // Steps of other families only set the simulated executor up (they come first in a plan):
+  std::istringstream calls(plan.calls);
+  for (std::string call; std::getline(calls, call, ';');) {
+    // Calls of other families only set the simulated executor up (they come first in a plan):
     // they are not on the tape.
+    std::string name;
+    std::vector<std::uint8_t> bytes = callBytes(call, &name);
     std::size_t index = 0;
-    const bool own = findEntry(g_entries, step.name, &index) != nullptr;
-    if (!own && findEntry(all, step.name, &index) == nullptr) fail(std::string("no ") + step.name);
-    std::vector<std::uint8_t> bytes =
-        cat({{static_cast<std::uint8_t>(index), step.variant}, step.args});
+    const bool own = findEntry(g_entries, name.c_str(), &index) != nullptr;
+    if (!own && findEntry(all, name.c_str(), &index) == nullptr) fail("no " + name);
+    bytes.insert(bytes.begin(), static_cast<std::uint8_t>(index));
     std::vector<std::uint8_t> untaped;
     input().record(bytes, simulatedAnswer, own ? &tape : &untaped);
     runSession(own ? g_entries : all);
@@ -720,7 +654,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_entries = entriesOf(g_family, false);
   const char* dir = std::getenv("CMN_FUZZ_RECORD");
   if (dir != nullptr && dir[0] != '\0') {
-    for (const Plan& plan : plans()) {
+    for (const Plan& plan : kPlans) {
       if (plan.family == g_family) record(plan, dir);
     }
     std::exit(0);

@@ -1,11 +1,11 @@
 #include "sim_process.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "sim_link.h"
 
