@@ -300,12 +300,10 @@ void invoke(Run& run, void* entry) {
   const auto fn = reinterpret_cast<Fn>(entry);
   std::apply(
       [&](auto... a) {
-        if constexpr (std::is_same_v<R, jstring>) {
-          run.returned(fn(run.env(), run.self(), a...));
-        } else if constexpr (std::is_same_v<R, jint>) {
-          run.returned(fn(run.env(), run.self(), a...));
-        } else {
+        if constexpr (std::is_void_v<R>) {
           fn(run.env(), run.self(), a...);
+        } else {
+          run.returned(fn(run.env(), run.self(), a...));
         }
       },
       args);
