@@ -1,6 +1,7 @@
 // The host stands in for the JVM in the Windows and fuzzing runs, so it must catch what the
 // JVM's checks catch and answer lookups as the JVM does. That it lets correct use pass is
-// shown by the scenario, which runs every entry point with no check failing.
+// shown by the scenario, which runs every entry point with no check failing, but for what the
+// scenario never needs (more than 32 references, or room made by deleting them).
 
 #include "jnihost.h"
 
@@ -67,6 +68,17 @@ const Case kCases[] = {
        for (int i = 0; i < 40; ++i) env->GetObjectClass(c);
      },
      "exceeds capacity"},
+    {"as many local references as reserved",
+     [](Host&, JNIEnv* env, jobject c) {
+       ASSERT_EQ(JNI_OK, env->EnsureLocalCapacity(64));
+       for (int i = 0; i < 60; ++i) env->GetObjectClass(c);
+     },
+     ""},
+    {"deleted references make room",
+     [](Host&, JNIEnv* env, jobject c) {
+       for (int i = 0; i < 100; ++i) env->DeleteLocalRef(env->GetObjectClass(c));
+     },
+     ""},
     {"a deleted reference used again",
      [](Host&, JNIEnv* env, jobject c) {
        jclass cls = env->GetObjectClass(c);

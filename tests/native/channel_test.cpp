@@ -106,6 +106,19 @@ TEST_F(Channel, NullBlockAndRefusedLengths) {
   EXPECT_EQ(sim_.recordCount(), count);
 }
 
+TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
+  RequestBlock& b = request(250, 40);
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  closeExecutorDevice();
+  sim_.stop();
+  b.setResult(55);
+  EXPECT_EQ(openExecutorDevice(), 0);
+  EXPECT_EQ(sendExecutorRequest(&b), -1);
+  EXPECT_EQ(b.result(), 55);  // an open failure touches nothing
+  ASSERT_TRUE(sim_.start());
+  EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
+}
+
 // An answer that can't be framed gives up the connection: the request after it is answered by
 // its own answer, never by the rest of the bad one (eight zero bytes that would read as an empty
 // answer followed by a length word of 0).
