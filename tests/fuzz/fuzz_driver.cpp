@@ -278,17 +278,9 @@ void Run::end(const char* method) {
 
 // ---- The entry points --------------------------------------------------------------------------
 
-enum class Family { Executor, Clusters, Servers, Rules, Network, Diagnostics };
-
-struct FamilyName {
-  const char* name;
-  Family family;
-};
-constexpr FamilyName kFamilies[] = {
-    {"executor", Family::Executor}, {"clusters", Family::Clusters},
-    {"servers", Family::Servers},   {"rules", Family::Rules},
-    {"network", Family::Network},   {"diagnostics", Family::Diagnostics},
-};
+// The method families, one fuzz target each (CMN_FUZZ_FAMILIES in CMakeLists.txt).
+constexpr char kExecutor[] = "executor", kClusters[] = "clusters", kServers[] = "servers",
+               kRules[] = "rules", kNetwork[] = "network", kDiagnostics[] = "diagnostics";
 
 using Invoke = void (*)(Run&, void* entry);
 
@@ -311,7 +303,7 @@ void invoke(Run& run, void* entry) {
 
 struct Entry {
   const char* name;
-  Family family;
+  const char* family;
   Invoke invoke;
 };
 
@@ -319,101 +311,100 @@ struct Entry {
 // export (yet) is left out of the sessions; one it exports without a row here fails the
 // `fuzz.entries` test.
 const Entry kEntries[] = {
-    {"isLoadedNative", Family::Executor, invoke<jint>},
-    {"setQVAServerModalityNative", Family::Executor, invoke<void, Bool>},
-    {"calcClusterIdKeyNative", Family::Executor, invoke<jint, Text, Text>},
-    {"setKeyIsIpAddrNative", Family::Executor, invoke<void, Int>},
-    {"stopExecutorNative", Family::Executor, invoke<jstring>},
-    {"updateKernelNative", Family::Executor, invoke<jstring>},
-    {"ScriptPrefixNative", Family::Executor, invoke<jstring>},
-    {"solarisUpNative", Family::Executor, invoke<jint>},
-    {"linuxUpNative", Family::Executor, invoke<jint>},
-    {"HPUpNative", Family::Executor, invoke<jint>},
-    {"loadUserExecutorNative", Family::Executor, invoke<jint>},
-    {"setExecutorStatusNative", Family::Executor, invoke<jint, Executor>},
-    {"setExecutorCPSNative", Family::Executor, invoke<jint, Executor>},
-    {"getExecutorStatusNative", Family::Executor, invoke<jint, Executor>},
-    {"getExecutorReportNative", Family::Executor, invoke<jint, Report>},
-    {"xloglevelNative", Family::Executor, invoke<jstring, Int>},
-    {"xlogfilterNative", Family::Executor, invoke<jstring, Int>},
-    {"xlogheadNative", Family::Executor, invoke<jstring, Int, Int>},
-    {"xlogtailNative", Family::Executor, invoke<jstring, Int>},
-    {"xlogclearNative", Family::Executor, invoke<jstring>},
-    {"allocateConnectionNative", Family::Executor, invoke<jint, Int, Int, Int, Int, Int, Int>},
-    {"deallocateConnectionNative", Family::Executor, invoke<jint, Int, Int, Int, Int, Int, Int>},
+    {"isLoadedNative", kExecutor, invoke<jint>},
+    {"setQVAServerModalityNative", kExecutor, invoke<void, Bool>},
+    {"calcClusterIdKeyNative", kExecutor, invoke<jint, Text, Text>},
+    {"setKeyIsIpAddrNative", kExecutor, invoke<void, Int>},
+    {"stopExecutorNative", kExecutor, invoke<jstring>},
+    {"updateKernelNative", kExecutor, invoke<jstring>},
+    {"ScriptPrefixNative", kExecutor, invoke<jstring>},
+    {"solarisUpNative", kExecutor, invoke<jint>},
+    {"linuxUpNative", kExecutor, invoke<jint>},
+    {"HPUpNative", kExecutor, invoke<jint>},
+    {"loadUserExecutorNative", kExecutor, invoke<jint>},
+    {"setExecutorStatusNative", kExecutor, invoke<jint, Executor>},
+    {"setExecutorCPSNative", kExecutor, invoke<jint, Executor>},
+    {"getExecutorStatusNative", kExecutor, invoke<jint, Executor>},
+    {"getExecutorReportNative", kExecutor, invoke<jint, Report>},
+    {"xloglevelNative", kExecutor, invoke<jstring, Int>},
+    {"xlogfilterNative", kExecutor, invoke<jstring, Int>},
+    {"xlogheadNative", kExecutor, invoke<jstring, Int, Int>},
+    {"xlogtailNative", kExecutor, invoke<jstring, Int>},
+    {"xlogclearNative", kExecutor, invoke<jstring>},
+    {"allocateConnectionNative", kExecutor, invoke<jint, Int, Int, Int, Int, Int, Int>},
+    {"deallocateConnectionNative", kExecutor, invoke<jint, Int, Int, Int, Int, Int, Int>},
 
-    {"addClusterNative", Family::Clusters, invoke<jint, Cluster>},
-    {"removeClusterNative", Family::Clusters, invoke<jint, Cluster>},
-    {"setClusterStatusNative", Family::Clusters, invoke<jint, Cluster>},
-    {"getClusterStatusNative", Family::Clusters, invoke<jint, Cluster>},
-    {"getClusterReportNative", Family::Clusters, invoke<jint, Cluster>},
-    {"setClusterCPSNative", Family::Clusters, invoke<jint, Cluster>},
-    {"getClustersListNative", Family::Clusters, invoke<jint, Buffer>},
-    {"addPortNative", Family::Clusters, invoke<jint, Port>},
-    {"removePortNative", Family::Clusters, invoke<jint, Port>},
-    {"setPortStatusNative", Family::Clusters, invoke<jint, Port>},
-    {"getPortStatusNative", Family::Clusters, invoke<jint, Port>},
-    {"getPortReportNative", Family::Clusters, invoke<jint, Port>},
-    {"setPortCPSNative", Family::Clusters, invoke<jint, Port>},
-    {"getPortsListNative", Family::Clusters, invoke<jint, Text, Buffer>},
-    {"checkMaxClustersNative", Family::Clusters, invoke<jint, Int>},
-    {"checkMaxPortsNative", Family::Clusters, invoke<jint, Int>},
+    {"addClusterNative", kClusters, invoke<jint, Cluster>},
+    {"removeClusterNative", kClusters, invoke<jint, Cluster>},
+    {"setClusterStatusNative", kClusters, invoke<jint, Cluster>},
+    {"getClusterStatusNative", kClusters, invoke<jint, Cluster>},
+    {"getClusterReportNative", kClusters, invoke<jint, Cluster>},
+    {"setClusterCPSNative", kClusters, invoke<jint, Cluster>},
+    {"getClustersListNative", kClusters, invoke<jint, Buffer>},
+    {"addPortNative", kClusters, invoke<jint, Port>},
+    {"removePortNative", kClusters, invoke<jint, Port>},
+    {"setPortStatusNative", kClusters, invoke<jint, Port>},
+    {"getPortStatusNative", kClusters, invoke<jint, Port>},
+    {"getPortReportNative", kClusters, invoke<jint, Port>},
+    {"setPortCPSNative", kClusters, invoke<jint, Port>},
+    {"getPortsListNative", kClusters, invoke<jint, Text, Buffer>},
+    {"checkMaxClustersNative", kClusters, invoke<jint, Int>},
+    {"checkMaxPortsNative", kClusters, invoke<jint, Int>},
 
-    {"addServerNative", Family::Servers, invoke<jint, Server>},
-    {"removeServerNative", Family::Servers, invoke<jint, Server>},
-    {"setServerStatusNative", Family::Servers, invoke<jint, Server>},
-    {"setServerUpNative", Family::Servers, invoke<jint, Server>},
-    {"setServerDownNative", Family::Servers, invoke<jint, Server>},
-    {"getServerStatusNative", Family::Servers, invoke<jint, Server>},
-    {"getServerReportNative", Family::Servers, invoke<jint, Server>},
-    {"getServersListNative", Family::Servers, invoke<jint, Text, Int, Buffer, Ints>},
-    {"setServerCPSNative", Family::Servers, invoke<jint, Server>},
-    {"setHostDownNative", Family::Servers, invoke<jint, Server>},
-    {"setHostUpNative", Family::Servers, invoke<jint, Server>},
-    {"removeHostNative", Family::Servers, invoke<jint, Server>},
-    {"checkMaxServersNative", Family::Servers, invoke<jint, Int>},
-    {"getServerWeightsNative", Family::Servers, invoke<jint, Weights, Int>},
-    {"setServerWeightsNative", Family::Servers, invoke<jint, Weights, Int>},
+    {"addServerNative", kServers, invoke<jint, Server>},
+    {"removeServerNative", kServers, invoke<jint, Server>},
+    {"setServerStatusNative", kServers, invoke<jint, Server>},
+    {"setServerUpNative", kServers, invoke<jint, Server>},
+    {"setServerDownNative", kServers, invoke<jint, Server>},
+    {"getServerStatusNative", kServers, invoke<jint, Server>},
+    {"getServerReportNative", kServers, invoke<jint, Server>},
+    {"getServersListNative", kServers, invoke<jint, Text, Int, Buffer, Ints>},
+    {"setServerCPSNative", kServers, invoke<jint, Server>},
+    {"setHostDownNative", kServers, invoke<jint, Server>},
+    {"setHostUpNative", kServers, invoke<jint, Server>},
+    {"removeHostNative", kServers, invoke<jint, Server>},
+    {"checkMaxServersNative", kServers, invoke<jint, Int>},
+    {"getServerWeightsNative", kServers, invoke<jint, Weights, Int>},
+    {"setServerWeightsNative", kServers, invoke<jint, Weights, Int>},
 
-    {"addRuleNative", Family::Rules, invoke<jint, Rule>},
-    {"removeRuleNative", Family::Rules, invoke<jint, Rule>},
-    {"setRuleStatusNative", Family::Rules, invoke<jint, Rule>},
-    {"getRuleStatusNative", Family::Rules, invoke<jint, Rule>},
-    {"addServertoRuleNative", Family::Rules, invoke<jint, Rule, Server, Int>},
-    {"removeServerfromRuleNative", Family::Rules, invoke<jint, Rule, Server, Int>},
-    {"getRuleReportNative", Family::Rules, invoke<jint, Rule>},
-    {"setRuleCPSNative", Family::Rules, invoke<jint, Rule>},
-    {"getRulesListNative", Family::Rules, invoke<jint, Text, Int, Buffer>},
-    {"getRuleServersListNative", Family::Rules, invoke<jint, Rule, Buffer>},
+    {"addRuleNative", kRules, invoke<jint, Rule>},
+    {"removeRuleNative", kRules, invoke<jint, Rule>},
+    {"setRuleStatusNative", kRules, invoke<jint, Rule>},
+    {"getRuleStatusNative", kRules, invoke<jint, Rule>},
+    {"addServertoRuleNative", kRules, invoke<jint, Rule, Server, Int>},
+    {"removeServerfromRuleNative", kRules, invoke<jint, Rule, Server, Int>},
+    {"getRuleReportNative", kRules, invoke<jint, Rule>},
+    {"setRuleCPSNative", kRules, invoke<jint, Rule>},
+    {"getRulesListNative", kRules, invoke<jint, Text, Int, Buffer>},
+    {"getRuleServersListNative", kRules, invoke<jint, Rule, Buffer>},
 
-    {"configureAddressNative", Family::Network, invoke<jint, Address>},
-    {"unconfigureAddressNative", Family::Network, invoke<jint, Address>},
-    {"clusterConfigureStatusNative", Family::Network, invoke<jint, Address>},
-    {"getAddressConfigureInfoNative", Family::Network, invoke<jint, Address>},
-    {"getHAInfoNative", Family::Network, invoke<jint, HaInfo>},
-    {"backupAddNative", Family::Network, invoke<jint, Int, Int, Text>},
-    {"backupDelNative", Family::Network, invoke<jint>},
-    {"addReachNative", Family::Network, invoke<jint, Text, Text, Int>},
-    {"delReachNative", Family::Network, invoke<jint, Text>},
-    {"chgReachNative", Family::Network, invoke<jint, Int, Int, Int>},
-    {"addHBNative", Family::Network, invoke<jint, Text, Text>},
-    {"delHBNative", Family::Network, invoke<jint, Text>},
-    {"setTimersNative", Family::Network, invoke<jint, Text, Text, Text, Text, Text, Text, Text>},
-    {"takeoverNative", Family::Network, invoke<jint, Text>},
-    {"setInterfacesNative", Family::Network, invoke<jint, Int>},
-    {"getNicAddrNative", Family::Network, invoke<jint, Int, Int>},
-    {"getInterfaceListNative", Family::Network, invoke<jint, Int, Interfaces>},
+    {"configureAddressNative", kNetwork, invoke<jint, Address>},
+    {"unconfigureAddressNative", kNetwork, invoke<jint, Address>},
+    {"clusterConfigureStatusNative", kNetwork, invoke<jint, Address>},
+    {"getAddressConfigureInfoNative", kNetwork, invoke<jint, Address>},
+    {"getHAInfoNative", kNetwork, invoke<jint, HaInfo>},
+    {"backupAddNative", kNetwork, invoke<jint, Int, Int, Text>},
+    {"backupDelNative", kNetwork, invoke<jint>},
+    {"addReachNative", kNetwork, invoke<jint, Text, Text, Int>},
+    {"delReachNative", kNetwork, invoke<jint, Text>},
+    {"chgReachNative", kNetwork, invoke<jint, Int, Int, Int>},
+    {"addHBNative", kNetwork, invoke<jint, Text, Text>},
+    {"delHBNative", kNetwork, invoke<jint, Text>},
+    {"setTimersNative", kNetwork, invoke<jint, Text, Text, Text, Text, Text, Text, Text>},
+    {"takeoverNative", kNetwork, invoke<jint, Text>},
+    {"setInterfacesNative", kNetwork, invoke<jint, Int>},
+    {"getNicAddrNative", kNetwork, invoke<jint, Int, Int>},
+    {"getInterfaceListNative", kNetwork, invoke<jint, Int, Interfaces>},
 
-    {"serverDirectedAffinityNative", Family::Diagnostics, invoke<jint, Affinity>},
-    {"getAffinityInfoNative", Family::Diagnostics, invoke<jstring, Int, Int, Int>},
-    {"getConnectionInfoNative", Family::Diagnostics,
-     invoke<jstring, Int, Int, Int, Int, Int, Int, Int>},
-    {"getHalfOpenInfoNative", Family::Diagnostics, invoke<jint, HalfOpen>},
-    {"getAttackingAddrsNative", Family::Diagnostics, invoke<jint, Attack, Int, Int>},
-    {"xDOSAttackNative", Family::Diagnostics, invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
-    {"xmiscNative", Family::Diagnostics, invoke<jstring, Int, Int, Int, Int>},
-    {"getIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
-    {"setIcmpInfoNative", Family::Diagnostics, invoke<jint, Icmp>},
+    {"serverDirectedAffinityNative", kDiagnostics, invoke<jint, Affinity>},
+    {"getAffinityInfoNative", kDiagnostics, invoke<jstring, Int, Int, Int>},
+    {"getConnectionInfoNative", kDiagnostics, invoke<jstring, Int, Int, Int, Int, Int, Int, Int>},
+    {"getHalfOpenInfoNative", kDiagnostics, invoke<jint, HalfOpen>},
+    {"getAttackingAddrsNative", kDiagnostics, invoke<jint, Attack, Int, Int>},
+    {"xDOSAttackNative", kDiagnostics, invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
+    {"xmiscNative", kDiagnostics, invoke<jstring, Int, Int, Int, Int>},
+    {"getIcmpInfoNative", kDiagnostics, invoke<jint, Icmp>},
+    {"setIcmpInfoNative", kDiagnostics, invoke<jint, Icmp>},
 };
 
 struct Resolved {
@@ -421,18 +412,22 @@ struct Resolved {
   void* function;
 };
 
-// The entry points of a family that the library exports, in table order.
-std::vector<Resolved> entriesOf(Family family, bool all) {
+bool ofTarget(const char* family) {
+  return std::strcmp(family, CMN_FUZZ_FAMILY) == 0;
+}
+
+// The entry points of the target's family (or all of them) that the library exports, in table
+// order.
+std::vector<Resolved> entriesOf(bool all) {
   std::vector<Resolved> out;
   for (const Entry& e : kEntries) {
-    if (!all && e.family != family) continue;
+    if (!all && !ofTarget(e.family)) continue;
     void* function = ::dlsym(RTLD_DEFAULT, (std::string(kEntryPrefix) + e.name).c_str());
     if (function != nullptr) out.push_back(Resolved{&e, function});
   }
   return out;
 }
 
-Family g_family;
 std::vector<Resolved> g_entries;  // the target's family
 
 // Calls `method` with `args`, with the device answering errors and shell lines
@@ -479,7 +474,7 @@ void runSession(const std::vector<Resolved>& entries) {
 // the entry point, "/variant" when not 0, and its arguments' input bytes: a number is an int
 // (four bytes), 'text' or null the index of a text in kTexts, #n one byte (an array length).
 struct Plan {
-  Family family;
+  const char* family;
   const char* name;
   std::vector<const char*> control;
   const char* calls;
@@ -487,44 +482,44 @@ struct Plan {
 
 // clang-format off
 const Plan kPlans[] = {
-    {Family::Executor, "settings", {},
+    {kExecutor, "settings", {},
      "setExecutorStatusNative; getExecutorStatusNative; setExecutorCPSNative; "
      "getExecutorReportNative; setExecutorStatusNative/3; isLoadedNative; "
      "calcClusterIdKeyNative 'web' null; stopExecutorNative"},
-    {Family::Executor, "log", {},
+    {kExecutor, "log", {},
      "xloglevelNative 3; xlogfilterNative 0x0F0F; getExecutorStatusNative; "
      "xlogheadNative 400 0; xlogtailNative 90; xlogclearNative"},
-    {Family::Executor, "connections", {},
+    {kExecutor, "connections", {},
      "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
      "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
      "deallocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003"},
-    {Family::Clusters, "clusters", {},
+    {kClusters, "clusters", {},
      "addClusterNative; addClusterNative/128; setClusterStatusNative; getClusterStatusNative; "
      "getClusterReportNative; setClusterCPSNative; getClustersListNative; "
      "removeClusterNative/128; checkMaxClustersNative 10"},
-    {Family::Clusters, "ports", {},
+    {kClusters, "ports", {},
      "addClusterNative; addPortNative; setPortStatusNative; getPortStatusNative; "
      "getPortReportNative; setPortCPSNative; getPortsListNative 'web'; removePortNative; "
      "addPortNative; checkMaxPortsNative 9"},
-    {Family::Servers, "servers", {},
+    {kServers, "servers", {},
      "addClusterNative; addPortNative; addServerNative; addServerNative/64; "
      "setServerStatusNative/64; getServerStatusNative/64; getServerReportNative; "
      "setServerDownNative; setServerUpNative; getServersListNative 'web' 80 #8; "
      "setServerCPSNative; removeServerNative"},
-    {Family::Servers, "weights", {},
+    {kServers, "weights", {},
      "addClusterNative; addPortNative; addServerNative; addServerNative/32; "
      "setServerWeightsNative/8 2; getServerWeightsNative/12 3; checkMaxServersNative 5"},
-    {Family::Rules, "rules", {},
+    {kRules, "rules", {},
      "addClusterNative; addPortNative; addServerNative; addRuleNative; addRuleNative/32; "
      "setRuleStatusNative; getRuleStatusNative; addServertoRuleNative 1; "
      "getRuleServersListNative; getRuleReportNative; setRuleCPSNative; "
      "getRulesListNative 'web' 80; removeServerfromRuleNative 1; removeRuleNative/32"},
-    {Family::Network, "interfaces",
+    {kNetwork, "interfaces",
      {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
      "setInterfacesNative 0; getNicAddrNative 0x0A000005 0; getInterfaceListNative 1; "
      "getInterfaceListNative 0; configureAddressNative; clusterConfigureStatusNative; "
      "getAddressConfigureInfoNative; unconfigureAddressNative"},
-    {Family::Network, "ha", {"IFNAME svc1 en"},
+    {kNetwork, "ha", {"IFNAME svc1 en"},
      "setInterfacesNative 0; backupAddNative 1 2 '80'; addHBNative '10.0.0.1' '10.0.0.2'; "
      "addReachNative '10.0.0.2' '255.255.255.0' 1; "
      "setTimersNative '80' '80' '80' '80' '80' '80' '80'; getHAInfoNative; "
@@ -605,7 +600,7 @@ void record(const Plan& plan, const std::string& dir) {
     velksim::simHandleControl(*g_sim, line, answer, sizeof(answer));
     if (std::strncmp(answer, "OK", 2) != 0) fail(std::string(line) + ": " + answer);
   }
-  const std::vector<Resolved> all = entriesOf(plan.family, true);
+  const std::vector<Resolved> all = entriesOf(true);
   resetLibrary();
   std::vector<std::uint8_t> tape;
   std::istringstream calls(plan.calls);
@@ -642,18 +637,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::exit(0);
   }
   bool known = false;
-  for (const FamilyName& f : kFamilies) {
-    if (std::strcmp(f.name, CMN_FUZZ_FAMILY) == 0) {
-      g_family = f.family;
-      known = true;
-    }
-  }
+  for (const Entry& e : kEntries) known = known || ofTarget(e.family);
   if (!known) fail("no family " + std::string(CMN_FUZZ_FAMILY));
-  g_entries = entriesOf(g_family, false);
+  g_entries = entriesOf(false);
   const char* dir = std::getenv("CMN_FUZZ_RECORD");
   if (dir != nullptr && dir[0] != '\0') {
     for (const Plan& plan : kPlans) {
-      if (plan.family == g_family) record(plan, dir);
+      if (ofTarget(plan.family)) record(plan, dir);
     }
     std::exit(0);
   }
