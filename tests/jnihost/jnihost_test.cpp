@@ -145,19 +145,4 @@ TEST(JniHost, CatchesWhatTheJvmChecksCatch) {
   }
 }
 
-TEST(JniHost, PendingExceptionIsHandedToJavaAndCleared) {
-  Host host;
-  Object* cluster = host.newObject(kCluster);
-  host.beginCall("test");
-  JNIEnv* env = host.env();
-  jobject c = host.arg(cluster);
-  jclass cls = env->GetObjectClass(c);
-  env->GetFieldID(cls, "missing", "I");
-  EXPECT_EQ("java/lang/NoSuchFieldError: missing", host.endCall());
-  host.beginCall("next");
-  EXPECT_EQ(nullptr, host.pending);
-  EXPECT_EQ("", host.endCall());
-  EXPECT_TRUE(host.violations().empty());
-}
-
 }  // namespace
