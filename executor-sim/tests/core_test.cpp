@@ -174,28 +174,3 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
 }
 
 }  // namespace
-
-// The affinity exchange refuses a sub-command it doesn't know; the cluster tree (whose answer
-// the library never reads) packs each cluster with its ports.
-TEST_F(Core, AffinityRefusalAndClusterTree) {
-    Bytes exchange = request(59, 64016);
-    put32(exchange, 16, 7);
-    EXPECT_EQ(call(exchange), -1);
-    EXPECT_EQ(fields[1], -3);
-
-    Bytes cluster = request(4, 192, 1);
-    put32(cluster, 16, 0x0100000A);  // 10.0.0.1 as it travels
-    ASSERT_EQ(call(cluster), 0);
-    ASSERT_EQ(call(request(10, 96, 1, 80)), 0);
-    ASSERT_EQ(call(request(10, 96, 1, 443)), 0);
-    ASSERT_EQ(call(request(65, 64016)), 0);
-    uint32_t words[4];
-    std::memcpy(&words[0], &answer[24], 4);   // clusters
-    std::memcpy(&words[1], &answer[80], 4);   // the cluster's address
-    std::memcpy(&words[2], &answer[92], 4);   // its ports
-    std::memcpy(&words[3], &answer[180], 4);  // the second port's servers
-    EXPECT_EQ(std::vector<uint32_t>(words, words + 4),
-              (std::vector<uint32_t>{1, 0x0100000A, 2, 0}));
-    EXPECT_EQ(std::vector<uint8_t>(&answer[132], &answer[134]), (std::vector<uint8_t>{0, 80}));
-    EXPECT_EQ(std::vector<uint8_t>(&answer[168], &answer[170]), (std::vector<uint8_t>{1, 187}));
-}

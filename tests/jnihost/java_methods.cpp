@@ -48,6 +48,22 @@ Object* newRecord(Host& h, const char* cls, const std::vector<const char*>& fiel
   return r;
 }
 
+// A getter of a field: its int value, or the object it holds.
+MethodBody getter(const char* field) {
+  return [field](Host& h, Object* self, const Args&) {
+    return h.field(self, field)->signature[0] == 'L' ? object(h.getObject(self, field))
+                                                     : integer(h.getInt(self, field));
+  };
+}
+
+// A setter of an int field.
+MethodBody setter(const char* field) {
+  return [field](Host& h, Object* self, const Args& a) {
+    h.setInt(self, field, a[0].primitive);
+    return none();
+  };
+}
+
 struct JavaMethod {
   const char* cls;  // below kPackage
   const char* name;
@@ -79,40 +95,17 @@ std::vector<JavaMethod> javaMethods() {
          h.setInt(self, "_iNumListeners", a[0].primitive);
          return none();
        }},
-      {"CMNServer", "getConnectTimeout", "()I",
-       [](Host& h, Object* self, const Args&) {
-         return integer(h.getInt(self, "_iConnectTimeout"));
-       }},
-      {"CMNServer", "getIntWaitForComplete", "()I",
-       [](Host& h, Object* self, const Args&) {
-         return integer(h.getInt(self, "_iWaitForComplete"));
-       }},
-      {"CMNServer", "setWaitForContinueFromNative", "(I)V",
-       [](Host& h, Object* self, const Args& a) {
-         h.setInt(self, "_iWaitForComplete", a[0].primitive);
-         return none();
-       }},
-      {"CMNServer", "setConnectTimeoutFromNative", "(I)V",
-       [](Host& h, Object* self, const Args& a) {
-         h.setInt(self, "_iConnectTimeout", a[0].primitive);
-         return none();
-       }},
+      {"CMNServer", "getConnectTimeout", "()I", getter("_iConnectTimeout")},
+      {"CMNServer", "getIntWaitForComplete", "()I", getter("_iWaitForComplete")},
+      {"CMNServer", "setWaitForContinueFromNative", "(I)V", setter("_iWaitForComplete")},
+      {"CMNServer", "setConnectTimeoutFromNative", "(I)V", setter("_iConnectTimeout")},
       // CMNListener: getters and the address setter.
-      {"CMNListener", "getIntAddress", "()I",
-       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iAddress")); }},
-      {"CMNListener", "setAddress", "(I)V",
-       [](Host& h, Object* self, const Args& a) {
-         h.setInt(self, "_iAddress", a[0].primitive);
-         return none();
-       }},
-      {"CMNListener", "getMapPort", "()I",
-       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iMapPort")); }},
-      {"CMNListener", "getProtocol", "()I",
-       [](Host& h, Object* self, const Args&) { return integer(h.getInt(self, "_iProtocol")); }},
-      {"CMNListener", "getKeyRing", "()Ljava/lang/String;",
-       [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sKeyRing")); }},
-      {"CMNListener", "getStashFile", "()Ljava/lang/String;",
-       [](Host& h, Object* self, const Args&) { return object(h.getObject(self, "_sStashFile")); }},
+      {"CMNListener", "getIntAddress", "()I", getter("_iAddress")},
+      {"CMNListener", "setAddress", "(I)V", setter("_iAddress")},
+      {"CMNListener", "getMapPort", "()I", getter("_iMapPort")},
+      {"CMNListener", "getProtocol", "()I", getter("_iProtocol")},
+      {"CMNListener", "getKeyRing", "()Ljava/lang/String;", getter("_sKeyRing")},
+      {"CMNListener", "getStashFile", "()Ljava/lang/String;", getter("_sStashFile")},
       // CMNWeights: server identifiers into "sServerId", grown to hold the index; a null
       // array throws, as its length is read.
       {"CMNWeights", "setServerId", "(Ljava/lang/String;I)V",

@@ -101,10 +101,6 @@ const FieldDef* fieldOf(JNIEnv* env, Object* object, jfieldID id, char type, con
 
 // ---- Classes, fields, methods ----------------------------------------------------------------
 
-jint JNICALL getVersion(JNIEnv*) {
-  return JNI_VERSION_1_8;
-}
-
 jclass JNICALL jniFindClass(JNIEnv* env, const char* name) {
   if (!enter(env, "FindClass")) return nullptr;
   Host& h = hostOf(env);
@@ -265,26 +261,8 @@ jboolean JNICALL exceptionCheck(JNIEnv* env) {
   return h.pending != nullptr ? JNI_TRUE : JNI_FALSE;
 }
 
-jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
-  Host& h = hostOf(env);
-  h.javaCallUnchecked = false;
-  return h.pending != nullptr ? static_cast<jthrowable>(h.newLocal(h.pending)) : nullptr;
-}
-
-void JNICALL exceptionClear(JNIEnv* env) {
-  Host& h = hostOf(env);
-  h.javaCallUnchecked = false;
-  h.pending = nullptr;
-  h.pendingMessage.clear();
-}
-
 void JNICALL deleteLocalRef(JNIEnv* env, jobject ref) {
   if (ref != nullptr) hostOf(env).deleteLocal(ref);
-}
-
-jobject JNICALL newLocalRef(JNIEnv* env, jobject ref) {
-  if (!enter(env, "NewLocalRef")) return nullptr;
-  return ref != nullptr ? hostOf(env).newLocal(hostOf(env).deref(ref)) : nullptr;
 }
 
 jint JNICALL ensureLocalCapacity(JNIEnv* env, jint capacity) {
@@ -293,13 +271,6 @@ jint JNICALL ensureLocalCapacity(JNIEnv* env, jint capacity) {
   if (capacity < 0) return JNI_ERR;
   if (h.liveLocals + capacity > h.capacity) h.capacity = h.liveLocals + capacity;
   return JNI_OK;
-}
-
-jboolean JNICALL isSameObject(JNIEnv* env, jobject a, jobject b) {
-  Host& h = hostOf(env);
-  Object* x = a != nullptr ? h.deref(a) : nullptr;
-  Object* y = b != nullptr ? h.deref(b) : nullptr;
-  return x == y ? JNI_TRUE : JNI_FALSE;
 }
 
 // ---- Strings ------------------------------------------------------------------------------------
@@ -366,14 +337,7 @@ void JNICALL releaseStringUTFChars(JNIEnv* env, jstring, const char* chars) {
   h.violation("ReleaseStringUTFChars given characters it did not hand out");
 }
 
-jsize JNICALL getStringUTFLength(JNIEnv* env, jstring str) {
-  if (!enter(env, "GetStringUTFLength")) return 0;
-  Object* s = stringArg(env, str, "GetStringUTFLength");
-  return s != nullptr ? static_cast<jsize>(s->text.size()) : 0;
-}
-
-// ---- Arrays
-// ---------------------------------------------------------------------------------------
+// ---- Arrays -------------------------------------------------------------------------------------
 
 jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
   if (!enter(env, "GetArrayLength")) return 0;
@@ -440,21 +404,15 @@ Host::Host() : block_(new EnvBlock) {
     slots[i] = reinterpret_cast<void*>(&unimplemented);
   }
   JNINativeInterface_& t = block_->table;
-  t.GetVersion = getVersion;
   t.FindClass = jniFindClass;
   t.GetObjectClass = getObjectClass;
   t.GetFieldID = getFieldID;
   t.GetMethodID = getMethodID;
-  t.GetBooleanField = getField<'Z', jboolean>;
   t.GetByteField = getField<'B', jbyte>;
   t.GetCharField = getField<'C', jchar>;
-  t.GetShortField = getField<'S', jshort>;
   t.GetIntField = getField<'I', jint>;
-  t.GetLongField = getField<'J', jlong>;
-  t.SetBooleanField = setField<'Z', jboolean>;
   t.SetByteField = setField<'B', jbyte>;
   t.SetCharField = setField<'C', jchar>;
-  t.SetShortField = setField<'S', jshort>;
   t.SetIntField = setField<'I', jint>;
   t.SetLongField = setField<'J', jlong>;
   t.GetObjectField = getObjectField;
@@ -463,16 +421,11 @@ Host::Host() : block_(new EnvBlock) {
   t.CallObjectMethodV = callObjectMethodV;
   t.CallVoidMethodV = callVoidMethodV;
   t.ExceptionCheck = exceptionCheck;
-  t.ExceptionOccurred = exceptionOccurred;
-  t.ExceptionClear = exceptionClear;
   t.DeleteLocalRef = deleteLocalRef;
-  t.NewLocalRef = newLocalRef;
   t.EnsureLocalCapacity = ensureLocalCapacity;
-  t.IsSameObject = isSameObject;
   t.NewStringUTF = newStringUTF;
   t.GetStringUTFChars = getStringUTFChars;
   t.ReleaseStringUTFChars = releaseStringUTFChars;
-  t.GetStringUTFLength = getStringUTFLength;
   t.GetArrayLength = getArrayLength;
   t.GetIntArrayRegion = getRegion<std::int32_t, jint, jintArray>;
   t.SetIntArrayRegion = setRegion<std::int32_t, jint, jintArray>;
@@ -549,9 +502,7 @@ Object* Host::newObject(const std::string& className) {
     std::fprintf(stderr, "jnihost: no class %s\n", className.c_str());
     std::abort();
   }
-  objects_.push_back(Object{});
-  Object* object = &objects_.back();
-  object->cls = cls;
+  Object* object = allocate(cls);
   object->fields.resize(cls->fields.size());
   for (const FieldDef& f : cls->fields) {
     if (f.arrayLength < 0) continue;
@@ -561,34 +512,36 @@ Object* Host::newObject(const std::string& className) {
   return object;
 }
 
-Object* Host::newString(const std::string& modifiedUtf8) {
+Object* Host::allocate(Class* cls) {
   objects_.push_back(Object{});
-  objects_.back().cls = findClass("java/lang/String");
-  objects_.back().text = modifiedUtf8;
+  objects_.back().cls = cls;
   return &objects_.back();
+}
+
+Object* Host::newString(const std::string& modifiedUtf8) {
+  Object* o = allocate(findClass("java/lang/String"));
+  o->text = modifiedUtf8;
+  return o;
 }
 
 Object* Host::newObjectArray(const std::string& elementClass, std::size_t length) {
   const std::string name = "[L" + elementClass + ";";
   Class* cls = findClass(name);
-  objects_.push_back(Object{});
-  objects_.back().cls = cls != nullptr ? cls : defineClass(name);
-  objects_.back().items.assign(length, nullptr);
-  return &objects_.back();
+  Object* o = allocate(cls != nullptr ? cls : defineClass(name));
+  o->items.assign(length, nullptr);
+  return o;
 }
 
 Object* Host::newIntArray(std::size_t length) {
-  objects_.push_back(Object{});
-  objects_.back().cls = findClass("[I");
-  objects_.back().ints.assign(length, 0);
-  return &objects_.back();
+  Object* o = allocate(findClass("[I"));
+  o->ints.assign(length, 0);
+  return o;
 }
 
 Object* Host::newByteArray(std::size_t length) {
-  objects_.push_back(Object{});
-  objects_.back().cls = findClass("[B");
-  objects_.back().bytes.assign(length, 0);
-  return &objects_.back();
+  Object* o = allocate(findClass("[B"));
+  o->bytes.assign(length, 0);
+  return o;
 }
 
 const FieldDef* Host::field(Object* object, const std::string& name) const {
@@ -670,7 +623,6 @@ void Host::beginCall(const std::string& name) {
   method = name;
   capacity = kDefaultLocalCapacity;
   liveLocals = 0;
-  peakLocals = 0;
   localsOverflowed = false;
   javaCallUnchecked = false;
 }
@@ -720,7 +672,6 @@ jobject Host::newLocal(Object* object) {
   refs_.push_back(Ref{object, true});
   frame_.push_back(&refs_.back());
   ++liveLocals;
-  if (liveLocals > peakLocals) peakLocals = liveLocals;
   if (liveLocals > capacity && !localsOverflowed) {
     localsOverflowed = true;
     violation("local references: " + std::to_string(liveLocals) + ", exceeds capacity " +
@@ -757,9 +708,7 @@ bool Host::pendingCheck(const char* function) {
 void Host::throwNew(const std::string& className, const std::string& message) {
   Class* cls = findClass(className);
   if (cls == nullptr) cls = defineClass(className);
-  objects_.push_back(Object{});
-  objects_.back().cls = cls;
-  pending = &objects_.back();
+  pending = allocate(cls);
   pendingMessage = message;
 }
 

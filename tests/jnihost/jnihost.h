@@ -139,7 +139,6 @@ class Host {
   bool javaCallUnchecked = false;
   std::int32_t capacity = 0;
   std::int32_t liveLocals = 0;
-  std::int32_t peakLocals = 0;
   bool localsOverflowed = false;
   std::vector<const char*> pinnedStrings;
   std::string method;
@@ -147,6 +146,7 @@ class Host {
   struct EnvBlock;
 
  private:
+  Object* allocate(Class* cls);
   std::unique_ptr<EnvBlock> block_;
   std::deque<Class> classes_;
   std::deque<Object> objects_;

@@ -1,5 +1,7 @@
 // The host stands in for the JVM in the Windows and fuzzing runs, so it must catch what the
-// JVM's checks catch and answer lookups as the JVM does.
+// JVM's checks catch and answer lookups as the JVM does. That it lets correct use pass is
+// shown by the scenario, which runs every entry point with no check failing, but for what the
+// scenario never needs (more than 32 references, or room made by deleting them).
 
 #include "jnihost.h"
 
@@ -29,12 +31,6 @@ jfieldID fieldId(JNIEnv* env, jobject obj, const char* name, const char* sig) {
 }
 
 const Case kCases[] = {
-    {"field read of the declared type",
-     [](Host&, JNIEnv* env, jobject c) {
-       env->SetIntField(c, fieldId(env, c, "MaxNumberOfPorts", "I"), 7);
-       EXPECT_EQ(7, env->GetIntField(c, fieldId(env, c, "MaxNumberOfPorts", "I")));
-     },
-     ""},
     {"missing field: null and a pending NoSuchFieldError, which the method may check",
      [](Host& h, JNIEnv* env, jobject c) {
        EXPECT_EQ(nullptr, fieldId(env, c, "MaxNumberOfPorts", "B"));
@@ -67,18 +63,6 @@ const Case kCases[] = {
        env->GetByteArrayRegion(bytes, 1, 4, out);
      },
      "region 1+4 of an array of 4"},
-    {"an array region that fits",
-     [](Host&, JNIEnv* env, jobject c) {
-       auto bytes =
-           static_cast<jbyteArray>(env->GetObjectField(c, fieldId(env, c, "natPtAddress", "[B")));
-       const jbyte in[4] = {10, 0, 0, 1};
-       env->SetByteArrayRegion(bytes, 0, 4, in);
-       jbyte out[2] = {};
-       env->GetByteArrayRegion(bytes, 2, 2, out);
-       EXPECT_EQ(0, out[0]);
-       EXPECT_EQ(1, out[1]);
-     },
-     ""},
     {"more local references than reserved",
      [](Host&, JNIEnv* env, jobject c) {
        for (int i = 0; i < 40; ++i) env->GetObjectClass(c);
@@ -112,20 +96,6 @@ const Case kCases[] = {
        env->NewStringUTF("next");
      },
      "without checking"},
-    {"StringBuffer.append checked",
-     [](Host& h, JNIEnv* env, jobject) {
-       Object* buffer = h.newObject("java/lang/StringBuffer");
-       jobject sb = h.arg(buffer);
-       jclass cls = env->GetObjectClass(sb);
-       jmethodID append =
-           env->GetMethodID(cls, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;");
-       env->CallObjectMethod(sb, append, env->NewStringUTF("+web"));
-       EXPECT_FALSE(env->ExceptionCheck());
-       env->CallObjectMethod(sb, append, env->NewStringUTF("+mail"));
-       EXPECT_FALSE(env->ExceptionCheck());
-       EXPECT_EQ("+web+mail", buffer->text);
-     },
-     ""},
     {"a reference field given an object of another class",
      [](Host&, JNIEnv* env, jobject c) {
        env->SetObjectField(c, fieldId(env, c, "natPtAddress", "[B"), env->NewStringUTF("x"));
@@ -173,31 +143,6 @@ TEST(JniHost, CatchesWhatTheJvmChecksCatch) {
           << host.violations().front();
     }
   }
-}
-
-TEST(JniHost, ObjectsAreMadeAsTheJavaClassesMakeThem) {
-  Host host;
-  Object* cluster = host.newObject(kCluster);
-  Object* address = host.getObject(cluster, "natPtAddress");
-  ASSERT_NE(nullptr, address);
-  EXPECT_EQ(4u, address->bytes.size());
-  EXPECT_EQ(nullptr, host.getObject(cluster, "sClusterId"));
-  EXPECT_EQ(0, host.getInt(cluster, "MaxNumberOfPorts"));
-}
-
-TEST(JniHost, PendingExceptionIsHandedToJavaAndCleared) {
-  Host host;
-  Object* cluster = host.newObject(kCluster);
-  host.beginCall("test");
-  JNIEnv* env = host.env();
-  jobject c = host.arg(cluster);
-  jclass cls = env->GetObjectClass(c);
-  env->GetFieldID(cls, "missing", "I");
-  EXPECT_EQ("java/lang/NoSuchFieldError: missing", host.endCall());
-  host.beginCall("next");
-  EXPECT_EQ(nullptr, host.pending);
-  EXPECT_EQ("", host.endCall());
-  EXPECT_TRUE(host.violations().empty());
 }
 
 }  // namespace

@@ -82,16 +82,5 @@ TEST(Address, Resolution) {
   EXPECT_EQ(out, 0x12345678u);
 }
 
-TEST(Address, FormatUsesMemoryOrderAndFillsTheBuffer) {
-  char text[kDottedTextSize];
-  std::memset(text, 'z', sizeof(text));
-  formatDottedAddress(kAddressNone, text);
-  EXPECT_STREQ(text, "255.255.255.255");
-  formatDottedAddress(octets(10, 1, 2, 3), text);
-  EXPECT_STREQ(text, "10.1.2.3");
-  formatDottedAddress(octets(0, 9, 100, 205), text);
-  EXPECT_STREQ(text, "0.9.100.205");
-}
-
 }  // namespace
 }  // namespace cmn::jni

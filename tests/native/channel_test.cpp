@@ -58,15 +58,6 @@ TEST_F(Channel, SendsExactlyTheRequestLength) {
   }
 }
 
-TEST_F(Channel, ExecutorFailureReturnsItsResultAndLeavesItsReason) {
-  RequestBlock& b = request(250, 40);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT RESULT -1 REASON -7"), "OK");
-  EXPECT_EQ(sendExecutorRequest(&b), -1);
-  EXPECT_EQ(b.reason(), -7);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT RESULT 33 REASON -8"), "OK");
-  EXPECT_EQ(sendExecutorRequest(&b), 33);
-}
-
 TEST_F(Channel, DeviceErrorLeavesResultZeroAndReasonUnchanged) {
   RequestBlock& b = request(250, 40);
   b.setResult(99);
@@ -126,17 +117,6 @@ TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
   EXPECT_EQ(b.result(), 55);  // an open failure touches nothing
   ASSERT_TRUE(sim_.start());
   EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
-}
-
-TEST_F(Channel, RestartedExecutorIsReachedOnTheNextRequest) {
-  RequestBlock& b = request(250, 40);
-  EXPECT_EQ(sendExecutorRequest(&b), 0);
-  sim_.stop();
-  const int error = sendExecutorRequest(&b);
-  EXPECT_TRUE(error == ECONNRESET || error == EPIPE) << error;
-  ASSERT_TRUE(sim_.start());
-  EXPECT_EQ(sendExecutorRequest(&b), 0);
-  EXPECT_EQ(sim_.recordCount(), 1);
 }
 
 // An answer that can't be framed gives up the connection: the request after it is answered by

@@ -1,15 +1,13 @@
 #include "sim_process.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <stdexcept>
-
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "sim_link.h"
 
 namespace cmn::testing {
 
@@ -36,11 +34,7 @@ bool SimProcess::start() {
     ::execl(binary, binary, "--socket", device_.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  for (int i = 0; i < 200; ++i) {
-    if (control("PING") == "OK") return true;
-    ::usleep(20000);
-  }
-  return false;
+  return jnihost::startExecutor(4);
 }
 
 void SimProcess::stop() {
@@ -52,25 +46,7 @@ void SimProcess::stop() {
 }
 
 std::string SimProcess::control(const std::string& line) {
-  const std::string path = device_ + ".ctl";
-  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-    ::close(fd);
-    return "";
-  }
-  const std::string request = line + "\n";
-  if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
-    ::close(fd);
-    return "";
-  }
-  std::string answer;
-  char c;
-  while (::recv(fd, &c, 1, 0) == 1 && c != '\n') answer += c;
-  ::close(fd);
-  return answer;
+  return jnihost::simControl(line);  // at VELKLB_DEVICE's control socket
 }
 
 int SimProcess::recordCount() {

@@ -54,18 +54,6 @@ TEST(ModifiedUtf8, EverySequenceOfUpToThreeBytes) {
   }
 }
 
-TEST(ModifiedUtf8, OverlongFormsBecomeQuestionMarks) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"\xe0\x80\x80", "???"}, {"\xc1\x81", "??"}, {"\xc0\x80", "\xc0\x80"},
-      {"\xe0\x9f\xbf", "???"}, {"\xe0\xa0\x80", "\xe0\xa0\x80"}, {"\xed\xa0\x80", "\xed\xa0\x80"},
-      {"\xf0\x9f\x98\x80", "????"}, {"a\xc3", "a?"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(toModifiedUtf8(c.in), c.out) << c.in;
-}
-
 // Long texts are scanned in runs of 32 bytes: an offending byte or sequence at any place
 // within or across a run is still found, and what follows it is kept.
 TEST(ModifiedUtf8, OffendingBytesAtEveryPlaceOfALongText) {

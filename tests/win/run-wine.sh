@@ -4,6 +4,8 @@
 #                                                   the .so; the transcripts must be identical
 #   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks through the DLL
 #   run-wine.sh platform WIN_BUILD LINUX_BUILD      the registry reads of the platform layer
+#   run-wine.sh launcher WIN_BUILD LINUX_BUILD      velkctl.cmd from the Windows bundle, with a
+#                                                   stand-in java.exe that prints its arguments
 # Every Wine step is bounded; the prefix's wineserver is ended whatever happens.
 set -eu
 mode=$1
@@ -118,6 +120,56 @@ case "$mode" in
     timeout 60 wine regedit /S "$(winpath "$out/velktest.reg")"
     timeout 60 wine "$win/bin/win-platform.exe"
     ;;
+  launcher)
+    [ -n "$linux" ] || { echo "FAILED: no Linux build folder given"; exit 1; }
+    # The bundle as shipped, unpacked into a folder with a blank in its name; the stand-in
+    # java.exe in a JAVA_HOME of its own, with blanks and parentheses.
+    rm -rf "$out/launcher"
+    mkdir -p "$out/launcher/velk tools" "$out/launcher/jdk (x64)/bin"
+    "$here/../../packaging/make-dist.sh" "$out/launcher/dist" 0.0 "$linux" "$win" >/dev/null
+    (cd "$out/launcher/velk tools" \
+      && cmake -E tar xf "$out/launcher/dist/cmnexecutor-0.0-windows-x86_64.zip")
+    rm -rf "$out/launcher/dist"
+    cp "$win/bin/java-standin.exe" "$out/launcher/jdk (x64)/bin/java.exe"
+    bundle="$out/launcher/velk tools/cmnexecutor-0.0-windows-x86_64"
+    dir=$(winpath "$bundle")
+    cp=""
+    for jar in cmnexecutor-cli.jar cmnexecutor.jar picocli.jar gson.jar; do
+      [ -f "$bundle/$jar" ] || { echo "FAILED: the bundle lacks $jar"; exit 1; }
+      cp="$cp${cp:+;}$dir\\$jar"
+    done
+    printf '[-Xmx64m]\n[-Dvelk.test=a b]\n[-Djava.library.path=%s\\.]\n[-cp]\n[%s]\n' "$dir" "$cp" \
+      >"$out/launcher/expected"
+    printf '[com.velk.internet.tz.velkctl.Velkctl]\n[executor]\n[show]\n[--json]\n' \
+      >>"$out/launcher/expected"
+    printf '[two words]\n[say "hi"]\n' >>"$out/launcher/expected"
+    export VELKCTL_JAVA_OPTS='-Xmx64m "-Dvelk.test=a b"'
+    jdk=$(winpath "$out/launcher/jdk (x64)")
+    # FOLDER SCRIPT VARIABLE=VALUE STATUS: the script run from FOLDER, java exiting with STATUS.
+    launch() {
+      (cd "$1" && env -u JAVA_HOME -u WINEPATH "$3" JAVA_STANDIN_EXIT="$4" timeout 60 \
+        wine cmd /c "$2" executor show --json "two words" 'say "hi"') >"$out/launcher/got" 2>&1
+    }
+    # Once by its folder with JAVA_HOME; once by its bare name from elsewhere, with the bundle
+    # and java.exe on PATH.
+    failed=0
+    for status in 0 1 2 3; do
+      for way in home path; do
+        if [ "$way" = home ]; then launch "$bundle" velkctl.cmd "JAVA_HOME=$jdk" "$status"
+        else launch "$out/launcher" velkctl "WINEPATH=$dir;$jdk\\bin" "$status"
+        fi && got=0 || got=$?
+        tr -d '\r' <"$out/launcher/got" >"$out/launcher/args"
+        if ! cmp -s "$out/launcher/expected" "$out/launcher/args"; then
+          echo "FAILED: java's arguments ($way, status $status)"
+          diff "$out/launcher/expected" "$out/launcher/args"
+          failed=1
+        fi
+        [ "$got" = "$status" ] || { echo "FAILED: exit status $got for $status ($way)"; failed=1; }
+      done
+    done
+    [ "$failed" = 0 ] && echo "velkctl.cmd: arguments and exit statuses 0-3 through JAVA_HOME and PATH"
+    exit "$failed"
+    ;;
   *)
-    echo "usage: $0 conformance|checks|platform WIN_BUILD LINUX_BUILD"; exit 2 ;;
+    echo "usage: $0 conformance|checks|platform|launcher WIN_BUILD LINUX_BUILD"; exit 2 ;;
 esac
