@@ -525,6 +525,17 @@ const Plan kPlans[] = {
      "setTimersNative '80' '80' '80' '80' '80' '80' '80'; getHAInfoNative; "
      "chgReachNative 1 2 3; takeoverNative '10.0.0.1'; getHAInfoNative; "
      "delReachNative '10.0.0.2'; delHBNative '10.0.0.1'; backupDelNative"},
+    {kDiagnostics, "diagnostics",
+     {"DIAG CLOCK 1700000000", "DIAG AFFPORT 10.1.2.3 80 0xFF 1",
+      "DIAG AFFINITY 10.1.2.3 80 172.16.4.1 10.1.0.11 2 1699999990",
+      "DIAG CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1699999990 0x1b 3 4 65",
+      "DIAG NPS 2", "DIAG HALFOPEN 203.0.113.7 51000 1", "DIAG ATTACKER 10.1.2.3 80 203.0.113.7 120",
+      "DIAG RAT 10.1.0.11 3 10.1.0.1 2", "DIAG COUNTER 16 77"},
+     "getAffinityInfoNative 0x0A010203 80 1; serverDirectedAffinityNative; "
+     "serverDirectedAffinityNative/1; getConnectionInfoNative 0 0 0x0A010203 80 0 0 1; "
+     "getHalfOpenInfoNative; getAttackingAddrsNative 0x0A010203 80; "
+     "getAttackingAddrsNative 0 0; xDOSAttackNative 1 2 3 4 5 6 7 8; xmiscNative 99 0 0 0; "
+     "xmiscNative 1 0 0 0; getIcmpInfoNative; setIcmpInfoNative; getIcmpInfoNative"},
 };
 // clang-format on
 
