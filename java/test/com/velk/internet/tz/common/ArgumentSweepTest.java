@@ -48,6 +48,24 @@ class ArgumentSweepTest extends ExecutorTestBase {
         return args;
     }
 
+    /** A field's awkward values; none for a final field. */
+    static Object[] awkward(Field f) {
+        Class<?> t = f.getType();
+        if (Modifier.isFinal(f.getModifiers())) {
+            return new Object[0];
+        }
+        if (t == String.class) {
+            return new Object[] {null, LONG};
+        }
+        if (t.isArray()) {
+            return new Object[] {null, Array.newInstance(t.getComponentType(), 0)};
+        }
+        if (t == int.class) {
+            return new Object[] {-1, Integer.MIN_VALUE, Integer.MAX_VALUE};
+        }
+        return t == byte.class ? new Object[] {(byte) 0, (byte) -1} : new Object[0];
+    }
+
     /** Argument i's awkward values, each as {what, the argument list}. */
     static List<Object[]> variants(Method m, int i) throws ReflectiveOperationException {
         Class<?> t = m.getParameterTypes()[i];
@@ -61,10 +79,7 @@ class ArgumentSweepTest extends ExecutorTestBase {
             out.add(new Object[] {v instanceof String s ? s.length() + " chars" : v, arguments(m, i, v)});
         }
         for (Field f : t.getPackage() == CMNExecutor.class.getPackage() ? t.getFields() : new Field[0]) {
-            Class<?> ft = Modifier.isFinal(f.getModifiers()) ? void.class : f.getType();
-            for (Object v : ft == String.class ? new Object[] {null, LONG} : ft.isArray() ? new Object[] {null,
-                Array.newInstance(ft.getComponentType(), 0)} : ft == int.class ? new Object[] {-1, Integer.MIN_VALUE,
-                Integer.MAX_VALUE} : ft == byte.class ? new Object[] {(byte) 0, (byte) -1} : new Object[0]) {
+            for (Object v : awkward(f)) {
                 Object o = plain(t);
                 f.set(o, v);
                 out.add(new Object[] {f.getName() + " = " + (v instanceof String ? "long" : v), arguments(m, i, o)});
