@@ -87,6 +87,7 @@ public final class Velkctl extends Verb.Group {
         line.addSubcommand(DiagnosticCommands.dump());
         line.addSubcommand(DiagnosticCommands.icmp());
         line.addSubcommand(DiagnosticCommands.log());
+        line.addSubcommand(new ConfigCommands.Save());
         return line;
     }
 
