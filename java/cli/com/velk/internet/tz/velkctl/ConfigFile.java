@@ -67,6 +67,8 @@ final class ConfigFile {
                     tree = f.document(reader);
                 }
             }
+        } catch (java.nio.file.NoSuchFileException e) {
+            f.errors.add(file + ": no such file");
         } catch (IOException | java.io.UncheckedIOException e) {
             f.errors.add(file + ": can't be read: " + e.getMessage());
         }
@@ -168,7 +170,9 @@ final class ConfigFile {
                 }
             }
         }
-        c.put(Config.PORTS, ports);
+        if (portsNode != null) {
+            c.put(Config.PORTS, ports);
+        }
         return c;
     }
 
@@ -211,8 +215,8 @@ final class ConfigFile {
                     if (listeners.size() > 2) {
                         error(l, "a server has two listeners at most");
                     }
+                    s.put(Config.LISTENER, listeners);
                 }
-                s.put(Config.LISTENER, listeners);
                 servers.put(e.getKey(), s);
             }
         }
@@ -243,14 +247,18 @@ final class ConfigFile {
                         }
                         bound2.add(id);
                     }
+                    bound2.sort(null);
+                    r.put(Config.SERVERS, bound2);
                 }
-                bound2.sort(null);
-                r.put(Config.SERVERS, bound2);
                 rules.put(e.getKey(), r);
             }
         }
-        p.put(Config.SERVERS, servers);
-        p.put(Config.RULES, rules);
+        if (serversNode != null) {
+            p.put(Config.SERVERS, servers);
+        }
+        if (rulesNode != null) {
+            p.put(Config.RULES, rules);
+        }
         return p;
     }
 
@@ -281,7 +289,9 @@ final class ConfigFile {
             }
         }
         heartbeats.sort(null);
-        ha.put("heartbeat", heartbeats);
+        if (m.containsKey("heartbeat")) {
+            ha.put("heartbeat", heartbeats);
+        }
         Map<String, Object> reach = new TreeMap<>();
         if (m.containsKey("reach")) {
             for (Map.Entry<String, Node> e : keyed(m.get("reach")).entrySet()) {
@@ -294,7 +304,9 @@ final class ConfigFile {
                 reach.put(resolve(e.getValue(), e.getKey()), target);
             }
         }
-        ha.put("reach", reach);
+        if (m.containsKey("reach")) {
+            ha.put("reach", reach);
+        }
         return ha;
     }
 

@@ -88,6 +88,8 @@ public final class Velkctl extends Verb.Group {
         line.addSubcommand(DiagnosticCommands.icmp());
         line.addSubcommand(DiagnosticCommands.log());
         line.addSubcommand(new ConfigCommands.Save());
+        line.addSubcommand(new ConfigCommands.Diff());
+        line.addSubcommand(new ConfigCommands.Apply());
         return line;
     }
 
