@@ -156,19 +156,28 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     EXPECT_EQ(call(request(27, 1951)), -1);
     EXPECT_EQ(fields[1], -1);
 
-    // 1024 servers fill the table whatever the ports allow.
+    // The server table fills whatever the ports allow: port 81 takes 32, the others 64 each.
+    constexpr uint32_t kWide = 64;
+    const uint16_t wide = velksim::kServerMax / kWide + 1;
     ASSERT_EQ(call(request(10, 96, 1, 81)), 0);  // the cluster default: 32 servers a port
-    for (uint16_t p = 82; p < 82 + 40; ++p) ASSERT_EQ(call(request(10, 96, 1, p)), 0);
+    for (uint16_t p = 82; p < 82 + wide; ++p) {
+        Bytes b = request(10, 96, 1, p);
+        b[80] = 1;
+        put32(b, 32, kWide);
+        ASSERT_EQ(call(b), 0);
+    }
     uint32_t added = 1;
-    for (uint16_t p = 81; p < 82 + 40 && added < velksim::kServerMax; ++p) {
-        for (uint32_t k = 0; k < 32 && added < velksim::kServerMax; ++k, ++added) {
+    for (uint16_t p = 81; p < 82 + wide && added < velksim::kServerMax; ++p) {
+        for (uint32_t k = 0; k < (p == 81 ? 32 : kWide) && added < velksim::kServerMax;
+             ++k, ++added) {
             Bytes b = server(27, 100 + k, 0);
             b[92] = static_cast<uint8_t>(p >> 8), b[93] = static_cast<uint8_t>(p);
             ASSERT_EQ(call(b), 0) << added;
         }
     }
     Bytes last = server(27, 99, 0);
-    last[93] = 120;  // a port with room left
+    last[92] = static_cast<uint8_t>((81 + wide) >> 8);  // the last port, still empty
+    last[93] = static_cast<uint8_t>(81 + wide);
     EXPECT_EQ(call(last), -1);
     EXPECT_EQ(fields[1], -13);
 }
