@@ -24,12 +24,12 @@ final class NetworkCommands {
     }
 
     static CommandLine alias() {
-        CommandLine add = new CommandLine(new AliasVerb("add"));
+        CommandLine add = new AliasVerb("add").line();
         FieldOptions.add(add.getCommandSpec(), CMNAddress.class, Set.of("InterfaceName", "NetMask"),
                 Set.of("Address"));
         return new CommandLine(new Alias()).addSubcommand("add", add)
-                .addSubcommand("remove", new AliasVerb("remove"))
-                .addSubcommand("show", new AliasVerb("show"));
+                .addSubcommand("remove", new AliasVerb("remove").line())
+                .addSubcommand("show", new AliasVerb("show").line());
     }
 
     static CommandLine ha() {
@@ -100,6 +100,13 @@ final class NetworkCommands {
         @Override
         String name() {
             return verb;
+        }
+
+        @Override
+        String description() {
+            return verb.equals("add") ? "Configure an address as an interface alias."
+                    : verb.equals("remove") ? "Remove an address's alias."
+                    : "Show the interface and netmask an address is configured on.";
         }
 
         @Override

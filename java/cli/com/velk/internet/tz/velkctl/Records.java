@@ -88,7 +88,7 @@ final class Records {
             verbs.put(verb.name(), verb);
         }
         verbs.forEach((name, verb) -> {
-            CommandLine sub = new CommandLine(verb);
+            CommandLine sub = verb.line();
             if (verb instanceof RecordVerb) {
                 sub.addMixin("key", ((RecordVerb<?>) verb).key);
             }
@@ -157,6 +157,11 @@ final class Records {
         }
 
         @Override
+        String description() {
+            return "Add a " + kind.noun + ".";
+        }
+
+        @Override
         void run() throws Api.Failure {
             write(kind.add, null);
         }
@@ -170,6 +175,11 @@ final class Records {
         }
 
         @Override
+        String description() {
+            return "Change a " + kind.noun + "'s settings given as options.";
+        }
+
+        @Override
         void run() throws Api.Failure {
             write(kind.set, ": changed");
         }
@@ -179,6 +189,11 @@ final class Records {
     static final class Remove<T> extends RecordVerb<T> {
         Remove(Kind<T> kind) {
             super(kind);
+        }
+
+        @Override
+        String description() {
+            return "Remove a " + kind.noun + ".";
         }
 
         @Override
@@ -196,6 +211,11 @@ final class Records {
         }
 
         @Override
+        String description() {
+            return "Show a " + kind.noun + "'s settings.";
+        }
+
+        @Override
         void run() throws Api.Failure {
             T t = target();
             run(kind.status, t);
@@ -210,6 +230,11 @@ final class Records {
     static final class Report<T> extends RecordVerb<T> {
         Report(Kind<T> kind) {
             super(kind);
+        }
+
+        @Override
+        String description() {
+            return "Show a " + kind.noun + "'s rates and counters.";
         }
 
         @Override

@@ -118,6 +118,11 @@ final class RuleCommands extends Verb.Group {
         }
 
         @Override
+        String description() {
+            return bind ? "Bind a server of the port to a rule." : "Unbind a server from a rule.";
+        }
+
+        @Override
         void run() throws Api.Failure {
             CMNRule r = new CMNRule(key.cluster, key.port, rule);
             CMNServer s = ServerCommands.server(api(), key.cluster, key.port, server);

@@ -108,6 +108,11 @@ final class ServerCommands extends Verb.Group {
         }
 
         @Override
+        String description() {
+            return "Mark a server " + state + ".";
+        }
+
+        @Override
         void run() throws Api.Failure {
             CMNServer s = target();
             run(op, s);

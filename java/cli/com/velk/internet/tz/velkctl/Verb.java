@@ -5,6 +5,7 @@ import java.lang.reflect.Field;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.Callable;
+import picocli.CommandLine;
 import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Model.OptionSpec;
 import picocli.CommandLine.Parameters;
@@ -29,6 +30,20 @@ abstract class Verb implements Callable<Integer> {
     /** The verb's name: its command's, unless one class serves several verbs. */
     String name() {
         return getClass().getAnnotation(picocli.CommandLine.Command.class).name();
+    }
+
+    /** The verb's help line, where one class serves several verbs (else its annotation's). */
+    String description() {
+        return null;
+    }
+
+    /** The verb as a command line, with its own help line. */
+    CommandLine line() {
+        CommandLine line = new CommandLine(this);
+        if (description() != null) {
+            line.getCommandSpec().usageMessage().description(description());
+        }
+        return line;
     }
 
     Output out() {
