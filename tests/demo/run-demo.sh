@@ -75,8 +75,9 @@ echo "(exit status $status)"
 # The configuration as one file: saved, the executor restarted empty (as after a rebuild),
 # the file applied, and nothing left to change.
 velkctl save -o "$work/velklb.yaml"
-echo "($(wc -l <"$work/velklb.yaml") lines; its clusters:)"
-sed -n '/^clusters:/,/^    max-number-of-ports/p' "$work/velklb.yaml"
+echo "($(wc -l <"$work/velklb.yaml") lines; port web:80 with its first server:)"
+sed -n '/^      80:/,/^          s2:/p' "$work/velklb.yaml" | sed '$d'
+
 restart_executor
 echo
 echo "(the simulated executor restarted empty)"
