@@ -47,15 +47,20 @@ final class ClusterCommands extends Verb.Group {
         }
     }
 
+    /** The clusters' identifiers, in the executor's order. */
+    static List<String> ids(CMNExecutorInterface api) throws Api.Failure {
+        StringBuffer list = new StringBuffer();
+        Api.check(api.getClustersListNative(list), Api.getClustersListNative, "clusters");
+        return Verb.items(list);
+    }
+
     @Command(name = "list", mixinStandardHelpOptions = true,
             description = "List the clusters, one row each.")
     static final class ListVerb extends Verb {
         @Override
         void run() throws Api.Failure {
-            StringBuffer list = new StringBuffer();
-            Api.check(api().getClustersListNative(list), Api.getClustersListNative, "clusters");
             List<Map<String, Object>> rows = new ArrayList<>();
-            for (String id : items(list)) {
+            for (String id : ids(api())) {
                 CMNCluster cl = new CMNCluster(id);
                 KIND.status.run(api(), cl, "cluster " + id);
                 rows.add(Output.row("cluster", id, "key", String.format("0x%08X", cl.iClusterIdKey),

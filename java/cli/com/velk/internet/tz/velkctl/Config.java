@@ -144,11 +144,9 @@ final class Config {
         s.records.put("", e);
         s.tree.put("executor", settings(EXECUTOR, e));
         Map<String, Object> clusters = new TreeMap<>();
-        StringBuffer list = new StringBuffer();
-        Api.check(api.getClustersListNative(list), Api.getClustersListNative, "clusters");
         s.calls++;
         List<String> aliases = new ArrayList<>();
-        for (String id : Verb.items(list)) {
+        for (String id : ClusterCommands.ids(api)) {
             CMNCluster cl = new CMNCluster(id);
             ClusterCommands.KIND.status.run(api, cl, "cluster " + id);
             s.calls++;
@@ -183,12 +181,10 @@ final class Config {
 
     private static Map<Integer, Object> readPorts(CMNExecutorInterface api, State s, String id)
             throws Api.Failure {
-        StringBuffer list = new StringBuffer();
-        Api.check(api.getPortsListNative(id, list), Api.getPortsListNative, "cluster " + id);
         s.calls++;
         Map<Integer, Object> ports = new TreeMap<>();
-        for (String item : Verb.items(list)) {
-            CMNPort p = new CMNPort(id, Integer.parseInt(item));
+        for (int number : PortCommands.numbers(api, id)) {
+            CMNPort p = new CMNPort(id, number);
             PortCommands.KIND.status.run(api, p, PortCommands.KIND.label.apply(p));
             s.calls++;
             s.records.put(id + "/" + p.PortNumber, p);

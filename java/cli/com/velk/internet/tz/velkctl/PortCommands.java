@@ -67,6 +67,18 @@ final class PortCommands extends Verb.Group {
         }
     }
 
+    /** The numbers of a cluster's ports, in the executor's order. */
+    static List<Integer> numbers(CMNExecutorInterface api, String cluster) throws Api.Failure {
+        StringBuffer list = new StringBuffer();
+        Api.check(api.getPortsListNative(cluster, list), Api.getPortsListNative,
+                "cluster " + cluster);
+        List<Integer> ports = new ArrayList<>();
+        for (String item : Verb.items(list)) {
+            ports.add(Types.number(item));
+        }
+        return ports;
+    }
+
     @Command(name = "list", mixinStandardHelpOptions = true,
             description = "List a cluster's ports, one row each.")
     static final class ListVerb extends Verb {
@@ -75,12 +87,10 @@ final class PortCommands extends Verb.Group {
 
         @Override
         void run() throws Api.Failure {
-            StringBuffer list = new StringBuffer();
-            Api.check(api().getPortsListNative(id, list), Api.getPortsListNative, "cluster " + id);
             List<Map<String, Object>> rows = new ArrayList<>();
-            for (String item : items(list)) {
-                CMNPort p = new CMNPort(id, Types.number(item));
-                run(p);
+            for (int port : numbers(api(), id)) {
+                CMNPort p = new CMNPort(id, port);
+                KIND.status.run(api(), p, KIND.label.apply(p));
                 rows.add(Output.row("port", p.PortNumber, "servers", p.NumServers,
                         "maxServers", p.MaxNumberOfServers, "weightBound", p.WeightBound,
                         "staleTimeout", p.StaleTimeout, "stickyTime", p.StickyTime,
@@ -88,10 +98,6 @@ final class PortCommands extends Verb.Group {
             }
             out().list(rows, "PORT", "SERVERS", "MAX-SERVERS", "WEIGHT-BOUND", "STALE", "STICKY",
                     "TYPE");
-        }
-
-        private void run(CMNPort p) throws Api.Failure {
-            KIND.status.run(api(), p, KIND.label.apply(p));
         }
     }
 }
