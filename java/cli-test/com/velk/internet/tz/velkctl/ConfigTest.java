@@ -309,7 +309,7 @@ public final class ConfigTest {
             "6:32: weight 11 is outside 0 to the port's weight bound 10"},
         {"clusters:\n  web:\n    ports:\n      80:\n        rules:\n"
             + "          r: {rule-type: 1, begin-range: 5}\n",
-            "6:42: begin-range does not go with rule type 1"},
+            "6:29: begin-range does not go with rule type 1"},
         {"aliases: [10.1.9.9]\n", "1:11: alias 10.1.9.9 is no cluster's address"},
         {"clusters:\n  web: {}\n  web: {}\n", "3:3: the key web is given twice"},
         {"clusters: [\n", "2:1: expected the node content, but found '<stream end>'"},

@@ -232,8 +232,7 @@ final class ConfigFile {
                 Object type = r.getOrDefault("rule-type", 0);
                 for (String k : new ArrayList<>(r.keySet())) {
                     if (type instanceof Integer && Config.offRange(k, (Integer) type)) {
-                        error(mappingNodes(e.getValue()).get(k), k + " does not go with rule type "
-                                + type);
+                        error(keyOf(e.getValue(), k), k + " does not go with rule type " + type);
                     }
                 }
                 List<String> bound2 = new ArrayList<>();
@@ -393,6 +392,17 @@ final class ConfigFile {
             return false;
         }
         return true;
+    }
+
+    /** The node of a mapping's key, where an error about the key itself points. */
+    private static Node keyOf(Node node, String key) {
+        for (NodeTuple t : ((MappingNode) node).getValue()) {
+            if (t.getKeyNode() instanceof ScalarNode
+                    && ((ScalarNode) t.getKeyNode()).getValue().equals(key)) {
+                return t.getKeyNode();
+            }
+        }
+        return node;
     }
 
     private static Map<String, Node> mappingNodes(Node node) {
