@@ -15,8 +15,9 @@ import org.junit.jupiter.api.Test;
 /**
  * Every native method, found by reflection, with awkward arguments: each reference argument null,
  * each String argument empty and 100 000 characters long, each int at its extremes, and for an
- * object argument (settings all flagged) each String field null or long, each array field null or
- * empty, each int field at its extremes and each flag 0 or -1. No call may throw into Java, trip
+ * object argument (settings all flagged, arrays of 8 elements) each String field null or long,
+ * each array field null or empty, each int field at its extremes and each flag 0 or -1. The first
+ * request of each call succeeds, so the answer's way back into Java is swept as well. No call may throw into Java, trip
  * the JNI checks (the rig fails the class on any warning) or return a code outside the range the
  * methods use; a null object, buffer or key array is refused with -88 before anything is sent.
  * Methods added later are swept without editing this class.
@@ -35,6 +36,8 @@ class ArgumentSweepTest extends ExecutorTestBase {
                 f.setByte(o, (byte) 1);
             } else if (f.getType() == String.class) {
                 f.set(o, "1.2.3.4");
+            } else if (f.getType().isArray() && !Modifier.isFinal(f.getModifiers())) {
+                f.set(o, Array.newInstance(f.getType().getComponentType(), 8));  // room for the int arguments' 1
             }
         }
         return o;
@@ -103,6 +106,7 @@ class ArgumentSweepTest extends ExecutorTestBase {
                     String what = m.getName() + " argument " + i + ", " + v[0];
                     Object[] args = (Object[]) v[1];
                     sim.command("RESET");
+                    sim.script("NEXT", "MODEL", "RESULT", "0");  // a success, so that what is handed back to Java runs too
                     Object result;
                     try {
                         result = m.invoke(lib, args);
