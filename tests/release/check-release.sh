@@ -39,14 +39,14 @@ ln -s "cmnexecutor-$version-debug" debug
 
 # How each kind of artifact shows its version.
 printed() { strings -a "$1"; }
-resource() { x86_64-w64-mingw32-windres -i "$1" -O rc; }
+resource() { x86_64-w64-mingw32-windres -i "$1" -O rc | sed 's/^ *//'; }
 manifest() { unzip -p "$1" META-INF/MANIFEST.MF | tr -d '\r'; }
 run() { "$1" --version; }
 has_line() {  # line reader file
   "$2" "$3" >"$work/read"
   grep -qxF -- "$1" "$work/read" || { echo "no line '$1' in:"; cat "$work/read"; return 1; }
 }
-words=$(echo "$version" | tr . ,),0
+words="$(echo "$version" | sed 's/\./, /g'), 0"
 while read -r reader file line; do
   check "$file: $line" has_line "$line" "$reader" "$file"
 done <<TABLE
@@ -69,13 +69,14 @@ line_of() {  # binary function expected-source: gdb's line for the function name
   gdb -batch -nx -ex "info line $2" "$1" >"$work/line" 2>&1
   grep -qE "^Line [0-9]+ of \"([^/\"][^\"]*/)?$3\"" "$work/line" || { cat "$work/line"; return 1; }
 }
-no_line() {  # binary function
-  gdb -batch -nx -ex "info line $2" "$1" 2>&1 | grep -q "^No line number information"
+stripped() {  # binary function: no debug section, and gdb can't place the function
+  ! x86_64-w64-mingw32-objdump -h "$1" | grep '\.debug_' \
+    && ! gdb -batch -nx -ex "info line $2" "$1" 2>&1 | grep '^Line '
 }
 mkdir "$work/crash"
 while read -r binary function source; do
   name=${binary#*/}
-  check "$binary stripped: no line for $function" no_line "$binary" "$function"
+  check "$binary stripped: no line for $function" stripped "$binary" "$function"
   cp "$binary" "debug/$name.debug" "$work/crash/"
   check "$binary with $name.debug: $function in $source" \
     line_of "$work/crash/$name" "$function" "$source"
