@@ -105,7 +105,11 @@ check "the shipped .so exports what the build's does" \
 check "the shipped DLL exports what the build's does" \
   same_exports "$win/bin/cmnexecutor.dll" windows/cmnexecutor.dll
 
-# No build folder in any shipped byte: the source tree's and the build trees' paths.
+# No build folder in any shipped byte: the source tree's and the build trees' paths, in every
+# file and in our jars' entries.
+for jar in linux/cmnexecutor.jar linux/cmnexecutor-cli.jar; do
+  unzip -qo "$jar" -d jar-entries
+done
 no_paths() {
   ! grep -raF -e "$src" -e "$linux" -e "$win" -l .
 }
