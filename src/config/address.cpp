@@ -15,9 +15,9 @@
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 // NIC record query (command 55): the count at 16, 64-byte records from 20. The request length
@@ -102,7 +102,7 @@ jint configureAddress(JNIEnv* env, jobject object) {
   if (!readAddress(text, &address)) return kNotConfigurable;
   std::int8_t provided = 0;
   getByteFieldByName(env, object, "ConfigInfoProvided", &provided);
-  const diag::InterfaceRecord* found = findInterfaceForAddress(address);
+  const InterfaceRecord* found = findInterfaceForAddress(address);
   char source[kDottedTextSize] = "0.0.0.0";
   if (found != nullptr) formatDottedAddress(found->address, source);
 
@@ -160,10 +160,10 @@ jint addressConfigureInfo(JNIEnv* env, jobject object) {
 
 }  // namespace
 
-const diag::InterfaceRecord* findInterfaceForAddress(std::uint32_t address) {
-  const diag::InterfaceTable& table = diag::interfaceTable();
+const InterfaceRecord* findInterfaceForAddress(std::uint32_t address) {
+  const InterfaceTable& table = interfaceTable();
   for (std::int32_t i = 0; i < table.used(); ++i) {
-    const diag::InterfaceRecord& r = table.records[i];
+    const InterfaceRecord& r = table.records[i];
     if (r.mask != 0 && r.network == (address & r.mask)) return &r;
   }
   return nullptr;
@@ -192,10 +192,6 @@ int runAliasLine(const char* interfaceName, const char* address, const char* net
                        netmask, source);
 }
 
-}  // namespace cmn::config
-
-using namespace cmn;
-
 CMN_NATIVE(jint, configureAddressNative)(JNIEnv* env, jobject, jobject address) {
   return enterWithObjects(env, {address}, [&] { return config::configureAddress(env, address); });
 }
@@ -213,3 +209,5 @@ CMN_NATIVE(jint, getAddressConfigureInfoNative)(JNIEnv* env, jobject, jobject ad
   return enterWithObjects(env, {address},
                           [&] { return config::addressConfigureInfo(env, address); });
 }
+
+}  // namespace cmn::config

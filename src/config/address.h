@@ -4,13 +4,13 @@
 
 #include <cstdint>
 
-#include "diag/interfaces.h"
+#include "channel/interface_table.h"
 
 namespace cmn::config {
 
 // The first interface of the process-wide table whose mask is nonzero and whose network number
 // equals address AND mask (address in network order); null when none does.
-const diag::InterfaceRecord* findInterfaceForAddress(std::uint32_t address);
+const InterfaceRecord* findInterfaceForAddress(std::uint32_t address);
 
 // The NIC record query (command 55): the send result, unchanged.
 int queryNicRecords();

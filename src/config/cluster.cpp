@@ -14,9 +14,9 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -234,11 +234,6 @@ int queryClusterReport(std::uint32_t clusterKey) {
   return sendExecutorRequest(&b);
 }
 
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
-
 CMN_NATIVE(jint, addClusterNative)(JNIEnv* env, jobject, jobject cluster) {
   return enterWithObjects(env, {cluster}, [&] { return addCluster(env, cluster); });
 }
@@ -280,3 +275,5 @@ CMN_NATIVE(jint, setClusterCPSNative)(JNIEnv* env, jobject, jobject cluster) {
 CMN_NATIVE(jint, getClustersListNative)(JNIEnv* env, jobject, jobject stringBuffer) {
   return enterWithObjects(env, {stringBuffer}, [&] { return listClusters(env, stringBuffer); });
 }
+
+}  // namespace cmn::config

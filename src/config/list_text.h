@@ -57,11 +57,6 @@ struct ListLayout {
   void renderEntries(ListText& list, std::uint32_t count, Line&& line) const;
 };
 
-// Appends `text` to the heap text at *buffer of capacity *capacity, growing it to the needed
-// length plus 10000 bytes when it is full. 0, or -1 with buffer and capacity unchanged when no
-// memory could be had.
-int appendListText(char** buffer, const char* text, std::uint32_t* capacity);
-
 // A list text buffer owned for the length of one call. It keeps its length, so an append costs
 // what it adds, whatever the list holds already, and it grows by at least its own size.
 class ListText {

@@ -2,7 +2,6 @@
 
 #include "config/port.h"
 
-
 #include "channel/channel.h"
 #include "config/cluster.h"
 #include "config/list_text.h"
@@ -12,9 +11,9 @@
 #include "jni/record_fields.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -206,11 +205,6 @@ int queryPortReport(std::uint32_t clusterKey, std::int32_t portNumber) {
   return sendExecutorRequest(&b);
 }
 
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
-
 CMN_NATIVE(jint, addPortNative)(JNIEnv* env, jobject, jobject port) {
   return enterWithObjects(env, {port}, [&] {
     requestBlock().setCommand(kAddPort);
@@ -260,3 +254,5 @@ CMN_NATIVE(jint, getPortsListNative)
   return enterWithObjects(env, {clusterId, stringBuffer},
                           [&] { return listPorts(env, clusterId, stringBuffer); });
 }
+
+}  // namespace cmn::config

@@ -12,9 +12,9 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -400,10 +400,6 @@ jint submitRuleServerBinding(JNIEnv* env, jobject rule, jobject server, jint arg
 }
 
 }  // namespace
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, addRuleNative)(JNIEnv* env, jobject, jobject rule) {
   return enterWithObjects(env, {rule}, [&] {
@@ -472,3 +468,5 @@ CMN_NATIVE(jint, removeServerfromRuleNative)
     return submitRuleServerBinding(env, rule, server, argument);
   });
 }
+
+}  // namespace cmn::config

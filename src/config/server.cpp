@@ -15,9 +15,9 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -189,9 +189,8 @@ jint putListener(JNIEnv* env, jobject server, RequestBlock& b, std::int32_t i) {
       listener == nullptr) {
     return kListenerUnreachable;
   }
-  const jint result = putMethodValues(env, listener, server, b, kListeners.at(i), kListenerOut);
-  env->DeleteLocalRef(listener);
-  return result;
+  const LocalRef<jobject> held(env, listener);
+  return putMethodValues(env, listener, server, b, kListeners.at(i), kListenerOut);
 }
 
 jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
@@ -301,14 +300,15 @@ jint listenersBack(JNIEnv* env, jobject server, const RequestBlock& b) {
         listener == nullptr) {
       return kListenerFault;
     }
+    const LocalRef<jobject> held(env, listener);
     const std::uint32_t at = kListeners.at(i);
-    jint result = callBackValues(env, listener, server, b, at, kListenerAddressBack);
-    if (result == 0) {
-      getFieldsAt(env, listener, b, at, kListenerFieldsBack);
-      result = callBackValues(env, listener, server, b, at, kListenerServerBack);
+    if (const jint refused = callBackValues(env, listener, server, b, at, kListenerAddressBack)) {
+      return refused;
     }
-    env->DeleteLocalRef(listener);
-    if (result != 0) return result;
+    getFieldsAt(env, listener, b, at, kListenerFieldsBack);
+    if (const jint refused = callBackValues(env, listener, server, b, at, kListenerServerBack)) {
+      return refused;
+    }
   }
   return 0;
 }
@@ -434,11 +434,6 @@ std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& lis
   return static_cast<std::uint32_t>(listed.size());
 }
 
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
-
 CMN_NATIVE(jint, addServerNative)(JNIEnv* env, jobject, jobject server) {
   return enterWithObjects(env, {server}, [&] { return addServer(env, server); });
 }
@@ -506,3 +501,5 @@ CMN_NATIVE(jint, checkMaxPortsNative)(JNIEnv* env, jobject, jint count) {
 CMN_NATIVE(jint, checkMaxServersNative)(JNIEnv* env, jobject, jint count) {
   return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 136, 88); });
 }
+
+}  // namespace cmn::config

@@ -12,9 +12,9 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 constexpr std::uint32_t kSetWeights = 16;
@@ -119,12 +119,13 @@ jint getWeights(JNIEnv* env, jobject weights, jint n) {
     const std::uint32_t at = kRecords.at(i);
     char id[kIdentifierWidth + 1];
     b.getText(at + kIdentifier, kIdentifierWidth, id, sizeof(id));
-    jstring text = newJavaString(env, id);
-    if (text == nullptr) return kNoMemory;
-    const bool handed = checkedCall(
-        env, [&] { env->CallVoidMethod(weights, setServerId, text, static_cast<jint>(i)); });
-    env->DeleteLocalRef(text);
-    if (!handed) return kOtherFailure;  // Java threw: the exception is left for it
+    const LocalRef<jstring> text(env, newJavaString(env, id));
+    if (text.get() == nullptr) return kNoMemory;
+    if (!checkedCall(env, [&] {
+          env->CallVoidMethod(weights, setServerId, text.get(), static_cast<jint>(i));
+        })) {
+      return kOtherFailure;  // Java threw: the exception is left for it
+    }
     c.addresses[i] = static_cast<std::int32_t>(b.u32(at + kAddress, ByteOrder::Network));
     c.weights[i] = b.i16(at + kWeight);
     c.fixed[i] = b.i8(at + kFixedWeight);
@@ -182,10 +183,6 @@ jint setWeights(JNIEnv* env, jobject weights, jint n) {
 }
 
 }  // namespace
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, getServerWeightsNative)(JNIEnv* env, jobject, jobject weights, jint n) {
   return enterWithObjects(env, {weights}, [&] { return getWeights(env, weights, n); });
@@ -194,3 +191,5 @@ CMN_NATIVE(jint, getServerWeightsNative)(JNIEnv* env, jobject, jobject weights, 
 CMN_NATIVE(jint, setServerWeightsNative)(JNIEnv* env, jobject, jobject weights, jint n) {
   return enterWithObjects(env, {weights}, [&] { return setWeights(env, weights, n); });
 }
+
+}  // namespace cmn::config

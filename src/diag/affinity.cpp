@@ -14,8 +14,8 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -176,3 +176,5 @@ CMN_NATIVE(jstring, getAffinityInfoNative)
   return enterNative<jstring>(env, nullptr,
                               [&] { return affinityReport(env, clusterAddress, port, listFlag); });
 }
+
+}  // namespace cmn::diag

@@ -11,8 +11,8 @@
 #include "jni/fields.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -221,3 +221,5 @@ CMN_NATIVE(jint, xDOSAttackNative)
     return sendExecutorRequest(&b);
   });
 }
+
+}  // namespace cmn::diag

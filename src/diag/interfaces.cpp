@@ -1,7 +1,7 @@
 // Interface discovery: the card scans over the registry, the process-wide interface table and
 // the three methods that expose it to Java.
 
-#include "diag/interfaces.h"
+#include "channel/interface_table.h"
 
 #include <cstdio>
 #include <string>
@@ -23,6 +23,7 @@ constexpr const char* kServicesPrefix = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr const char* kServiceTcpipSuffix = "\\Parameters\\Tcpip";
 
 constexpr std::uint32_t kValueTextSize = 255;
+constexpr std::uint32_t kCardsScanned = 25;
 
 // Interface name query (command 61): the service name from 16, the executor's name at 66.
 constexpr std::uint32_t kNameQuery = 61;
@@ -30,9 +31,6 @@ constexpr std::uint32_t kNameQueryLength = 76;
 constexpr std::uint32_t kServiceName = 16;
 constexpr std::uint32_t kServiceNameWidth = 50;  // the bytes before the answer's name
 constexpr std::uint32_t kInterfaceName = 66;
-
-// Zero-initialised static storage: no constructor runs at load.
-InterfaceTable g_table;
 
 // An open registry key, closed when it goes out of scope.
 class RegistryKey {
@@ -139,12 +137,6 @@ void reportInterfaces(JNIEnv* env, jobject list, const InterfaceTable& table) {
   }
 }
 
-}  // namespace
-
-InterfaceTable& interfaceTable() {
-  return g_table;
-}
-
 std::int32_t buildInterfaceList() {
   std::fputs("****CMNExecutorInterface_buildInterfaceList: Entry.\n", stdout);
   std::fflush(stdout);
@@ -154,13 +146,13 @@ std::int32_t buildInterfaceList() {
               char name[kInterfaceNameSize];
               if (!queryInterfaceName(texts.service, name)) return;
               if (address == 0) return;
-              InterfaceRecord& r = g_table.records[count++];
+              InterfaceRecord& r = interfaceTable().records[count++];
               r.address = address;
               r.mask = mask;
               r.network = address & mask;
               std::snprintf(r.name, sizeof(r.name), "%s", name);
             });
-  g_table.count = count;
+  interfaceTable().count = count;
   return count;
 }
 
@@ -177,21 +169,19 @@ int scanServiceInterfaces(InterfaceTable& table) {
   return 0;
 }
 
-}  // namespace cmn::diag
-
-using namespace cmn;
+}  // namespace
 
 CMN_NATIVE(jint, setInterfacesNative)(JNIEnv* env, jobject, jint) {
-  return jni::enterNative<jint>(env, 0, [] { return diag::buildInterfaceList(); });
+  return jni::enterNative<jint>(env, 0, [] { return buildInterfaceList(); });
 }
 
 CMN_NATIVE(jint, getNicAddrNative)(JNIEnv* env, jobject, jint address, jint) {
   return jni::enterNative<jint>(env, 0, [&]() -> jint {
     // Compared as given: the caller passes the address in the table's form.
     const auto wanted = static_cast<std::uint32_t>(address);
-    const diag::InterfaceTable& table = diag::interfaceTable();
+    const InterfaceTable& table = interfaceTable();
     for (std::int32_t i = 0; i < table.used(); ++i) {
-      const diag::InterfaceRecord& r = table.records[i];
+      const InterfaceRecord& r = table.records[i];
       if (r.network == (wanted & r.mask)) return static_cast<jint>(r.address);
     }
     return 0;
@@ -201,12 +191,14 @@ CMN_NATIVE(jint, getNicAddrNative)(JNIEnv* env, jobject, jint address, jint) {
 CMN_NATIVE(jint, getInterfaceListNative)(JNIEnv* env, jobject, jint selector, jobject list) {
   return jni::enterWithObjects(env, {list}, [&]() -> jint {
     if (selector != 0) {
-      diag::reportInterfaces(env, list, diag::interfaceTable());
+      reportInterfaces(env, list, interfaceTable());
       return 0;
     }
-    diag::InterfaceTable local{};
-    diag::scanServiceInterfaces(local);
-    diag::reportInterfaces(env, list, local);
+    InterfaceTable local{};
+    scanServiceInterfaces(local);
+    reportInterfaces(env, list, local);
     return 0;
   });
 }
+
+}  // namespace cmn::diag

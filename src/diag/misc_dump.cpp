@@ -7,14 +7,13 @@
 
 #include "channel/channel.h"
 #include "config/list_text.h"
-#include "diag/interfaces.h"
+#include "channel/interface_table.h"
 #include "diag/report_text.h"
 #include "jni/entry.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
-using diag::ReportText;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -265,10 +264,10 @@ void dumpRecords(ReportText& report, const RecordDump& dump) {
 }
 
 void dumpInterfaceTable(ReportText& report) {
-  const diag::InterfaceTable& table = diag::interfaceTable();
+  const InterfaceTable& table = interfaceTable();
   report.line("Interface List Info.\nNumber of records = %d.\n", table.count);
   for (std::int32_t i = 0; i < table.used(); ++i) {
-    const diag::InterfaceRecord& r = table.records[i];
+    const InterfaceRecord& r = table.records[i];
     report.line("Record %d:\n", i);
     report.address(" ip ................. %d.%d.%d.%d\n", diag::memoryOctets(r.address));
     report.address(" netmask ............ %d.%d.%d.%d\n", diag::memoryOctets(r.mask));
@@ -276,8 +275,8 @@ void dumpInterfaceTable(ReportText& report) {
     report.address(" broadcast .......... %d.%d.%d.%d\n", diag::memoryOctets(r.broadcast));
     report.line(" mac ................ %X:%X:%X:%X:%X:%X\n", r.hardware[0], r.hardware[1],
                 r.hardware[2], r.hardware[3], r.hardware[4], r.hardware[5]);
-    char name[diag::kInterfaceNameSize + 1] = {};
-    std::memcpy(name, r.name, diag::kInterfaceNameSize);  // a full field has no terminator
+    char name[kInterfaceNameSize + 1] = {};
+    std::memcpy(name, r.name, kInterfaceNameSize);  // a full field has no terminator
     report.line(" name ............... %s\n", name);
   }
 }
@@ -319,3 +318,5 @@ jstring miscDump(JNIEnv* env, jint sub, jint a1, jint a2, jint a3) {
 CMN_NATIVE(jstring, xmiscNative)(JNIEnv* env, jobject, jint sub, jint a1, jint a2, jint a3) {
   return enterNative<jstring>(env, nullptr, [&] { return miscDump(env, sub, a1, a2, a3); });
 }
+
+}  // namespace cmn::diag

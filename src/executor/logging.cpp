@@ -8,8 +8,8 @@
 #include "jni/entry.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::executor {
+using namespace jni;
 
 namespace {
 
@@ -134,3 +134,5 @@ CMN_NATIVE(jint, deallocateConnectionNative)
     return sendExecutorRequest(&requestBlock());
   });
 }
+
+}  // namespace cmn::executor

@@ -10,9 +10,9 @@
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::executor {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -183,10 +183,6 @@ std::int64_t secondsWestOfGreenwich(std::int64_t now) {
          static_cast<std::int64_t>(noonUtc.minute - local.minute) * 60;
 }
 
-}  // namespace cmn::executor
-
-using namespace cmn;
-
 CMN_NATIVE(jint, setExecutorStatusNative)(JNIEnv* env, jobject, jobject executor) {
   return enterWithObjects(env, {executor},
                           [&] { return executor::setExecutorStatus(env, executor); });
@@ -205,3 +201,5 @@ CMN_NATIVE(jint, setExecutorCPSNative)(JNIEnv* env, jobject, jobject executor) {
     return sendExecutorRequest(&b);
   });
 }
+
+}  // namespace cmn::executor

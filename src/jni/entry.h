@@ -58,6 +58,8 @@ constexpr Result reenteredResult(Result fallback) {
   }
 }
 
+// A void method runs its body as a jint one that gives 0, and drops the result: when refused it
+// has done nothing.
 template <typename Result, typename Body>
 Result enterNative(JNIEnv* env, Result fallback, Body&& body,
                    jint localCapacity = kDefaultLocalCapacity,
@@ -70,19 +72,6 @@ Result enterNative(JNIEnv* env, Result fallback, Body&& body,
     return std::forward<Body>(body)();
   } catch (...) {
     return fallback;
-  }
-}
-
-template <typename Body>
-void enterNativeVoid(JNIEnv* env, Body&& body,
-                     jint localCapacity = kDefaultLocalCapacity) noexcept {
-  if (env == nullptr) return;
-  CallTurn turn(Reentry::Refused);
-  if (!turn.held()) return;
-  if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return;
-  try {
-    std::forward<Body>(body)();
-  } catch (...) {
   }
 }
 

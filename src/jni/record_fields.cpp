@@ -229,15 +229,12 @@ std::int32_t putMethodValue(JNIEnv* env, jobject callee, RequestBlock& b, std::u
   if (m.type == JavaType::Text) {
     jstring text = nullptr;
     if (!callStringMethodChecked(env, callee, m.method, &text)) return m.refused;
-    bool whole = false;
-    {
-      UtfChars chars(env, text);
-      const char* value = chars ? chars.get() : "";
-      whole = std::strlen(value) < m.width;
-      if (whole) b.putText(base + m.offset, m.width, value);
-    }
-    if (text != nullptr) env->DeleteLocalRef(text);
-    return whole ? 0 : m.refused;
+    const LocalRef<jstring> held(env, text);
+    const UtfChars chars(env, text);
+    const char* value = chars ? chars.get() : "";
+    if (std::strlen(value) >= m.width) return m.refused;
+    b.putText(base + m.offset, m.width, value);
+    return 0;
   }
   std::int32_t value = 0;
   if (!callIntMethodChecked(env, callee, m.method, &value)) return m.refused;
