@@ -48,7 +48,7 @@ constexpr std::uint32_t kReportKey = 16;
 constexpr std::uint32_t kReportRate = 68;
 
 // Cluster list (command 6): entries of 72 bytes that begin with the identifier; 888 fit.
-constexpr ListLayout kClusterList{kListClusters, 16, 20, 72};
+constexpr Records kClusterList{16, 20, 72};
 
 const FlaggedSpec kOptionalSettings[] = {
     {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
@@ -211,13 +211,13 @@ jint listClusters(JNIEnv* env, jobject stringBuffer) {
   jint result = executor::queryExecutorReport();
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kClusterList.begin(b, b.u32(executor::kReportClusterCount));
+    beginList(b, kListClusters, kClusterList, b.u32(executor::kReportClusterCount));
     if (sendExecutorRequest(&b) != 0) {
       result = kOtherFailure;
     } else {
-      kClusterList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kClusterList, kClusterList.held(b), [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // An identifier runs at most to the end of its entry.
-        return namedEntryLine(b, entry, kClusterList.entrySize, line);
+        return namedEntryLine(b, entry, kClusterList.size, line);
       });
     }
   }

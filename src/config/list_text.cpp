@@ -9,6 +9,14 @@
 
 namespace cmn::config {
 
+std::uint32_t beginList(RequestBlock& b, std::uint32_t command, const Records& run,
+                        std::uint32_t expected) {
+  const std::uint32_t asked = run.fitting(expected);
+  b.begin(command, run.lengthFor(asked));
+  b.putU32(run.count, asked);
+  return asked;
+}
+
 ListText::ListText()
     : text_(static_cast<char*>(std::malloc(kListTextInitial))),
       length_(0),

@@ -17,45 +17,18 @@ inline constexpr std::uint32_t kListTextGrowth = 10000;
 // Lines are formatted into a buffer of this size before they are appended.
 inline constexpr std::uint32_t kListLineSize = 100;
 
-// How many list entries to ask for or to read: the executor's count, trusted only as far as
-// the block can hold (a signed count of 0 or less means none).
-inline std::uint32_t entriesThatFit(std::int64_t count, std::uint32_t fitting) {
-  if (count <= 0) return 0;
-  return count < fitting ? static_cast<std::uint32_t>(count) : fitting;
-}
-
 class ListText;
 
-// The shape of a list request and its answer: a 32-bit count (the entries expected in the
-// request, those returned in the answer), then fixed-size entries.
-struct ListLayout {
-  std::uint32_t command;
-  std::uint32_t countOffset;
-  std::uint32_t entriesOffset;
-  std::uint32_t entrySize;
+// A list request of `command` for `expected` records of `run`, never more than one answer can
+// hold, so that the length never passes the block. Returns the count asked for.
+std::uint32_t beginList(RequestBlock& b, std::uint32_t command, const Records& run,
+                        std::uint32_t expected);
 
-  constexpr std::uint32_t maxEntries() const { return (kBlockSize - entriesOffset) / entrySize; }
-
-  // Starts the request for `expected` entries, never more than one answer can hold, so that the
-  // length never passes the block. Returns the count asked for.
-  std::uint32_t begin(RequestBlock& b, std::uint32_t expected) const {
-    const std::uint32_t asked = entriesThatFit(expected, maxEntries());
-    b.begin(command, entriesOffset + entrySize * asked);
-    b.putU32(countOffset, asked);
-    return asked;
-  }
-
-  // Formats one line per entry of the answer with line(entry offset, line buffer), trusting the
-  // answer's count only as far as the block holds entries; stops when memory runs out. A line
-  // function that returns the line's length spares the list a scan for its end.
-  template <typename Line>
-  void render(const RequestBlock& b, ListText& list, Line&& line) const;
-
-  // The same for the first `count` entries, for answers whose length is the count asked for
-  // (at most maxEntries(), as begin() returned it).
-  template <typename Line>
-  void renderEntries(ListText& list, std::uint32_t count, Line&& line) const;
-};
+// Formats one line per record with line(record offset, line buffer), for the first `count`
+// records of the run (never more than it holds); stops when memory runs out. A line function
+// that returns the line's length spares the list a scan for its end.
+template <typename Line>
+void renderList(ListText& list, const Records& run, std::uint32_t count, Line&& line);
 
 // A list text buffer owned for the length of one call. It keeps its length, so an append costs
 // what it adds, whatever the list holds already, and it grows by at least its own size.
@@ -143,24 +116,19 @@ inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLin
 }
 
 template <typename Line>
-void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
-  renderEntries(list, entriesThatFit(b.i32(countOffset), maxEntries()), line);
-}
-
-template <typename Line>
-void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
-  if (count > maxEntries()) count = maxEntries();
-  using LineResult = decltype(line(entriesOffset, std::declval<char(&)[kListLineSize]>()));
+void renderList(ListText& list, const Records& run, std::uint32_t count, Line&& line) {
+  count = run.fitting(count);
+  using LineResult = decltype(line(run.first, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
     if constexpr (std::is_void_v<LineResult>) {
       char text[kListLineSize];
-      line(entriesOffset + entrySize * i, text);
+      line(run.at(i), text);
       if (list.append(text) != 0) break;
     } else {
       // A line that says its length is written straight into the list.
       char(*room)[kListLineSize] = list.lineRoom();
       if (room == nullptr) break;
-      list.commitLine(line(entriesOffset + entrySize * i, *room));
+      list.commitLine(line(run.at(i), *room));
     }
   }
 }

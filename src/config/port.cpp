@@ -27,17 +27,14 @@ constexpr std::uint32_t kSetPort = 14;
 constexpr std::uint32_t kPortReport = 15;
 constexpr std::uint32_t kSetPortRate = 80;
 
-// Port record (commands 10, 11, 13, 14) and port report (15, 80) share the address of a port:
-// the cluster key at 16 and the port number in network order at 20.
+// Port record (commands 10, 11, 13, 14) and port report (15, 80).
 constexpr std::uint32_t kRecordLength = 96;
 constexpr std::uint32_t kReportLength = 72;
-constexpr std::uint32_t kClusterKey = 16;
-constexpr std::uint32_t kPortNumber = 20;
 constexpr std::uint32_t kReportRate = 24;
 
 // Port list (command 12): the cluster key at 16, the count at 20, entries of 8 bytes from 24
 // that begin with a port number in network order; 7999 fit.
-constexpr ListLayout kPortList{kListPorts, 20, 24, 8};
+constexpr Records kPortList{20, 24, 8};
 
 // The executor is busy: the request is sent again after these pauses.
 constexpr std::uint32_t kFirstRetryPause = 6789;
@@ -125,7 +122,7 @@ jint putPortAddress(JNIEnv* env, jobject port, RequestBlock& b) {
   std::int32_t number = -1;
   getIntFieldByName(env, port, "PortNumber", &number);
   if (number < 0 || number > 0xFFFF) return kPortOutOfRange;
-  b.putU32(kClusterKey, key);
+  b.putU32(kPortClusterKey, key);
   b.putU16(kPortNumber, static_cast<std::uint16_t>(number), ByteOrder::Network);
   return 0;
 }
@@ -181,12 +178,12 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
   jint result = queryClusterReport(key);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kPortList.begin(b, b.u32(kClusterReportPortCount));
-    b.putU32(kClusterKey, key);
+    beginList(b, kListPorts, kPortList, b.u32(kClusterReportPortCount));
+    b.putU32(kPortClusterKey, key);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
-      kPortList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kPortList, kPortList.held(b), [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         return numberedEntryLine(b.u16(entry, ByteOrder::Network), line);
       });
     }
@@ -197,11 +194,11 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
 
 }  // namespace
 
-int queryPortReport(std::uint32_t clusterKey, std::int32_t portNumber) {
+int queryPortReport(std::uint32_t clusterKey, std::uint16_t port) {
   RequestBlock& b = requestBlock();
   b.begin(kPortReport, kReportLength);
-  b.putU32(kClusterKey, clusterKey);
-  b.putU16(kPortNumber, static_cast<std::uint16_t>(portNumber), ByteOrder::Network);
+  b.putU32(kPortClusterKey, clusterKey);
+  b.putU16(kPortNumber, port, ByteOrder::Network);
   return sendExecutorRequest(&b);
 }
 

@@ -6,6 +6,7 @@
 #include "config/cluster.h"
 #include "config/list_text.h"
 #include "config/port.h"
+#include "config/server.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
@@ -44,7 +45,7 @@ struct RulePlace {
 
 // Rule record (commands 18, 19, 21, 22).
 constexpr std::uint32_t kRecordLength = 344;
-constexpr RulePlace kRecordPlace{16, 20, 22};
+constexpr RulePlace kRecordPlace{kPortClusterKey, kPortNumber, 22};
 constexpr std::uint32_t kRuleType = 43;
 constexpr std::uint32_t kConfigSource = 80;
 constexpr std::uint32_t kTosMustBeZero = 184;
@@ -62,23 +63,19 @@ constexpr unsigned kTosBits = 8;
 
 // Rule report (commands 23, 81).
 constexpr std::uint32_t kReportLength = 188;
-constexpr RulePlace kReportPlace{16, 20, 32};
+constexpr RulePlace kReportPlace{kPortClusterKey, kPortNumber, 32};
 constexpr std::uint32_t kReportRate = 24;
 
-// Rule list (command 20): entries of 28 bytes that begin with the rule name; 2285 fit.
-constexpr ListLayout kRuleList{kListRules, 24, 28, 28};
-constexpr RulePlace kRuleListPlace{16, 20, 0};
+// Rule list (command 20): the count at 24, entries of 28 bytes from 28 that begin with the rule
+// name; 2285 fit.
+constexpr Records kRuleList{24, 28, 28};
+constexpr RulePlace kRuleListPlace{kPortClusterKey, kPortNumber, 0};
 
-// A rule's servers (command 26), in the server list layout: 88-byte entries with the server
-// identifier from entry byte 8; 726 fit.
-constexpr ListLayout kRuleServerList{kListRuleServers, 44, 48, 88};
-constexpr RulePlace kRuleServerListPlace{16, 20, 22};
-constexpr std::uint32_t kEntryIdentifier = 8;
+// A rule's servers (command 26), in the server list layout.
+constexpr RulePlace kRuleServerListPlace{kPortClusterKey, kPortNumber, 22};
 
 // Binding of a server to a rule (commands 24, 25), in the server record layout.
-constexpr std::uint32_t kBindingLength = 1952;
-constexpr RulePlace kBindingPlace{88, 92, 94};
-constexpr std::uint32_t kBindingServerKey = 84;
+constexpr RulePlace kBindingPlace{kServerRecordClusterKey, kServerRecordPort, 94};
 constexpr std::uint32_t kBindingArgument = 1948;
 
 // A range end: an int for most rule types, an address held in host order for address ranges.
@@ -341,17 +338,17 @@ jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) 
   if (!idKeyOfString(env, clusterId, &a.key)) return kIdentifierMissing;
   if (port < 0 || port > 0xFFFF) return kPortOutOfRange;
   a.port = static_cast<std::uint16_t>(port);
-  jint result = queryPortReport(a.key, port);
+  jint result = queryPortReport(a.key, a.port);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    const std::uint32_t asked = kRuleList.begin(b, b.u32(kPortReportRuleCount));
+    const std::uint32_t asked = beginList(b, kListRules, kRuleList, b.u32(kPortReportRuleCount));
     putRuleAddress(b, a, kRuleListPlace);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
-      kRuleList.renderEntries(list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kRuleList, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // A name runs at most to the end of its entry.
-        return namedEntryLine(b, entry, kRuleList.entrySize, line);
+        return namedEntryLine(b, entry, kRuleList.size, line);
       });
     }
   }
@@ -368,18 +365,18 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
   ListText list;
   if (!list.ok()) return kNoListMemory;
   RequestBlock& b = requestBlock();
-  const std::uint32_t asked = kRuleServerList.begin(b, static_cast<std::uint32_t>(servers));
+  const std::uint32_t asked =
+      beginList(b, kListRuleServers, kServerList, static_cast<std::uint32_t>(servers));
   putRuleAddress(b, a, kRuleServerListPlace);
   jint result = 0;
   if (sendExecutorRequest(&b) != 0) {
     result = mapReason(kLookupReasons, b.reason(), kOtherFailure);
   } else {
-    kRuleServerList.renderEntries(
-        list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
-          // An identifier runs at most to the end of its entry.
-          constexpr std::uint32_t kWidth = kRuleServerList.entrySize - kEntryIdentifier;
-          return namedEntryLine(b, entry + kEntryIdentifier, kWidth, line);
-        });
+    renderList(list, kServerList, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      // An identifier runs at most to the end of its entry.
+      constexpr std::uint32_t kWidth = kServerList.size - kServerListIdentifier;
+      return namedEntryLine(b, entry + kServerListIdentifier, kWidth, line);
+    });
   }
   list.appendTo(env, stringBuffer);
   return result;
@@ -391,9 +388,9 @@ jint submitRuleServerBinding(JNIEnv* env, jobject rule, jobject server, jint arg
   RuleAddress a;
   if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
   RequestBlock& b = requestBlock();
-  b.setLength(kBindingLength);
+  b.setLength(kServerRecordLength);
   putRuleAddress(b, a, kBindingPlace);
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kBindingServerKey});
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerRecordServerKey});
   b.putI32(kBindingArgument, argument);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kBindingReasons, b.reason(), kOtherFailure);

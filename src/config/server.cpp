@@ -9,6 +9,8 @@
 
 #include "channel/channel.h"
 #include "config/cluster.h"
+#include "config/list_text.h"
+#include "config/port.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
@@ -31,15 +33,11 @@ constexpr std::uint32_t kSetServer = 32;
 constexpr std::uint32_t kServerReport = 33;
 constexpr std::uint32_t kGetServer = 56;
 constexpr std::uint32_t kSetServerRate = 83;
-constexpr std::uint32_t kPortReport = 15;
+constexpr std::uint32_t kListServers = 31;
 
 // Server record (commands 27, 28, 32, 56).
-constexpr std::uint32_t kRecordLength = 1952;
 constexpr std::uint32_t kIdentifier = 16;
 constexpr std::uint32_t kIdentifierWidth = 65;
-constexpr std::uint32_t kServerKey = 84;
-constexpr std::uint32_t kClusterKey = 88;
-constexpr std::uint32_t kPort = 92;
 constexpr std::uint32_t kListenerCount = 116;
 constexpr std::uint32_t kSetListeners = 1184;
 constexpr std::uint32_t kWeight = 1192;
@@ -50,16 +48,14 @@ constexpr std::uint32_t kSetWeight = 1220;
 constexpr std::uint32_t kRouterGiven = 1223;
 constexpr std::uint32_t kSetRouter = 1224;
 constexpr std::uint32_t kSetReturn = 1225;
-constexpr RepeatedRecord kListeners{120, 532, 2};
+constexpr Records kListeners{kListenerCount, 120, 532, 2};  // the count is 16 bits
 
-// Up and down (29, 30): a server list request of one entry.
-constexpr std::uint32_t kMarkLength = 136;
-constexpr std::uint32_t kListClusterKey = 16;
-constexpr std::uint32_t kListPort = 20;
-constexpr std::uint32_t kMarkCount = 44;
-constexpr std::uint32_t kMarkServerKey = 48;
+constexpr FieldSpec kServerKeyField{"iServerIdKey", S::Int, W::U32, kServerRecordServerKey};
 
-// Server report (33, 83).
+// Up and down (29, 30) are a server list request of one entry; the answer's count lies at 36.
+constexpr std::uint32_t kServerListAnswerCount = 36;
+
+// Server report (33, 83), addressed to its port.
 constexpr std::uint32_t kReportLength = 96;
 constexpr std::uint32_t kReportServerKey = 44;
 constexpr std::uint32_t kReportRate = 92;
@@ -243,6 +239,27 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
   return 0;
 }
 
+// Builds the rest of a server record request from a server object (the command is already in
+// the header), sends it and maps the outcome.
+jint submitServerRecord(JNIEnv* env, jobject server) {
+  RequestBlock& b = requestBlock();
+  b.setLength(kServerRecordLength);
+  switch (putWholeText(env, server, b, "sServerID", kIdentifier, kIdentifierWidth)) {
+    case TextPut::Null: return kServerIdMissing;
+    case TextPut::TooLong: return kTextTooLong;
+    case TextPut::Stored: break;
+  }
+  putField(env, server, b, kServerKeyField);
+  if (const jint refused =
+          putServerPort(env, server, b, kServerRecordClusterKey, kServerRecordPort)) {
+    return refused;
+  }
+  if (const jint refused = putListeners(env, server, b)) return refused;
+  if (const jint refused = putOptionalSettings(env, server, b)) return refused;
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kRecordReasons, b.reason(), kOtherFailure);
+}
+
 jint addServer(JNIEnv* env, jobject server) {
   jstring idText = nullptr;
   getStringFieldByName(env, server, "sServerID", &idText);
@@ -259,21 +276,24 @@ jint addServer(JNIEnv* env, jobject server) {
 // Remove and status: the server's three keys in a server record.
 jint sendServerRecordLookup(JNIEnv* env, jobject server, std::uint32_t command) {
   RequestBlock& b = requestBlock();
-  b.begin(command, kRecordLength);
-  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
+  b.begin(command, kServerRecordLength);
+  if (const jint refused =
+          putServerPort(env, server, b, kServerRecordClusterKey, kServerRecordPort)) {
+    return refused;
+  }
+  putField(env, server, b, kServerKeyField);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
 
 jint markServer(JNIEnv* env, jobject server, std::uint32_t command) {
   RequestBlock& b = requestBlock();
-  b.begin(command, kMarkLength);
-  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+  b.begin(command, kServerList.lengthFor(1));
+  if (const jint refused = putServerPort(env, server, b, kPortClusterKey, kPortNumber)) {
     return refused;
   }
-  b.putU32(kMarkCount, 1);
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kMarkServerKey});
+  b.putU32(kServerList.count, 1);
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerList.at(0)});
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
@@ -326,7 +346,7 @@ jint serverStatus(JNIEnv* env, jobject server) {
 // Report and rate: the server's keys in a server report record.
 jint putReportKeys(JNIEnv* env, jobject server, RequestBlock& b, std::uint32_t command) {
   b.begin(command, kReportLength);
-  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+  if (const jint refused = putServerPort(env, server, b, kPortClusterKey, kPortNumber)) {
     return refused;
   }
   putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kReportServerKey});
@@ -354,6 +374,28 @@ jint setServerRate(JNIEnv* env, jobject server) {
   return sendExecutorRequest(&b);
 }
 
+// Renders the server list answer standing in the block as "+id" lines and stores each listed
+// server's key in `keys` (an int[]; never past its end, nothing when null).
+void renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys) {
+  const std::uint32_t count = kServerList.fitting(b.i32(kServerListAnswerCount));
+  std::vector<jint> listed;
+  listed.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t entry = kServerList.at(i);
+    // An identifier runs at most to the end of its entry.
+    char(*line)[kListLineSize] = list.lineRoom();
+    if (line == nullptr) break;
+    list.commitLine(namedEntryLine(b, entry + kServerListIdentifier,
+                                   kServerList.size - kServerListIdentifier, *line));
+    listed.push_back(static_cast<jint>(b.u32(entry)));
+  }
+  if (keys != nullptr && !listed.empty()) {
+    const jsize room = env->GetArrayLength(keys);
+    const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));
+    env->SetIntArrayRegion(keys, 0, stored, listed.data());
+  }
+}
+
 jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer, jintArray keys) {
   ListText list;
   if (!list.ok()) return kNoListMemory;
@@ -364,9 +406,9 @@ jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer
   jint result = queryPortReport(key, number);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kServerList.begin(b, b.u32(kPortReportServerCount));
-    b.putU32(kListClusterKey, key);
-    b.putU16(kListPort, number, ByteOrder::Network);
+    beginList(b, kListServers, kServerList, b.u32(kPortReportServerCount));
+    b.putU32(kPortClusterKey, key);
+    b.putU16(kPortNumber, number, ByteOrder::Network);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
@@ -384,55 +426,9 @@ jint checkListRoom(jint count, std::int64_t fixed, std::int64_t perEntry) {
   return fixed + perEntry * static_cast<std::int64_t>(count) < kListLimit ? 0 : -1;
 }
 
+
+
 }  // namespace
-
-jint submitServerRecord(JNIEnv* env, jobject server) {
-  RequestBlock& b = requestBlock();
-  b.setLength(kRecordLength);
-  switch (putWholeText(env, server, b, "sServerID", kIdentifier, kIdentifierWidth)) {
-    case TextPut::Null: return kServerIdMissing;
-    case TextPut::TooLong: return kTextTooLong;
-    case TextPut::Stored: break;
-  }
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
-  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
-  if (const jint refused = putListeners(env, server, b)) return refused;
-  if (const jint refused = putOptionalSettings(env, server, b)) return refused;
-  if (sendExecutorRequest(&b) == 0) return 0;
-  return mapReason(kRecordReasons, b.reason(), kOtherFailure);
-}
-
-int queryPortReport(std::uint32_t clusterKey, std::uint16_t port) {
-  constexpr std::uint32_t kPortReportLength = 72;
-  RequestBlock& b = requestBlock();
-  b.begin(kPortReport, kPortReportLength);
-  b.putU32(kListClusterKey, clusterKey);
-  b.putU16(kListPort, port, ByteOrder::Network);
-  return sendExecutorRequest(&b);
-}
-
-std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys) {
-  const std::uint32_t count =
-      entriesThatFit(b.i32(kServerListAnswerCount), kServerList.maxEntries());
-  std::vector<jint> listed;
-  listed.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t entry = kServerList.entriesOffset + kServerList.entrySize * i;
-    constexpr std::uint32_t kEntryIdentifier = 8;
-    // An identifier runs at most to the end of its entry.
-    char(*line)[kListLineSize] = list.lineRoom();
-    if (line == nullptr) break;
-    list.commitLine(namedEntryLine(b, entry + kEntryIdentifier,
-                                   kServerList.entrySize - kEntryIdentifier, *line));
-    listed.push_back(static_cast<jint>(b.u32(entry)));
-  }
-  if (keys != nullptr && !listed.empty()) {
-    const jsize room = env->GetArrayLength(keys);
-    const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));
-    env->SetIntArrayRegion(keys, 0, stored, listed.data());
-  }
-  return static_cast<std::uint32_t>(listed.size());
-}
 
 CMN_NATIVE(jint, addServerNative)(JNIEnv* env, jobject, jobject server) {
   return enterWithObjects(env, {server}, [&] { return addServer(env, server); });

@@ -24,7 +24,7 @@ constexpr std::uint32_t kGetWeights = 17;
 constexpr std::uint32_t kClusterKey = 16;
 constexpr std::uint32_t kPort = 20;
 constexpr std::uint32_t kCount = 24;
-constexpr RepeatedRecord kRecords{28, 96, (kBlockSize - 28) / 96};  // 666 fit
+constexpr Records kRecords{kCount, 28, 96};  // 666 fit
 
 // Offsets within a record.
 constexpr std::uint32_t kServerKey = 0;
@@ -83,7 +83,7 @@ jint beginWeights(JNIEnv* env, jobject weights, jint n, std::uint32_t command) {
   getIntFieldByName(env, weights, "iPortNumber", &port);
   if (port < 0 || port > 0xFFFF) return kCountOutOfRange;
   RequestBlock& b = requestBlock();
-  b.begin(command, kRecords.at(static_cast<std::uint32_t>(n)));
+  b.begin(command, kRecords.lengthFor(static_cast<std::uint32_t>(n)));
   b.putU32(kCount, static_cast<std::uint32_t>(n));
   b.putU32(kClusterKey, key);
   b.putU16(kPort, static_cast<std::uint16_t>(port), ByteOrder::Network);

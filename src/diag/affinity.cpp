@@ -35,7 +35,7 @@ constexpr std::uint32_t kCount = 44;
 }  // namespace at
 
 // Affinity records from 48, 32 bytes each: 1999 fill the block.
-constexpr config::ListLayout kRecords{kDirectedAffinity, at::kCount, 48, 32};
+constexpr Records kRecords{at::kCount, 48, 32};
 namespace rec {
 constexpr std::uint32_t kClient = 0;
 constexpr std::uint32_t kServer = 4;
@@ -85,7 +85,7 @@ bool putBindings(JNIEnv* env, jobject affinity, RequestBlock& b, std::uint32_t n
     return false;
   }
   for (std::uint32_t i = 0; i < n; ++i) {
-    const std::uint32_t record = kRecords.entriesOffset + kRecords.entrySize * i;
+    const std::uint32_t record = kRecords.at(i);
     const auto server = static_cast<std::uint32_t>(servers[i]);
     b.putU32(record + rec::kClient, static_cast<std::uint32_t>(clients[i]));
     b.putU32(record + rec::kServer, server);
@@ -103,7 +103,7 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   getIntFieldByName(env, affinity, "iPort", &port);
   getIntFieldByName(env, affinity, "iNumAffinities", &supplied);
   const auto n = static_cast<std::uint32_t>(supplied);
-  if (n > kRecords.maxEntries()) return refuse(env, affinity, kCountRefused);
+  if (n > kRecords.capacity) return refuse(env, affinity, kCountRefused);
 
   RequestBlock& b = requestBlock();
   b.begin(kDirectedAffinity, kBlockSize);
@@ -125,10 +125,9 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   setIntFieldByName(env, affinity, "iResponse", b.i32(at::kResponse));
   setIntFieldByName(env, affinity, "iTime", static_cast<std::int32_t>(b.u64(at::kTime)));
   // Java learns how many bindings it can index: those the block holds.
-  const std::uint32_t m = config::entriesThatFit(b.i32(at::kCount), kRecords.maxEntries());
+  const std::uint32_t m = kRecords.held(b);
   setIntFieldByName(env, affinity, "iNumAffinities", static_cast<std::int32_t>(m));
-  getColumns(env, affinity, b, {kRecords.entriesOffset, kRecords.entrySize, kRecords.maxEntries()}, m,
-             kReturned);
+  getColumns(env, affinity, b, kRecords, m, kReturned);
   return 0;
 }
 
@@ -146,7 +145,7 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
   report.line("Sticky client address mask = 0x%X\n", b.u32(at::kStickyMask));
   report.line("Number of affinity records = %d\n", b.i32(at::kCount));
   if (listFlag != 0) {
-    const std::uint32_t m = config::entriesThatFit(b.i32(at::kCount), kRecords.maxEntries());
+    const std::uint32_t m = kRecords.held(b);
     if (m > 0) {
       report.text(b.u16(at::kServerDirected) != 0
                       ? "ServerAddr - Age - Len - ID \n"
@@ -154,7 +153,7 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
     }
     const std::uint64_t now = b.u64(at::kTime);
     for (std::uint32_t i = 0; i < m; ++i) {
-      const std::uint32_t record = kRecords.entriesOffset + kRecords.entrySize * i;
+      const std::uint32_t record = kRecords.at(i);
       const diag::Octets client = diag::networkOctets(b, record + rec::kClient);
       const diag::Octets server = diag::networkOctets(b, record + rec::kServer);
       report.line("%d.%d.%d.%d - %d.%d.%d.%d - %d - %d \n", client.o[0], client.o[1], client.o[2],

@@ -29,7 +29,7 @@ constexpr std::uint32_t kPairs[3] = {16, 24, 32};  // address; its port 4 bytes 
 constexpr std::uint32_t kListFlag = 40;
 constexpr std::uint32_t kNps = 20;
 constexpr std::uint32_t kTime = 24;
-constexpr config::ListLayout kRecords{kConnectionQuery, 16, 32, 40};
+constexpr Records kRecords{16, 32, 40};
 constexpr std::uint32_t kCluster = 0;
 constexpr std::uint32_t kClient = 4;
 constexpr std::uint32_t kClusterPort = 8;
@@ -43,9 +43,9 @@ constexpr std::uint32_t kFlag = 32;
 }  // namespace conn
 
 // Half-open records: 12 bytes from 20 (5333 fit).
-constexpr config::ListLayout kHalfOpenRecords{kHalfOpen, 16, 20, 12};
+constexpr Records kHalfOpenRecords{16, 20, 12};
 // Attacking addresses: 8 bytes from 44 (7996 fit); the executor's overall figure at 32.
-constexpr config::ListLayout kAttackRecords{kAttackers, 24, 44, 8};
+constexpr Records kAttackRecords{24, 44, 8};
 constexpr std::uint32_t kAttackFigure = 32;
 
 constexpr const char* kConnectionBanner =
@@ -100,12 +100,12 @@ jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&p
   diag::ReportText report;
   if (!report.ok()) return nullptr;
   report.text(kConnectionBanner);
-  const std::int32_t n = b.i32(conn::kRecords.countOffset);
+  const std::int32_t n = b.i32(conn::kRecords.count);
   report.line("Number of connection records = %d\n", n);
   report.line("Num nps = %d\n", b.i32(conn::kNps));
   if (listFlag == 0) return report.toJava(env);
 
-  const std::uint32_t count = config::entriesThatFit(n, conn::kRecords.maxEntries());
+  const std::uint32_t count = conn::kRecords.fitting(n);
   if (count > 0) {
     report.text(
         "#\tClientAddr:Port \tClusAddr:Port \tServerAddr \tState \tPrevState \tCurrState "
@@ -113,7 +113,7 @@ jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&p
   }
   const std::uint64_t now = b.u64(conn::kTime);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t r = conn::kRecords.entriesOffset + conn::kRecords.entrySize * i;
+    const std::uint32_t r = conn::kRecords.at(i);
     const diag::Octets client = diag::networkOctets(b, r + conn::kClient);
     const diag::Octets cluster = diag::networkOctets(b, r + conn::kCluster);
     const diag::Octets server = diag::networkOctets(b, r + conn::kServer);
@@ -140,11 +140,11 @@ jint halfOpenRecords(JNIEnv* env, jobject listener) {
   jmethodID setCount = methodIdOf(env, listener, "setNumHalfOpenRecs", "(I)V");
   jmethodID addRecord = methodIdOf(env, listener, "addHalfOpenRec", "(IIIZ)V");
   if (setCount == nullptr || addRecord == nullptr) return 0;
-  const std::int32_t count = b.i32(kHalfOpenRecords.countOffset);
+  const std::int32_t count = b.i32(kHalfOpenRecords.count);
   if (!checkedCall(env, [&] { env->CallVoidMethod(listener, setCount, count); })) return 0;
-  const std::uint32_t records = config::entriesThatFit(count, kHalfOpenRecords.maxEntries());
+  const std::uint32_t records = kHalfOpenRecords.fitting(count);
   for (std::uint32_t i = 0; i < records; ++i) {
-    const std::uint32_t r = kHalfOpenRecords.entriesOffset + kHalfOpenRecords.entrySize * i;
+    const std::uint32_t r = kHalfOpenRecords.at(i);
     const auto address = static_cast<jint>(b.u32(r, ByteOrder::Network));
     const jint port = b.u16(r + 4, ByteOrder::Network);
     const jboolean flag = b.u8(r + 8) != 0 ? JNI_TRUE : JNI_FALSE;
@@ -169,14 +169,14 @@ jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) 
   jmethodID results = methodIdOf(env, listener, "reportAttackingAddrsResults", "(II)V");
   jmethodID addAddress = methodIdOf(env, listener, "reportAttackingAddr", "(II)V");
   if (results == nullptr || addAddress == nullptr) return 0;
-  const std::int32_t count = b.i32(kAttackRecords.countOffset);
+  const std::int32_t count = b.i32(kAttackRecords.count);
   const std::int32_t figure = b.i32(kAttackFigure);
   if (!checkedCall(env, [&] { env->CallVoidMethod(listener, results, count, figure); })) {
     return 0;
   }
-  const std::uint32_t records = config::entriesThatFit(count, kAttackRecords.maxEntries());
+  const std::uint32_t records = kAttackRecords.fitting(count);
   for (std::uint32_t i = 0; i < records; ++i) {
-    const std::uint32_t r = kAttackRecords.entriesOffset + kAttackRecords.entrySize * i;
+    const std::uint32_t r = kAttackRecords.at(i);
     const auto attacker = static_cast<jint>(b.u32(r, ByteOrder::Network));
     const jint itsFigure = b.i32(r + 4);
     if (!checkedCall(env,

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "channel/channel.h"
-#include "config/list_text.h"
+#include "config/address.h"
 #include "channel/interface_table.h"
 #include "diag/report_text.h"
 #include "jni/entry.h"
@@ -150,7 +150,7 @@ struct RecordLine {
 struct RecordDump {
   std::uint32_t command;
   std::uint32_t length;
-  std::uint32_t recordSize;
+  Records records;
   const char* failure;
   const char* heading;        // takes the count where it has a "%d"
   const char* recordHeading;  // takes the record index; null for none
@@ -159,15 +159,15 @@ struct RecordDump {
 };
 
 constexpr RecordLine kNicLines[] = {
-    {" ia->ia_net ......... %d.%d.%d.%d\n", Show::StoredOctets, 0},
-    {" ia->ia_netmask ..... %d.%d.%d.%d\n", Show::StoredOctets, 4},
-    {" ia->ia_subnet ...... %d.%d.%d.%d\n", Show::StoredOctets, 8},
-    {" ia->ia_subnetmask .. %d.%d.%d.%d\n", Show::StoredOctets, 12},
-    {" ia->ia_addr ........ %d.%d.%d.%d\n", Show::NetworkOctets, 16},
-    {" ifp->if_name ....... %s\n", Show::Name, 20, 32},
-    {" ifp->if_unit ....... 0x%X\n", Show::Hex, 52},
-    {" ifp->if_flags ...... 0x%X\n", Show::Hex, 56},
-    {" ifp->if_mtu ........ %d\n", Show::Int, 60},
+    {" ia->ia_net ......... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kNet},
+    {" ia->ia_netmask ..... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kNetMask},
+    {" ia->ia_subnet ...... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kSubnet},
+    {" ia->ia_subnetmask .. %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kSubnetMask},
+    {" ia->ia_addr ........ %d.%d.%d.%d\n", Show::NetworkOctets, config::nic::kAddress},
+    {" ifp->if_name ....... %s\n", Show::Name, config::nic::kName, config::nic::kNameWidth},
+    {" ifp->if_unit ....... 0x%X\n", Show::Hex, config::nic::kUnit},
+    {" ifp->if_flags ...... 0x%X\n", Show::Hex, config::nic::kFlags},
+    {" ifp->if_mtu ........ %d\n", Show::Int, config::nic::kMtu},
 };
 
 constexpr RecordLine kRatLines[] = {
@@ -196,26 +196,31 @@ constexpr RecordLine kAffinityListLines[] = {
 };
 
 template <std::size_t N>
-constexpr RecordDump dumpOf(std::uint32_t command, std::uint32_t length, std::uint32_t size,
+constexpr RecordDump dumpOf(std::uint32_t command, std::uint32_t length, Records records,
                             const char* failure, const char* heading, const char* recordHeading,
                             const RecordLine (&lines)[N]) {
-  return RecordDump{command, length, size, failure, heading, recordHeading, lines, N};
+  return RecordDump{command, length, records, failure, heading, recordHeading, lines, N};
 }
 
-constexpr RecordDump kNicDump = dumpOf(55, 2132, 64, "Error with kernel getting NIC info.\n",
-                                       "Number of NIC records = %d\n", "NIC %d:\n", kNicLines);
-constexpr RecordDump kRatDump =
-    dumpOf(84, 2084, 16, "Error with kernel getting RAT info.\n", "Number of RAT records = %d\n",
-           "Return Address %d\n", kRatLines);
-constexpr RecordDump kCrllDump = dumpOf(85, 8212, 32, "Error with kernel getting CRLL info.\n",
-                                        "Connection Record State LL Info.\n", nullptr, kCrllLines);
-// Its failure line is the connection-record list's, word for word: operators' scripts match it.
-constexpr RecordDump kAffinityListDump =
-    dumpOf(86, 6164, 24, "Error with kernel getting CRLL info.\n", "Affinity Record LL Info.\n",
-           nullptr, kAffinityListLines);
-
+// The dumps' answers carry a count at 16 and records from 20, as the NIC query's does.
 constexpr std::uint32_t kDumpCount = 16;
 constexpr std::uint32_t kDumpRecords = 20;
+
+constexpr RecordDump kNicDump =
+    dumpOf(config::kNicQuery, config::kNicQueryLength, config::kNicRecords,
+           "Error with kernel getting NIC info.\n", "Number of NIC records = %d\n", "NIC %d:\n",
+           kNicLines);
+constexpr RecordDump kRatDump = dumpOf(84, 2084, {kDumpCount, kDumpRecords, 16},
+                                       "Error with kernel getting RAT info.\n",
+                                       "Number of RAT records = %d\n", "Return Address %d\n",
+                                       kRatLines);
+constexpr RecordDump kCrllDump =
+    dumpOf(85, 8212, {kDumpCount, kDumpRecords, 32}, "Error with kernel getting CRLL info.\n",
+           "Connection Record State LL Info.\n", nullptr, kCrllLines);
+// Its failure line is the connection-record list's, word for word: operators' scripts match it.
+constexpr RecordDump kAffinityListDump =
+    dumpOf(86, 6164, {kDumpCount, kDumpRecords, 24}, "Error with kernel getting CRLL info.\n",
+           "Affinity Record LL Info.\n", nullptr, kAffinityListLines);
 
 void recordLine(ReportText& report, const RequestBlock& b, std::uint32_t base,
                 const RecordLine& line) {
@@ -252,13 +257,11 @@ void dumpRecords(ReportText& report, const RecordDump& dump) {
     report.text(dump.failure);
     return;
   }
-  const std::int32_t count = b.i32(kDumpCount);
-  report.line(dump.heading, count);
-  const std::uint32_t records =
-      config::entriesThatFit(count, (kBlockSize - kDumpRecords) / dump.recordSize);
+  report.line(dump.heading, b.i32(dump.records.count));
+  const std::uint32_t records = dump.records.held(b);
   for (std::uint32_t i = 0; i < records; ++i) {
     if (dump.recordHeading != nullptr) report.line(dump.recordHeading, static_cast<int>(i));
-    const std::uint32_t base = kDumpRecords + dump.recordSize * i;
+    const std::uint32_t base = dump.records.at(i);
     for (std::size_t l = 0; l < dump.lineCount; ++l) recordLine(report, b, base, dump.lines[l]);
   }
 }

@@ -43,8 +43,8 @@ constexpr std::uint32_t kFsmAddress = 20;
 constexpr std::uint32_t kHeartbeatCount = 32;
 constexpr std::uint32_t kReachCount = 680;
 constexpr std::uint32_t kRecordsHeld = 32;
-constexpr RepeatedRecord kHeartbeats{36, 20, kRecordsHeld};
-constexpr RepeatedRecord kReaches{688, 32, kRecordsHeld};
+constexpr Records kHeartbeats{kHeartbeatCount, 36, 20, kRecordsHeld};  // counts are 16 bits
+constexpr Records kReaches{kReachCount, 688, 32, kRecordsHeld};
 
 const FieldSpec kModeReadBack[] = {{"haFsmMode", S::Int, W::U32, 16}};
 const FieldSpec kStateReadBack[] = {
@@ -99,11 +99,6 @@ int send(std::uint32_t command, std::uint32_t length) {
   return sendExecutorRequest(&b);
 }
 
-// The records an answer's count stands for: at most the 32 the layout holds.
-std::uint32_t recordsOf(std::uint16_t count) {
-  return count < kRecordsHeld ? count : kRecordsHeld;
-}
-
 jint getInfo(JNIEnv* env, jobject info) {
   RequestBlock& b = requestBlock();
   std::int32_t fsm = 0;
@@ -116,12 +111,12 @@ jint getInfo(JNIEnv* env, jobject info) {
   setIntFieldByName(env, info, "haFsmAddress",
                     static_cast<std::int32_t>(b.u32(kFsmAddress, ByteOrder::Network)));
   getFields(env, info, b, kStateReadBack);
-  const std::uint32_t heartbeats = recordsOf(b.u16(kHeartbeatCount));
+  const std::uint32_t heartbeats = kHeartbeats.fitting(b.u16(kHeartbeatCount));
   setIntFieldByName(env, info, "haHBCount", static_cast<std::int32_t>(heartbeats));
   getFields(env, info, b, kPeerReadBack);
   getColumns(env, info, b, kHeartbeats, heartbeats, kHeartbeatColumns);
 
-  const std::uint32_t reaches = recordsOf(b.u16(kReachCount));
+  const std::uint32_t reaches = kReaches.fitting(b.u16(kReachCount));
   setIntFieldByName(env, info, "haReachCount", static_cast<std::int32_t>(reaches));
   getColumns(env, info, b, kReaches, reaches, kReachColumns);
   return 0;

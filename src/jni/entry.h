@@ -118,6 +118,10 @@ jint enterWithObjects(JNIEnv* env, std::initializer_list<jobject> required, Body
 
 }  // namespace cmn::jni
 
-// Every entry point is declared through this macro so that its name and linkage are uniform.
+// The declarations javac generates from the Java class: a definition whose signature differs
+// from its Java declaration conflicts with them and fails to compile.
+#include "com_velk_internet_tz_common_CMNExecutorInterface.h"
+
+// Every entry point is defined through this macro so that its name and linkage are uniform.
 #define CMN_NATIVE(ret, name) \
   extern "C" JNIEXPORT ret JNICALL Java_com_velk_internet_tz_common_CMNExecutorInterface_##name

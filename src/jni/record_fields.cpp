@@ -292,9 +292,9 @@ TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* 
   return TextPut::Stored;
 }
 
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
-  if (count > run.capacity) count = run.capacity;
+  count = run.fitting(count);
   if (count == 0) return;
   std::vector<std::int32_t> values(count);
   for (std::size_t c = 0; c < columnCount; ++c) {

@@ -127,15 +127,6 @@ void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const Fl
 // (a server's listeners through "getListener"), with values read through getters of the item
 // and of the object that holds it, and handed back through setters.
 
-// A run of records of one layout: record i begins at first + size * i; there is room for
-// `capacity` of them and never more is written.
-struct RepeatedRecord {
-  std::uint32_t first;
-  std::uint32_t size;
-  std::uint32_t capacity;
-  constexpr std::uint32_t at(std::uint32_t i) const { return first + size * i; }
-};
-
 // Whose method a MethodSpec calls: the item of the record, or the object that holds the items.
 enum class Callee : std::uint8_t { Item, Holder };
 
@@ -207,10 +198,10 @@ struct ColumnSpec {
 // Fills elements 0 to count - 1 of each array field from its column of the first `count`
 // records of `run` (never more than its capacity), one field after the other in table order,
 // each with one array write that never passes the array's end.
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount);
 template <std::size_t N>
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec (&t)[N]) {
   getColumns(env, obj, block, run, count, t, N);
 }
