@@ -33,11 +33,9 @@ constexpr std::uint32_t kSetClusterRate = 72;
 // Cluster record (commands 4, 5, 7, 8).
 constexpr std::uint32_t kRecordLength = 192;
 constexpr std::uint32_t kAddress = 16;
-constexpr std::uint32_t kSetIpAddress = 95;
 constexpr std::uint32_t kKey = 100;
 constexpr std::uint32_t kIdentifier = 104;
 constexpr std::uint32_t kIdentifierWidth = 65;
-constexpr std::uint32_t kSetNatPt = 169;
 constexpr std::uint32_t kNatPt = 172;
 constexpr std::uint32_t kNatPtWidth = 4;
 constexpr std::size_t kMaxIdentifier = kIdentifierWidth - 1;
@@ -70,14 +68,15 @@ const FlaggedSpec kOptionalSettings[] = {
     {"SetDefaultPortReplicate", 90, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
 };
 
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetMaxNumberOfPorts", 84},        {"SetPrimaryHost", 93},
-    {"SetDefaultPortMaxServers", 85},   {"SetDefaultPortStickyTime", 86},
-    {"SetDefaultPortAffinityType", 87}, {"SetDefaultPortWeightBound", 88},
-    {"SetDefaultPortType", 89},         {"SetDefaultPortReplicate", 90},
-    {"SetDefaultPortStaleTimeout", 91}, {"SetClusterProportions", 94},
-    {"SetSharedBandwidth", 92},         {"SetIPAddress", 95},
-    {"SetNatPtAddress", 169},
+constexpr FlagSpec kSetIpAddress{"SetIPAddress", 95};
+constexpr FlagSpec kSetNatPt{"SetNatPtAddress", 169};
+
+// Written back in this order, which is not the order they are sent in.
+FlagsBack kFlagsWrittenBack[] = {
+    &kOptionalSettings[0].flag, &kOptionalSettings[1].flag, &kOptionalSettings[2].flag,
+    &kOptionalSettings[3].flag, &kOptionalSettings[4].flag, &kOptionalSettings[5].flag,
+    &kOptionalSettings[9].flag, &kOptionalSettings[10].flag, &kOptionalSettings[6].flag,
+    &kOptionalSettings[7].flag, &kOptionalSettings[8].flag, &kSetIpAddress, &kSetNatPt,
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -155,13 +154,13 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   }
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
-  if (putFlag(env, cluster, b, "SetIPAddress", kSetIpAddress) == 1) {
+  if (putFlag(env, cluster, b, kSetIpAddress) == 1) {
     if (putAddressField(env, cluster, b, "Address", kAddress) != 0) {
       return kAddressUnresolved;
     }
   }
 
-  if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1 &&
+  if (putFlag(env, cluster, b, kSetNatPt) == 1 &&
       !putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth})) {
     return kFlaggedValueMissing;
   }

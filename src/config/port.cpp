@@ -56,19 +56,12 @@ const FlaggedSpec kOptionalSettings[] = {
     {"SetSendReset", 91, {{"SendReset", S::Byte, W::U8, 92}}},
 };
 
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetMaxNumberOfServers", 80},
-    {"SetStickyTime", 81},
-    {"SetPortProtocol", 82},
-    {"SetStickyBits", 83},
-    {"SetStaleTimeout", 84},
-    {"SetWeightBound", 85},
-    {"SetType", 86},
-    {"SetMethod", 87},
-    {"SetReplicate", 88},
-    {"SetMaxHalfOpen", 90},
-    {"SetCrossPort", 89},
-    {"SetSendReset", 91},
+// Written back in this order, which is not the order they are sent in.
+FlagsBack kFlagsWrittenBack[] = {
+    &kOptionalSettings[0].flag, &kOptionalSettings[2].flag,  &kOptionalSettings[7].flag,
+    &kOptionalSettings[3].flag, &kOptionalSettings[1].flag,  &kOptionalSettings[4].flag,
+    &kOptionalSettings[5].flag, &kOptionalSettings[6].flag,  &kOptionalSettings[8].flag,
+    &kOptionalSettings[9].flag, &kOptionalSettings[10].flag, &kOptionalSettings[11].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {

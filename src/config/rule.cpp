@@ -50,9 +50,6 @@ constexpr std::uint32_t kRuleType = 43;
 constexpr std::uint32_t kConfigSource = 80;
 constexpr std::uint32_t kTosMustBeZero = 184;
 constexpr std::uint32_t kTosMustBeOne = 185;
-constexpr std::uint32_t kSetRuleType = 186;
-constexpr std::uint32_t kSetConfigSource = 190;
-constexpr std::uint32_t kSetServiceTos = 192;
 constexpr std::uint32_t kHashId = 304;
 constexpr std::uint32_t kHashIdWidth = 40;
 
@@ -78,10 +75,13 @@ constexpr RulePlace kRuleServerListPlace{kPortClusterKey, kPortNumber, 22};
 constexpr RulePlace kBindingPlace{kServerRecordClusterKey, kServerRecordPort, 94};
 constexpr std::uint32_t kBindingArgument = 1948;
 
+constexpr FlagSpec kSetRuleType{"SetRuleType", 186};
+constexpr FlagSpec kSetConfigSource{"SetConfigSource", 190};
+constexpr FlagSpec kSetServiceTos{"SetServiceTOS", 192};
+
 // A range end: an int for most rule types, an address held in host order for address ranges.
 struct RangeSpec {
-  const char* flag;
-  std::uint32_t flagOffset;
+  FlagSpec flag;
   FieldSpec number;
   FieldSpec address;
   jint unresolved;
@@ -126,10 +126,13 @@ const BoundedText kBoundedTexts[] = {
     {nullptr, "sHashID", kHashIdWidth},
 };
 
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetRuleType", 186},     {"SetBeginRange", 187}, {"SetEndRange", 188},   {"SetPriority", 189},
-    {"SetPattern", 191},      {"SetServiceTOS", 192}, {"SetShareLevel", 193}, {"SetEvaluate", 194},
-    {"SetWhatAffinity", 195}, {"SetStickyTime", 196}, {"SetCookieName", 197},
+// Written back in this order (type, ranges, priority, pattern, type of service, share level,
+// evaluation, affinity, sticky time, cookie name); the configuration source is not.
+FlagsBack kFlagsWrittenBack[] = {
+    &kSetRuleType,          &kRanges[0].flag,           &kRanges[1].flag,
+    &kSettingsBeforeTos[0].flag, &kSettingsAfterTos[0].flag, &kSetServiceTos,
+    &kSettingsBeforeTos[1].flag, &kSettingsAfterTos[1].flag, &kSettingsAfterTos[2].flag,
+    &kSettingsAfterTos[3].flag,  &kSettingsAfterTos[4].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -254,7 +257,7 @@ void getTosText(JNIEnv* env, jobject rule, const RequestBlock& b) {
 // A range end whose flag is 1. An address range refuses a text that names no address, null
 // included: the block would otherwise carry whatever address a previous request left there.
 jint putRange(JNIEnv* env, jobject rule, RequestBlock& b, const RangeSpec& r) {
-  if (putFlag(env, rule, b, r.flag, r.flagOffset) != 1) return 0;
+  if (putFlag(env, rule, b, r.flag) != 1) return 0;
   if (b.u8(kRuleType) != kAddressRangeType) {
     putField(env, rule, b, r.number);
     return 0;
@@ -281,10 +284,10 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
   if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
   if (const jint refused = checkTextLengths(env, rule)) return refused;
   putRuleAddress(b, a, kRecordPlace);
-  putFlag(env, rule, b, "SetConfigSource", kSetConfigSource);
+  putFlag(env, rule, b, kSetConfigSource);
   putField(env, rule, b, {"_iConfigSource", S::Int, W::U32, kConfigSource});
 
-  if (putFlag(env, rule, b, "SetRuleType", kSetRuleType) == 1) {
+  if (putFlag(env, rule, b, kSetRuleType) == 1) {
     std::int8_t type = -1;
     getByteFieldByName(env, rule, "RuleType", &type);
     if (type < 0 || type > kMaxRuleType) return kBadRuleType;
@@ -297,7 +300,7 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
     if (const jint refused = putRange(env, rule, b, range)) return refused;
   }
   if (const jint refused = putFlaggedFields(env, rule, b, kSettingsBeforeTos)) return refused;
-  if (putFlag(env, rule, b, "SetServiceTOS", kSetServiceTos) == 1) putTosMasks(env, rule, b);
+  if (putFlag(env, rule, b, kSetServiceTos) == 1) putTosMasks(env, rule, b);
   if (const jint refused = putFlaggedFields(env, rule, b, kSettingsAfterTos)) return refused;
   putField(env, rule, b, kHashIdField);
 

@@ -193,7 +193,7 @@ jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
   std::int32_t count = 0;
   getIntFieldByName(env, server, "_iNumListeners", &count);
   b.putU16(kListenerCount, static_cast<std::uint16_t>(count));
-  if (putFlag(env, server, b, "SetListeners", kSetListeners) != 1) return 0;
+  if (putFlag(env, server, b, {"SetListeners", kSetListeners}) != 1) return 0;
   if (count < 0 || static_cast<std::uint32_t>(count) > kListeners.capacity) {
     return kNumberOutOfRange;
   }
@@ -204,7 +204,7 @@ jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
 }
 
 jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
-  if (putFlag(env, server, b, "SetWeight", kSetWeight) == 1) {
+  if (putFlag(env, server, b, {"SetWeight", kSetWeight}) == 1) {
     std::int32_t weight = 0;
     getIntFieldByName(env, server, "_iWeight", &weight);
     if (weight < 0) return kNegativeWeight;
@@ -212,11 +212,11 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
   }
   if (const jint refused = putFlaggedFields(env, server, b, kFixedWeight)) return refused;
   // A null address with its flag set gives nothing to send: refused as unresolvable.
-  if (putFlag(env, server, b, "SetReturnAddress", kSetReturn) == 1 &&
+  if (putFlag(env, server, b, {"SetReturnAddress", kSetReturn}) == 1 &&
       putAddressField(env, server, b, "_sReturnAddress", kReturn) != 0) {
     return kReturnUnresolved;
   }
-  const bool routerGiven = putFlag(env, server, b, "SetRouterAddress", kSetRouter) == 1;
+  const bool routerGiven = putFlag(env, server, b, {"SetRouterAddress", kSetRouter}) == 1;
   b.putU8(kRouterGiven, routerGiven ? 1 : 0);
   if (routerGiven) {
     if (putAddressField(env, server, b, "_sRouterAddress", kRouter)) {
@@ -226,7 +226,7 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
   }
   if (const jint refused = putFlaggedFields(env, server, b, kPlacement)) return refused;
   for (const FlaggedText& t : kTexts) {
-    const bool flagged = putFlag(env, server, b, t.flag, t.flagOffset) == 1;
+    const bool flagged = putFlag(env, server, b, {t.flag, t.flagOffset}) == 1;
     if (!flagged) {
       if (t.emptiedWhenUnflagged) b.putText(t.offset, t.width, "");
       continue;

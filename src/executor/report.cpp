@@ -32,9 +32,9 @@ const FieldSpec kReport[] = {
     {"PcknotVEC", S::Long, W::U64, 200},
     {"PckVECbroadcast", S::Long, W::U64, 208},
     {"InconnHashBkts", S::Int, W::U32, 216},
-    {"NumClusters", S::Int, W::U32, 220},
+    {"NumClusters", S::Int, W::U32, kReportClusterCount},
     {"iBytesPerSecond", S::Int, W::U32, 228},
-    {"iConnectionsPerSecond", S::Int, W::U32, 232},
+    {"iConnectionsPerSecond", S::Int, W::U32, kReportRate},
 };
 
 }  // namespace

@@ -147,11 +147,10 @@ int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const Fiel
   return 0;
 }
 
-std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
-                    std::uint32_t offset) {
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const FlagSpec& flag) {
   std::int8_t value = 0;
-  if (!getByteFieldByName(env, obj, flag, &value)) return 0;
-  block.putU8(offset, static_cast<std::uint8_t>(value));
+  if (!getByteFieldByName(env, obj, flag.flag, &value)) return 0;
+  block.putU8(flag.offset, static_cast<std::uint8_t>(value));
   return value;
 }
 
@@ -160,8 +159,8 @@ std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
   for (std::size_t i = 0; i < count; ++i) {
     const FlaggedSpec& s = specs[i];
     std::int8_t flag = 0;
-    if (!getByteFieldByName(env, obj, s.flag, &flag)) continue;
-    block.putU8(s.flagOffset, static_cast<std::uint8_t>(flag));
+    if (!getByteFieldByName(env, obj, s.flag.flag, &flag)) continue;
+    block.putU8(s.flag.offset, static_cast<std::uint8_t>(flag));
     if (flag != 1) continue;
     for (std::size_t v = 0; v < s.valueCount; ++v) {
       if (!putField(env, obj, block, s.values[v])) return kFlaggedValueMissing;
@@ -203,10 +202,10 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   }
 }
 
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec* flags,
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack* flags,
                    std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
-    setByteFieldByName(env, obj, flags[i].flag, block.u8(flags[i].offset));
+    setByteFieldByName(env, obj, flags[i]->flag, block.u8(flags[i]->offset));
   }
 }
 

@@ -53,30 +53,33 @@ struct FieldSpec {
   std::uint32_t width = 0;  // Text and Bytes only
 };
 
-// An optional setting: a flag byte, always sent, and the values it guards, sent only when the
-// flag is 1.
-struct FlaggedSpec {
-  const char* flag;
-  std::uint32_t flagOffset;
-  FieldSpec values[4];
-  std::size_t valueCount = 1;
-};
-
-// A flag as written back from the block into the Java object.
+// A flag: a Java byte field and the byte it travels in.
 struct FlagSpec {
   const char* flag;
   std::uint32_t offset;
 };
+
+// An optional setting: a flag byte, always sent, and the values it guards, sent only when the
+// flag is 1.
+struct FlaggedSpec {
+  FlagSpec flag;
+  FieldSpec values[4];
+  std::size_t valueCount = 1;
+};
+
+// The flags a request writes back into the Java object after it is sent, in the order they are
+// written: each points at the flag of a row of the tables that sent it (or at a flag sent on its
+// own), so an offset is stated once.
+using FlagsBack = const FlagSpec* const;
 
 // Moves one field from the Java object into the block. An address that does not resolve, or
 // that is null, stores 0.0.0.0, never a stale address. False when the value could not be had
 // (a null text, a null array or one shorter than the field): the block keeps its bytes then.
 bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
-// Reads the byte field `flag` into its flag byte and returns it (0 when it can't be read), for
+// Reads the flag's byte field into its flag byte and returns it (0 when it can't be read), for
 // the optional settings whose values need more than a move.
-std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
-                    std::uint32_t offset);
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const FlagSpec& flag);
 
 // Resolves the String field `name` into the address at `offset`: 0 when stored, -21 when the
 // text doesn't resolve or the field is null (the block keeps its bytes). A null address is one
@@ -104,7 +107,7 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
                std::size_t count);
 
 // Writes flag bytes from the block back into the object's byte fields, in table order.
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec* flags,
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack* flags,
                    std::size_t count);
 
 template <std::size_t N>
@@ -117,7 +120,7 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   getFields(env, obj, block, t, N);
 }
 template <std::size_t N>
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec (&t)[N]) {
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack (&t)[N]) {
   copyFlagsBack(env, obj, block, t, N);
 }
 
