@@ -45,8 +45,6 @@ constexpr std::uint32_t kReportLength = 72;
 constexpr std::uint32_t kReportKey = 16;
 constexpr std::uint32_t kReportRate = 68;
 
-// Cluster list (command 6): entries of 72 bytes that begin with the identifier; 888 fit.
-constexpr Records kClusterList{16, 20, 72};
 
 const FlaggedSpec kOptionalSettings[] = {
     {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},

@@ -32,9 +32,6 @@ constexpr std::uint32_t kRecordLength = 96;
 constexpr std::uint32_t kReportLength = 72;
 constexpr std::uint32_t kReportRate = 24;
 
-// Port list (command 12): the cluster key at 16, the count at 20, entries of 8 bytes from 24
-// that begin with a port number in network order; 7999 fit.
-constexpr Records kPortList{20, 24, 8};
 
 // The executor is busy: the request is sent again after these pauses.
 constexpr std::uint32_t kFirstRetryPause = 6789;

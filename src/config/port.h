@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "channel/request_block.h"
+
 namespace cmn::config {
 
 // Every request addressed to one port (port records and reports, server records' lists and
@@ -18,5 +20,9 @@ int queryPortReport(std::uint32_t clusterKey, std::uint16_t port);
 // Counts of a port report that size the lists hanging below the port.
 inline constexpr std::uint32_t kPortReportServerCount = 36;
 inline constexpr std::uint32_t kPortReportRuleCount = 40;
+
+// Port list (command 12): the cluster key at 16, the count at 20, entries of 8 bytes from 24
+// that begin with a port number in network order; 7999 fit.
+inline constexpr Records kPortList{20, 24, 8};
 
 }  // namespace cmn::config

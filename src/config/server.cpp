@@ -419,11 +419,12 @@ jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer
   return result;
 }
 
-// 0 when a list request for one object more than `count` stays under 64000 bytes, else -1.
-// Computed in 64 bits, so that no count wraps around into a size that seems to fit.
-jint checkListRoom(jint count, std::int64_t fixed, std::int64_t perEntry) {
+// 0 when a list request of `run` for one entry more than `count` stays under 64000 bytes, else
+// -1. Computed in 64 bits, so that no count wraps around into a size that seems to fit.
+jint checkListRoom(jint count, const Records& run) {
   constexpr std::int64_t kListLimit = 64000;
-  return fixed + perEntry * static_cast<std::int64_t>(count) < kListLimit ? 0 : -1;
+  const std::int64_t length = run.first + std::int64_t{run.size} * (std::int64_t{count} + 1);
+  return length < kListLimit ? 0 : -1;
 }
 
 
@@ -487,15 +488,15 @@ CMN_NATIVE(jint, removeHostNative)(JNIEnv* env, jobject, jobject) {
 
 // Sizes of the cluster, port and server list requests for count + 1 entries.
 CMN_NATIVE(jint, checkMaxClustersNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 92, 72); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kClusterList); });
 }
 
 CMN_NATIVE(jint, checkMaxPortsNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 32, 8); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kPortList); });
 }
 
 CMN_NATIVE(jint, checkMaxServersNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 136, 88); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kServerList); });
 }
 
 }  // namespace cmn::config

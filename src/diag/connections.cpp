@@ -25,7 +25,9 @@ constexpr std::uint32_t kDenialOfServiceLength = 280;
 // Connection query: three address/port pairs and the list flag; the answer's count, "nps"
 // count and clock, then records of 40 bytes from 32 (1599 fit).
 namespace conn {
-constexpr std::uint32_t kPairs[3] = {16, 24, 32};  // address; its port 4 bytes on
+constexpr Records kPairs{0, 16, 8, 3};  // the address, then its port and the port's upper half
+constexpr std::uint32_t kPairPort = 4;
+constexpr std::uint32_t kPairPortUpper = 6;
 constexpr std::uint32_t kListFlag = 40;
 constexpr std::uint32_t kNps = 20;
 constexpr std::uint32_t kTime = 24;
@@ -42,11 +44,19 @@ constexpr std::uint32_t kServer = 28;
 constexpr std::uint32_t kFlag = 32;
 }  // namespace conn
 
-// Half-open records: 12 bytes from 20 (5333 fit).
+// Half-open records: 12 bytes from 20 (5333 fit): an address, its port and a flag.
 constexpr Records kHalfOpenRecords{16, 20, 12};
-// Attacking addresses: 8 bytes from 44 (7996 fit); the executor's overall figure at 32.
+constexpr std::uint32_t kHalfOpenPort = 4;
+constexpr std::uint32_t kHalfOpenFlag = 8;
+// Attacking addresses, asked for by a cluster address at 16 and its port at 20: 8 bytes from 44
+// (7996 fit), each an address and its figure; the executor's overall figure at 32.
+constexpr std::uint32_t kAttackedAddress = 16;
+constexpr std::uint32_t kAttackedPort = 20;
 constexpr Records kAttackRecords{24, 44, 8};
+constexpr std::uint32_t kAttackerFigure = 4;
 constexpr std::uint32_t kAttackFigure = 32;
+// Denial-of-service parameters: eight 32-bit values from 16.
+constexpr Records kDenialOfServiceValues{0, 16, 4, 8};
 
 constexpr const char* kConnectionBanner =
     "CONNECTION COMMANDS SHOULD BE USED FOR DEBUGGING\n"
@@ -85,14 +95,14 @@ jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&p
                          jint listFlag) {
   RequestBlock& b = requestBlock();
   b.begin(kConnectionQuery, kBlockSize);
-  for (int p = 0; p < 3; ++p) {
-    const std::uint32_t at = conn::kPairs[p];
+  for (std::uint32_t p = 0; p < conn::kPairs.capacity; ++p) {
+    const std::uint32_t at = conn::kPairs.at(p);
     b.putU32(at, static_cast<std::uint32_t>(addresses[p]), ByteOrder::Network);
     const auto port = static_cast<std::uint16_t>(ports[p]);
-    b.putU16(at + 4, port, ByteOrder::Network);
+    b.putU16(at + conn::kPairPort, port, ByteOrder::Network);
     // The third port travels sign-extended: the upper half is set when the port, as a 16-bit
     // number, is 0x8000 or more. The first two always have the upper half clear.
-    b.putU16(at + 6, p == 2 && (port & 0x8000) != 0 ? 0xFFFF : 0);
+    b.putU16(at + conn::kPairPortUpper, p == 2 && (port & 0x8000) != 0 ? 0xFFFF : 0);
   }
   b.putI32(conn::kListFlag, listFlag);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
@@ -146,8 +156,8 @@ jint halfOpenRecords(JNIEnv* env, jobject listener) {
   for (std::uint32_t i = 0; i < records; ++i) {
     const std::uint32_t r = kHalfOpenRecords.at(i);
     const auto address = static_cast<jint>(b.u32(r, ByteOrder::Network));
-    const jint port = b.u16(r + 4, ByteOrder::Network);
-    const jboolean flag = b.u8(r + 8) != 0 ? JNI_TRUE : JNI_FALSE;
+    const jint port = b.u16(r + kHalfOpenPort, ByteOrder::Network);
+    const jboolean flag = b.u8(r + kHalfOpenFlag) != 0 ? JNI_TRUE : JNI_FALSE;
     // A listener that throws stops the calls; the exception is Java's to see.
     if (!checkedCall(env, [&] {
           env->CallVoidMethod(listener, addRecord, static_cast<jint>(i), address, port, flag);
@@ -160,8 +170,8 @@ jint halfOpenRecords(JNIEnv* env, jobject listener) {
 
 jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) {
   RequestBlock& b = requestBlock();
-  b.putU32(16, static_cast<std::uint32_t>(address), ByteOrder::Network);
-  b.putU16(20, static_cast<std::uint16_t>(port), ByteOrder::Network);
+  b.putU32(kAttackedAddress, static_cast<std::uint32_t>(address), ByteOrder::Network);
+  b.putU16(kAttackedPort, static_cast<std::uint16_t>(port), ByteOrder::Network);
   b.begin(kAttackers, kBlockSize);
   const int sent = sendExecutorRequest(&b);
   if (sent != 0) return sent;
@@ -178,7 +188,7 @@ jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) 
   for (std::uint32_t i = 0; i < records; ++i) {
     const std::uint32_t r = kAttackRecords.at(i);
     const auto attacker = static_cast<jint>(b.u32(r, ByteOrder::Network));
-    const jint itsFigure = b.i32(r + 4);
+    const jint itsFigure = b.i32(r + kAttackerFigure);
     if (!checkedCall(env,
                      [&] { env->CallVoidMethod(listener, addAddress, attacker, itsFigure); })) {
       break;
@@ -213,10 +223,9 @@ CMN_NATIVE(jint, xDOSAttackNative)
     RequestBlock& b = requestBlock();
     b.begin(kDenialOfService, kDenialOfServiceLength);
     const jint values[] = {v1, v2, v3, v4, v5, v6, v7, v8};
-    std::uint32_t at = 16;
-    for (jint v : values) {
-      b.putU32(at, static_cast<std::uint16_t>(v));  // the low 16 bits, zero-extended
-      at += 4;
+    for (std::uint32_t i = 0; i < kDenialOfServiceValues.capacity; ++i) {
+      // The low 16 bits, zero-extended.
+      b.putU32(kDenialOfServiceValues.at(i), static_cast<std::uint16_t>(values[i]));
     }
     return sendExecutorRequest(&b);
   });

@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::uint32_t kMisc = 53;
 constexpr std::uint32_t kMiscLength = 280;
+constexpr std::uint32_t kMiscSubCommand = 16;
+constexpr Records kMiscArguments{0, 20, 4, 3};
 constexpr std::uint32_t kClusterTree = 65;
 
 constexpr std::int32_t kTreeSubCommand = 43;
@@ -294,10 +296,10 @@ jstring miscDump(JNIEnv* env, jint sub, jint a1, jint a2, jint a3) {
     return newJavaString(env, "OK (Output is in tzserver window.)\n");
   }
   b.begin(kMisc, kMiscLength);
-  b.putI32(16, sub);
-  b.putI32(20, a1);
-  b.putI32(24, a2);
-  b.putI32(28, a3);
+  b.putI32(kMiscSubCommand, sub);
+  b.putI32(kMiscArguments.at(0), a1);
+  b.putI32(kMiscArguments.at(1), a2);
+  b.putI32(kMiscArguments.at(2), a3);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
   if (sub >= kFirstQuietSubCommand && sub != kDumpingSubCommand) return newJavaString(env, "OK\n");
 

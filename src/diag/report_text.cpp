@@ -4,23 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "jni/address.h"
 #include "jni/strings.h"
 
 namespace cmn::diag {
 
-namespace {
-Octets fromValue(std::uint32_t v) {
-  return Octets{{static_cast<int>(v >> 24), static_cast<int>((v >> 16) & 0xFF),
-                 static_cast<int>((v >> 8) & 0xFF), static_cast<int>(v & 0xFF)}};
-}
-}  // namespace
-
 Octets networkOctets(const RequestBlock& b, std::uint32_t offset) {
-  return fromValue(b.u32(offset, ByteOrder::Network));
+  return memoryOctets(b.address(offset));
 }
 
 Octets storedOctets(const RequestBlock& b, std::uint32_t offset) {
-  return fromValue(b.u32(offset));
+  return memoryOctets(jni::addressFromHostOrder(b.u32(offset)));
 }
 
 Octets memoryOctets(std::uint32_t address) {

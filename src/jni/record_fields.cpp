@@ -75,18 +75,15 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
 // Addresses travel as their bytes lie in memory unless the layout holds them as host-order
 // integers, where the first octet is the most significant byte.
 void storeAddress(RequestBlock& b, const FieldSpec& f, std::uint32_t address) {
-  b.putAddress(f.offset, address);
-  if (f.wire == Wire::Ip32) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
+  if (f.wire == Wire::Ip32) {
+    b.putU32(f.offset, addressToHostOrder(address));
+  } else {
+    b.putAddress(f.offset, address);
+  }
 }
 
 std::uint32_t loadAddress(const RequestBlock& b, const FieldSpec& f) {
-  if (f.wire != Wire::Ip32) return b.address(f.offset);
-  std::uint8_t octets[4];
-  const std::uint32_t value = b.u32(f.offset);
-  for (unsigned i = 0; i < 4; ++i) octets[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-  std::uint32_t address;
-  std::memcpy(&address, octets, sizeof address);
-  return address;
+  return f.wire == Wire::Ip32 ? addressFromHostOrder(b.u32(f.offset)) : b.address(f.offset);
 }
 
 }  // namespace
