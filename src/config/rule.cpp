@@ -114,18 +114,6 @@ const FlaggedSpec kSettingsAfterTos[] = {
 };
 constexpr FieldSpec kHashIdField{"sHashID", S::OptText, W::Text, kHashId, kHashIdWidth};
 
-// Texts that must fit their fields whole, with the flag that sends them (null: always sent).
-struct BoundedText {
-  const char* flag;
-  const char* java;
-  std::uint32_t width;
-};
-const BoundedText kBoundedTexts[] = {
-    {"SetPattern", "Pattern", 100},
-    {"SetCookieName", "CookieName", 100},
-    {nullptr, "sHashID", kHashIdWidth},
-};
-
 // Written back in this order (type, ranges, priority, pattern, type of service, share level,
 // evaluation, affinity, sticky time, cookie name); the configuration source is not.
 FlagsBack kFlagsWrittenBack[] = {
@@ -212,17 +200,8 @@ void putRuleAddress(RequestBlock& b, const RuleAddress& a, const RulePlace& at) 
 // -90 when a text that goes out would not fit its field whole: a cut pattern, cookie name or
 // hash identifier would select something else than the caller asked for.
 jint checkTextLengths(JNIEnv* env, jobject rule) {
-  for (const BoundedText& t : kBoundedTexts) {
-    std::int8_t flag = 1;
-    if (t.flag != nullptr && (!getByteFieldByName(env, rule, t.flag, &flag) || flag != 1)) {
-      continue;
-    }
-    jstring text = nullptr;
-    getStringFieldByName(env, rule, t.java, &text);
-    UtfChars chars(env, text);
-    if (chars && std::strlen(chars.get()) >= t.width) return kTextTooLong;
-  }
-  return 0;
+  const bool fit = flaggedTextsFit(env, rule, kSettingsAfterTos) && textFits(env, rule, kHashIdField);
+  return fit ? 0 : kTextTooLong;
 }
 
 // "ServiceTOS", bit 7 first: "0" the bit must be 0, "1" it must be 1, anything else leaves it

@@ -50,6 +50,7 @@ constexpr std::uint32_t kSetRouter = 1224;
 constexpr std::uint32_t kSetReturn = 1225;
 constexpr Records kListeners{kListenerCount, 120, 532, 2};  // the count is 16 bits
 
+constexpr FieldSpec kIdentifierField{"sServerID", S::Text, W::Text, kIdentifier, kIdentifierWidth};
 constexpr FieldSpec kServerKeyField{"iServerIdKey", S::Int, W::U32, kServerRecordServerKey};
 
 // Up and down (29, 30) are a server list request of one entry; the answer's count lies at 36.
@@ -92,30 +93,23 @@ const MethodSpec kListenerServerBack[] = {
 const FlaggedSpec kFixedWeight[] = {
     {"SetFixedWeight", 1221, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
 };
-const FlaggedSpec kPlacement[] = {
+constexpr jint kTextTooLong = -85;
+
+// The settings after the addresses.
+const FlaggedSpec kLaterSettings[] = {
     // Bytes that travel as 32-bit values, sign-extended.
     {"SetCollocated", 1226, {{"bCollocated", S::Byte, W::U32, 1204}}},
     {"SetSticky", 1227, {{"bSticky", S::Byte, W::U32, 1208}}},
     {"SetQuiesced", 1228, {{"_iQuiesced", S::Int, W::U32, 1212}}},
-};
-const FlaggedSpec kCpsMaximum[] = {
+    // Texts that would not fit whole are refused; an unset cookie value goes out empty.
+    {"SetAdvisorRequest", 1229, {{"_sAdvisorRequest", S::OptText, W::Text, 1232, 256}}, 1,
+     kTextTooLong},
+    {"SetAdvisorResponse", 1230, {{"_sAdvisorResponse", S::OptText, W::Text, 1488, 256}}, 1,
+     kTextTooLong},
+    {"SetCookieValue", 1744, {{"CookieValue", S::OptText, W::Text, 1745, 100}}, 1, kTextTooLong,
+     true},
+    {"SetCloneID", 1845, {{"CloneID", S::OptText, W::Text, 1846, 102}}, 1, kTextTooLong},
     {"SetCPSMaximum", 1231, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
-};
-
-// Optional texts: flag, field, and where the text goes.
-struct FlaggedText {
-  const char* flag;
-  std::uint32_t flagOffset;
-  const char* field;
-  std::uint32_t offset;
-  std::uint32_t width;
-  bool emptiedWhenUnflagged;
-};
-const FlaggedText kTexts[] = {
-    {"SetAdvisorRequest", 1229, "_sAdvisorRequest", 1232, 256, false},
-    {"SetAdvisorResponse", 1230, "_sAdvisorResponse", 1488, 256, false},
-    {"SetCookieValue", 1744, "CookieValue", 1745, 100, true},
-    {"SetCloneID", 1845, "CloneID", 1846, 102, false},
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -156,7 +150,6 @@ constexpr jint kNegativeWeight = -20;
 constexpr jint kReturnUnresolved = -76;
 constexpr jint kRouterUnresolved = -49;
 constexpr jint kServerIdMissing = -80;
-constexpr jint kTextTooLong = -85;
 constexpr jint kOtherFailure = -99;
 constexpr jint kNoListMemory = -28;
 
@@ -224,18 +217,7 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
     }
     b.putU8(kRemote, b.address(kRouter) != 0 ? 1 : 0);
   }
-  if (const jint refused = putFlaggedFields(env, server, b, kPlacement)) return refused;
-  for (const FlaggedText& t : kTexts) {
-    const bool flagged = putFlag(env, server, b, {t.flag, t.flagOffset}) == 1;
-    if (!flagged) {
-      if (t.emptiedWhenUnflagged) b.putText(t.offset, t.width, "");
-      continue;
-    }
-    const TextPut put = putWholeText(env, server, b, t.field, t.offset, t.width);
-    if (put == TextPut::TooLong) return kTextTooLong;
-    if (put == TextPut::Null) b.putText(t.offset, t.width, "");  // set to nothing: empty
-  }
-  if (const jint refused = putFlaggedFields(env, server, b, kCpsMaximum)) return refused;
+  if (const jint refused = putFlaggedFields(env, server, b, kLaterSettings)) return refused;
   return 0;
 }
 
@@ -244,11 +226,8 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
 jint submitServerRecord(JNIEnv* env, jobject server) {
   RequestBlock& b = requestBlock();
   b.setLength(kServerRecordLength);
-  switch (putWholeText(env, server, b, "sServerID", kIdentifier, kIdentifierWidth)) {
-    case TextPut::Null: return kServerIdMissing;
-    case TextPut::TooLong: return kTextTooLong;
-    case TextPut::Stored: break;
-  }
+  if (!textFits(env, server, kIdentifierField)) return kTextTooLong;
+  if (!putField(env, server, b, kIdentifierField)) return kServerIdMissing;
   putField(env, server, b, kServerKeyField);
   if (const jint refused =
           putServerPort(env, server, b, kServerRecordClusterKey, kServerRecordPort)) {

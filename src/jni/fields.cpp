@@ -130,16 +130,34 @@ bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize st
   return true;
 }
 
-jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
-                             const std::int32_t* buffer) {
-  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+namespace {
+
+// Elements 0 to count - 1 of an array field, never more than the array holds.
+template <typename ArrayType, typename Element, typename Set>
+jsize setArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                          jsize count, const Element* buffer, Set set) {
+  ArrayType array = arrayOf<ArrayType>(env, obj, name, signature);
   if (array == nullptr || buffer == nullptr || count <= 0) return 0;
   const jsize room = env->GetArrayLength(array);
   const jsize written = count < room ? count : room;
-  if (written > 0) {
-    env->SetIntArrayRegion(array, 0, written, reinterpret_cast<const jint*>(buffer));
-  }
+  if (written > 0) (env->*set)(array, 0, written, buffer);
   return written;
+}
+
+}  // namespace
+
+jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                             const std::int32_t* buffer) {
+  return setArrayFieldPrefix<jintArray>(env, obj, name, "[I", count,
+                                        reinterpret_cast<const jint*>(buffer),
+                                        &JNIEnv::SetIntArrayRegion);
+}
+
+jsize setByteArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                              const std::int8_t* buffer) {
+  return setArrayFieldPrefix<jbyteArray>(env, obj, name, "[B", count,
+                                         reinterpret_cast<const jbyte*>(buffer),
+                                         &JNIEnv::SetByteArrayRegion);
 }
 
 bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,

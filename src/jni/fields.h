@@ -40,6 +40,8 @@ bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize s
 // array holds; a null or missing array is left alone. Returns the number of elements written.
 jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
                              const std::int32_t* buffer);
+jsize setByteArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                              const std::int8_t* buffer);
 void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text);
 // The dotted text of an address kept as its bytes lie in memory.
 void setAddressStringField(JNIEnv* env, jobject obj, const char* name, std::uint32_t address);

@@ -1,6 +1,7 @@
 #include "jni/record_fields.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -100,14 +101,11 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
     case JavaType::OptText: {
       jstring text = nullptr;
       if (!getStringFieldByName(env, obj, f.java, &text)) return false;
-      UtfChars chars(env, text);
-      if (chars) {
-        block.putText(f.offset, f.width, chars.get());
-        return true;
-      }
-      if (f.type != JavaType::OptText) return false;
-      block.putText(f.offset, f.width, "");  // nothing to set: empty, never what the block held
-      return true;
+      const UtfChars chars(env, text);
+      // Nothing to set goes out empty, never as what the block held.
+      const char* value = chars ? chars.get() : f.type == JavaType::OptText ? "" : nullptr;
+      return value != nullptr && std::strlen(value) < f.width &&
+             block.putText(f.offset, f.width, value);
     }
     case JavaType::ByteArray: {
       std::vector<std::int8_t> bytes(f.width);
@@ -155,15 +153,35 @@ std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
                               const FlaggedSpec* specs, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const FlaggedSpec& s = specs[i];
-    std::int8_t flag = 0;
-    if (!getByteFieldByName(env, obj, s.flag.flag, &flag)) continue;
-    block.putU8(s.flag.offset, static_cast<std::uint8_t>(flag));
-    if (flag != 1) continue;
+    if (putFlag(env, obj, block, s.flag) != 1) {
+      if (s.emptiedUnset) block.putText(s.values[0].offset, s.values[0].width, "");
+      continue;
+    }
     for (std::size_t v = 0; v < s.valueCount; ++v) {
-      if (!putField(env, obj, block, s.values[v])) return kFlaggedValueMissing;
+      if (!putField(env, obj, block, s.values[v])) return s.refused;
     }
   }
   return 0;
+}
+
+bool textFits(JNIEnv* env, jobject obj, const FieldSpec& field) {
+  jstring text = nullptr;
+  getStringFieldByName(env, obj, field.java, &text);
+  const UtfChars chars(env, text);
+  return !chars || std::strlen(chars.get()) < field.width;
+}
+
+bool flaggedTextsFit(JNIEnv* env, jobject obj, const FlaggedSpec* specs, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const FieldSpec& value = specs[i].values[0];
+    if (value.type != JavaType::OptText) continue;
+    std::int8_t flag = 0;
+    if (getByteFieldByName(env, obj, specs[i].flag.flag, &flag) && flag == 1 &&
+        !textFits(env, obj, value)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec* fields,
@@ -277,30 +295,78 @@ void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint3
   }
 }
 
-TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
-                     std::uint32_t offset, std::uint32_t width) {
-  jstring text = nullptr;
-  getStringFieldByName(env, obj, name, &text);
-  UtfChars chars(env, text);
-  if (!chars) return TextPut::Null;
-  if (std::strlen(chars.get()) >= width) return TextPut::TooLong;
-  block.putText(offset, width, chars.get());
-  return TextPut::Stored;
+namespace {
+
+const char* arraySignature(const ColumnSpec& column) {
+  return column.type == JavaType::Byte ? "[B" : "[I";
 }
 
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
+}  // namespace
+
+bool columnsHold(JNIEnv* env, jobject obj, const ColumnSpec* columns, std::size_t columnCount,
+                 std::int32_t n, bool nullAllowed) {
+  for (std::size_t c = 0; c < columnCount; ++c) {
+    const jsize length = arrayFieldLength(env, obj, columns[c].java, arraySignature(columns[c]));
+    if (length < 0 ? !nullAllowed : length < n) return false;
+  }
+  return true;
+}
+
+bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
   count = run.fitting(count);
-  if (count == 0) return;
-  std::vector<std::int32_t> values(count);
+  if (count == 0) return true;
+  std::vector<std::int32_t> values;
+  std::vector<std::int8_t> bytes;
+  try {
+    values.resize(count);
+    bytes.resize(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::size_t c = 0; c < columnCount; ++c) {
     const ColumnSpec& column = columns[c];
     for (std::uint32_t i = 0; i < count; ++i) {
       const FieldSpec at{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
       values[i] = static_cast<std::int32_t>(loadNumber(block, at));
+      bytes[i] = static_cast<std::int8_t>(values[i]);
     }
-    setIntArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), values.data());
+    if (column.type == JavaType::Byte) {
+      setByteArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), bytes.data());
+    } else {
+      setIntArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), values.data());
+    }
   }
+  return true;
+}
+
+bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
+  count = run.fitting(count);
+  if (count == 0) return true;
+  std::vector<std::int32_t> values;
+  std::vector<std::int8_t> bytes;
+  try {
+    values.resize(count);
+    bytes.resize(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const auto n = static_cast<jsize>(count);
+  for (std::size_t c = 0; c < columnCount; ++c) {
+    const ColumnSpec& column = columns[c];
+    if (column.type == JavaType::Byte
+            ? !getByteArrayFieldRegion(env, obj, column.java, 0, n, bytes.data())
+            : !getIntArrayFieldRegion(env, obj, column.java, 0, n, values.data())) {
+      return false;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::int32_t value = column.type == JavaType::Byte ? bytes[i] : values[i];
+      storeNumber(block, FieldSpec{column.java, JavaType::Int, column.wire, run.at(i) + column.offset},
+                  value);
+    }
+  }
+  return true;
 }
 
 std::int32_t mapReason(const ReasonCode* table, std::size_t count, std::int32_t reason,
