@@ -66,15 +66,20 @@ const FlaggedSpec kOptionalSettings[] = {
     {"SetDefaultPortReplicate", 90, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
 };
 
-constexpr FlagSpec kSetIpAddress{"SetIPAddress", 95};
-constexpr FlagSpec kSetNatPt{"SetNatPtAddress", 169};
+constexpr jint kAddressUnresolved = -3;
+
+// The address settings, sent after the identifier.
+const FlaggedSpec kAddressSettings[] = {
+    {"SetIPAddress", 95, {{"Address", S::Resolved, W::Addr, kAddress}}, 1, kAddressUnresolved},
+    {"SetNatPtAddress", 169, {{"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth}}},
+};
 
 // Written back in this order, which is not the order they are sent in.
 FlagsBack kFlagsWrittenBack[] = {
     &kOptionalSettings[0].flag, &kOptionalSettings[1].flag, &kOptionalSettings[2].flag,
     &kOptionalSettings[3].flag, &kOptionalSettings[4].flag, &kOptionalSettings[5].flag,
     &kOptionalSettings[9].flag, &kOptionalSettings[10].flag, &kOptionalSettings[6].flag,
-    &kOptionalSettings[7].flag, &kOptionalSettings[8].flag, &kSetIpAddress, &kSetNatPt,
+    &kOptionalSettings[7].flag, &kOptionalSettings[8].flag, &kAddressSettings[0].flag, &kAddressSettings[1].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -120,7 +125,6 @@ const ReasonCode kRecordReasons[] = {
 };
 const ReasonCode kLookupReasons[] = {{-5, -5}};
 
-constexpr jint kAddressUnresolved = -3;
 constexpr jint kOtherFailure = -99;
 constexpr jint kNoListMemory = -28;
 
@@ -152,16 +156,7 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   }
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
-  if (putFlag(env, cluster, b, kSetIpAddress) == 1) {
-    if (putAddressField(env, cluster, b, "Address", kAddress) != 0) {
-      return kAddressUnresolved;
-    }
-  }
-
-  if (putFlag(env, cluster, b, kSetNatPt) == 1 &&
-      !putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth})) {
-    return kFlaggedValueMissing;
-  }
+  if (const jint refused = putFlaggedFields(env, cluster, b, kAddressSettings)) return refused;
 
   const int sent = sendExecutorRequest(&b);
   const jint result = sent == 0 ? 0 : mapReason(kRecordReasons, b.reason(), kOtherFailure);

@@ -36,16 +36,14 @@ constexpr std::uint32_t kSetRuleRate = 81;
 constexpr std::uint32_t kNameWidth = 21;
 constexpr std::size_t kMaxName = kNameWidth - 1;
 
-// Where a layout puts the address of a rule: cluster key, port number (network order), name.
-struct RulePlace {
-  std::uint32_t key;
-  std::uint32_t port;
-  std::uint32_t name;
-};
+// Where a layout puts the address of a rule: cluster key, port number (network order), name. Its
+// fields are read and checked (checkRuleAddress) before anything is sent.
+constexpr FieldSpec kKeyAt16{"ClusterId", S::IdKey, W::U32, kPortClusterKey};
+constexpr FieldSpec kPortAt20{"PortNumber", S::Int, W::Net16, kPortNumber};
 
 // Rule record (commands 18, 19, 21, 22).
 constexpr std::uint32_t kRecordLength = 344;
-constexpr RulePlace kRecordPlace{kPortClusterKey, kPortNumber, 22};
+constexpr FieldSpec kRecordPlace[] = {kKeyAt16, kPortAt20, {"RuleName", S::Text, W::Text, 22, kNameWidth}};
 constexpr std::uint32_t kRuleType = 43;
 constexpr std::uint32_t kConfigSource = 80;
 constexpr std::uint32_t kTosMustBeZero = 184;
@@ -60,44 +58,41 @@ constexpr unsigned kTosBits = 8;
 
 // Rule report (commands 23, 81).
 constexpr std::uint32_t kReportLength = 188;
-constexpr RulePlace kReportPlace{kPortClusterKey, kPortNumber, 32};
+constexpr FieldSpec kReportPlace[] = {kKeyAt16, kPortAt20, {"RuleName", S::Text, W::Text, 32, kNameWidth}};
 constexpr std::uint32_t kReportRate = 24;
 
 // Rule list (command 20): the count at 24, entries of 28 bytes from 28 that begin with the rule
 // name; 2285 fit.
 constexpr Records kRuleList{24, 28, 28};
-constexpr RulePlace kRuleListPlace{kPortClusterKey, kPortNumber, 0};
 
-// A rule's servers (command 26), in the server list layout.
-constexpr RulePlace kRuleServerListPlace{kPortClusterKey, kPortNumber, 22};
+// A rule's servers (command 26), in the server list layout, addressed as a rule record is.
 
 // Binding of a server to a rule (commands 24, 25), in the server record layout.
-constexpr RulePlace kBindingPlace{kServerRecordClusterKey, kServerRecordPort, 94};
+constexpr FieldSpec kBindingPlace[] = {
+    {"ClusterId", S::IdKey, W::U32, kServerRecordClusterKey},
+    {"PortNumber", S::Int, W::Net16, kServerRecordPort},
+    {"RuleName", S::Text, W::Text, 94, kNameWidth},
+};
 constexpr std::uint32_t kBindingArgument = 1948;
 
 constexpr FlagSpec kSetRuleType{"SetRuleType", 186};
 constexpr FlagSpec kSetConfigSource{"SetConfigSource", 190};
 constexpr FlagSpec kSetServiceTos{"SetServiceTOS", 192};
 
-// A range end: an int for most rule types, an address held in host order for address ranges.
-struct RangeSpec {
-  FlagSpec flag;
-  FieldSpec number;
-  FieldSpec address;
-  jint unresolved;
+// A range end: an int for most rule types, an address held in host order for address ranges,
+// which refuse a text that names no address, null included (the block would otherwise carry
+// whatever address a previous request left there).
+constexpr std::uint32_t kBeginRange = 44;
+constexpr std::uint32_t kEndRange = 48;
+constexpr FlagSpec kSetBeginRange{"SetBeginRange", 187};
+constexpr FlagSpec kSetEndRange{"SetEndRange", 188};
+const FlaggedSpec kNumberRanges[] = {
+    {kSetBeginRange, {{"BeginRange", S::Int, W::U32, kBeginRange}}},
+    {kSetEndRange, {{"EndRange", S::Int, W::U32, kEndRange}}},
 };
-
-const RangeSpec kRanges[] = {
-    {"SetBeginRange",
-     187,
-     {"BeginRange", S::Int, W::U32, 44},
-     {"AddressBeginRange", S::Address, W::Ip32, 44},
-     -53},
-    {"SetEndRange",
-     188,
-     {"EndRange", S::Int, W::U32, 48},
-     {"AddressEndRange", S::Address, W::Ip32, 48},
-     -54},
+const FlaggedSpec kAddressRanges[] = {
+    {kSetBeginRange, {{"AddressBeginRange", S::Resolved, W::Ip32, kBeginRange}}, 1, -53},
+    {kSetEndRange, {{"AddressEndRange", S::Resolved, W::Ip32, kEndRange}}, 1, -54},
 };
 
 // The optional settings before and after the type-of-service masks, which are more than a move.
@@ -117,7 +112,7 @@ constexpr FieldSpec kHashIdField{"sHashID", S::OptText, W::Text, kHashId, kHashI
 // Written back in this order (type, ranges, priority, pattern, type of service, share level,
 // evaluation, affinity, sticky time, cookie name); the configuration source is not.
 FlagsBack kFlagsWrittenBack[] = {
-    &kSetRuleType,          &kRanges[0].flag,           &kRanges[1].flag,
+    &kSetRuleType,          &kSetBeginRange, &kSetEndRange,
     &kSettingsBeforeTos[0].flag, &kSettingsAfterTos[0].flag, &kSetServiceTos,
     &kSettingsBeforeTos[1].flag, &kSettingsAfterTos[1].flag, &kSettingsAfterTos[2].flag,
     &kSettingsAfterTos[3].flag,  &kSettingsAfterTos[4].flag,
@@ -125,10 +120,10 @@ FlagsBack kFlagsWrittenBack[] = {
 
 const FieldSpec kStatusReadBack[] = {
     {"RuleType", S::Byte, W::U8, kRuleType},
-    {"AddressBeginRange", S::Address, W::Ip32, 44},
-    {"BeginRange", S::Int, W::U32, 44},
-    {"AddressEndRange", S::Address, W::Ip32, 48},
-    {"EndRange", S::Int, W::U32, 48},
+    {"AddressBeginRange", S::Address, W::Ip32, kBeginRange},
+    {"BeginRange", S::Int, W::U32, kBeginRange},
+    {"AddressEndRange", S::Address, W::Ip32, kEndRange},
+    {"EndRange", S::Int, W::U32, kEndRange},
     {"Priority", S::Int, W::U32, 72},
     {"_iConfigSource", S::Int, W::U32, kConfigSource},
     {"iShareLevel", S::Int, W::U32, 76},
@@ -163,38 +158,21 @@ constexpr jint kTextTooLong = -90;
 constexpr jint kNoListMemory = -28;
 constexpr jint kOtherFailure = -99;
 
-// A rule as every rule request addresses it, read and checked before anything is sent.
-struct RuleAddress {
-  std::uint32_t key = 0;
-  std::uint16_t port = 0;
-  char name[kNameWidth] = {};
-};
-
 enum class PortCheck : std::uint8_t { InRange, LowBits };
 
 // 0, or the refusal: -88 without a cluster identifier (the block's stale key could name another
 // cluster), -10 for a port outside 0 to 65535 (unless only its low bits count), -51 for a null
 // name or one longer than its field holds.
-jint readRuleAddress(JNIEnv* env, jobject rule, RuleAddress& a, PortCheck check) {
-  if (!idKeyOfField(env, rule, "ClusterId", &a.key)) return kIdentifierMissing;
+jint checkRuleAddress(JNIEnv* env, jobject rule, PortCheck check) {
+  std::uint32_t key = 0;
+  if (!idKeyOfField(env, rule, "ClusterId", &key)) return kIdentifierMissing;
   std::int32_t number = -1;
   getIntFieldByName(env, rule, "PortNumber", &number);
   if (check == PortCheck::InRange && (number < 0 || number > 0xFFFF)) return kPortOutOfRange;
-  a.port = static_cast<std::uint16_t>(number);
   jstring text = nullptr;
   getStringFieldByName(env, rule, "RuleName", &text);
-  UtfChars name(env, text);
-  if (!name) return kBadRuleName;
-  const std::size_t length = std::strlen(name.get());
-  if (length > kMaxName) return kBadRuleName;
-  std::memcpy(a.name, name.get(), length + 1);
-  return 0;
-}
-
-void putRuleAddress(RequestBlock& b, const RuleAddress& a, const RulePlace& at) {
-  b.putU32(at.key, a.key);
-  b.putU16(at.port, a.port, ByteOrder::Network);
-  if (at.name != 0) b.putText(at.name, kNameWidth, a.name);
+  const UtfChars name(env, text);
+  return name && std::strlen(name.get()) <= kMaxName ? 0 : kBadRuleName;
 }
 
 // -90 when a text that goes out would not fit its field whole: a cut pattern, cookie name or
@@ -233,18 +211,6 @@ void getTosText(JNIEnv* env, jobject rule, const RequestBlock& b) {
   setStringFieldFromText(env, rule, "ServiceTOS", text);
 }
 
-// A range end whose flag is 1. An address range refuses a text that names no address, null
-// included: the block would otherwise carry whatever address a previous request left there.
-jint putRange(JNIEnv* env, jobject rule, RequestBlock& b, const RangeSpec& r) {
-  if (putFlag(env, rule, b, r.flag) != 1) return 0;
-  if (b.u8(kRuleType) != kAddressRangeType) {
-    putField(env, rule, b, r.number);
-    return 0;
-  }
-  return putResolvedAddress(env, rule, b, r.address) == 0 ? 0
-                                                                                   : r.unresolved;
-}
-
 // Command 21 with the block as it stands; on 0 the stored rule fills the block.
 jint fetchRuleRecord() {
   RequestBlock& b = requestBlock();
@@ -259,10 +225,9 @@ jint fetchRuleRecord() {
 jint submitRuleRecord(JNIEnv* env, jobject rule) {
   RequestBlock& b = requestBlock();
   const std::uint32_t command = b.command();
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   if (const jint refused = checkTextLengths(env, rule)) return refused;
-  putRuleAddress(b, a, kRecordPlace);
+  putFields(env, rule, b, kRecordPlace);
   putFlag(env, rule, b, kSetConfigSource);
   putField(env, rule, b, {"_iConfigSource", S::Int, W::U32, kConfigSource});
 
@@ -275,8 +240,10 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
     return failed;
   }
 
-  for (const RangeSpec& range : kRanges) {
-    if (const jint refused = putRange(env, rule, b, range)) return refused;
+  const bool addresses = b.u8(kRuleType) == kAddressRangeType;
+  if (const jint refused =
+          putFlaggedFields(env, rule, b, addresses ? kAddressRanges : kNumberRanges)) {
+    return refused;
   }
   if (const jint refused = putFlaggedFields(env, rule, b, kSettingsBeforeTos)) return refused;
   if (putFlag(env, rule, b, kSetServiceTos) == 1) putTosMasks(env, rule, b);
@@ -291,40 +258,40 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
 }
 
 // A request that names a rule and nothing else: remove, status, report.
+template <std::size_t N>
 jint sendRuleLookup(JNIEnv* env, jobject rule, std::uint32_t command, std::uint32_t length,
-                    const RulePlace& at) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+                    const FieldSpec (&place)[N]) {
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   RequestBlock& b = requestBlock();
   b.begin(command, length);
-  putRuleAddress(b, a, at);
+  putFields(env, rule, b, place);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
 
 jint setRuleRate(JNIEnv* env, jobject rule) {
   // Only the port number's low 16 bits travel here; the name is checked as everywhere else.
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::LowBits)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::LowBits)) return refused;
   RequestBlock& b = requestBlock();
   b.begin(kSetRuleRate, kReportLength);
   putField(env, rule, b, {"iConnectionsPerSecond", S::Int, W::U32, kReportRate});
-  putRuleAddress(b, a, kReportPlace);
+  putFields(env, rule, b, kReportPlace);
   return sendExecutorRequest(&b);
 }
 
 jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) {
   ListText list;
   if (!list.ok()) return kNoListMemory;
-  RuleAddress a;
-  if (!idKeyOfString(env, clusterId, &a.key)) return kIdentifierMissing;
+  std::uint32_t key = 0;
+  if (!idKeyOfString(env, clusterId, &key)) return kIdentifierMissing;
   if (port < 0 || port > 0xFFFF) return kPortOutOfRange;
-  a.port = static_cast<std::uint16_t>(port);
-  jint result = queryPortReport(a.key, a.port);
+  const auto number = static_cast<std::uint16_t>(port);
+  jint result = queryPortReport(key, number);
   if (result == 0) {
     RequestBlock& b = requestBlock();
     const std::uint32_t asked = beginList(b, kListRules, kRuleList, b.u32(kPortReportRuleCount));
-    putRuleAddress(b, a, kRuleListPlace);
+    b.putU32(kPortClusterKey, key);
+    b.putU16(kPortNumber, number, ByteOrder::Network);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
@@ -339,8 +306,7 @@ jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) 
 }
 
 jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   std::int32_t servers = 0;
   getIntFieldByName(env, rule, "NumServers", &servers);
   if (servers < 0) return kNegativeServerCount;
@@ -349,7 +315,7 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
   RequestBlock& b = requestBlock();
   const std::uint32_t asked =
       beginList(b, kListRuleServers, kServerList, static_cast<std::uint32_t>(servers));
-  putRuleAddress(b, a, kRuleServerListPlace);
+  putFields(env, rule, b, kRecordPlace);
   jint result = 0;
   if (sendExecutorRequest(&b) != 0) {
     result = mapReason(kLookupReasons, b.reason(), kOtherFailure);
@@ -367,11 +333,10 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
 // Binds a server to a rule or unbinds it (the command is already in the header). The argument
 // means something to the executor only; it travels unchanged.
 jint submitRuleServerBinding(JNIEnv* env, jobject rule, jobject server, jint argument) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   RequestBlock& b = requestBlock();
   b.setLength(kServerRecordLength);
-  putRuleAddress(b, a, kBindingPlace);
+  putFields(env, rule, b, kBindingPlace);
   putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerRecordServerKey});
   b.putI32(kBindingArgument, argument);
   if (sendExecutorRequest(&b) == 0) return 0;

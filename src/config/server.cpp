@@ -90,8 +90,14 @@ const MethodSpec kListenerServerBack[] = {
     {"setConnectTimeoutFromNative", S::Int, W::U32, 12, 0, Callee::Holder, -78},
 };
 
-const FlaggedSpec kFixedWeight[] = {
+constexpr jint kReturnUnresolved = -76;
+
+// The settings between the weight and the router. A null return address with its flag set gives
+// nothing to send: refused as unresolvable.
+const FlaggedSpec kEarlySettings[] = {
     {"SetFixedWeight", 1221, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
+    {"SetReturnAddress", kSetReturn, {{"_sReturnAddress", S::Resolved, W::Addr, kReturn}}, 1,
+     kReturnUnresolved},
 };
 constexpr jint kTextTooLong = -85;
 
@@ -147,7 +153,6 @@ constexpr jint kNumberOutOfRange = -10;  // a port, or a listener count beyond t
 constexpr jint kListenerUnreachable = -17;
 constexpr jint kListenerFault = -78;
 constexpr jint kNegativeWeight = -20;
-constexpr jint kReturnUnresolved = -76;
 constexpr jint kRouterUnresolved = -49;
 constexpr jint kServerIdMissing = -80;
 constexpr jint kOtherFailure = -99;
@@ -203,12 +208,7 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
     if (weight < 0) return kNegativeWeight;
     b.putU16(kWeight, static_cast<std::uint16_t>(weight));
   }
-  if (const jint refused = putFlaggedFields(env, server, b, kFixedWeight)) return refused;
-  // A null address with its flag set gives nothing to send: refused as unresolvable.
-  if (putFlag(env, server, b, {"SetReturnAddress", kSetReturn}) == 1 &&
-      putAddressField(env, server, b, "_sReturnAddress", kReturn) != 0) {
-    return kReturnUnresolved;
-  }
+  if (const jint refused = putFlaggedFields(env, server, b, kEarlySettings)) return refused;
   const bool routerGiven = putFlag(env, server, b, {"SetRouterAddress", kSetRouter}) == 1;
   b.putU8(kRouterGiven, routerGiven ? 1 : 0);
   if (routerGiven) {

@@ -7,6 +7,7 @@
 
 #include "jni/address.h"
 #include "jni/fields.h"
+#include "jni/idkey.h"
 #include "jni/strings.h"
 
 namespace cmn::jni {
@@ -97,6 +98,13 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
       storeAddress(block, f, address);
       return true;
     }
+    case JavaType::Resolved: return putResolvedAddress(env, obj, block, f) == 0;
+    case JavaType::IdKey: {
+      std::uint32_t key = 0;
+      if (!idKeyOfField(env, obj, f.java, &key)) return false;
+      storeNumber(block, f, key);
+      return true;
+    }
     case JavaType::Text:
     case JavaType::OptText: {
       jstring text = nullptr;
@@ -123,6 +131,14 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
       return true;
     }
   }
+}
+
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec* fields,
+               std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!putField(env, obj, block, fields[i])) return false;
+  }
+  return true;
 }
 
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
@@ -189,7 +205,11 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   for (std::size_t i = 0; i < count; ++i) {
     const FieldSpec& f = fields[i];
     switch (f.type) {
-      case JavaType::Address: setAddressStringField(env, obj, f.java, loadAddress(block, f)); break;
+      case JavaType::Address:
+      case JavaType::Resolved:
+        setAddressStringField(env, obj, f.java, loadAddress(block, f));
+        break;
+      case JavaType::IdKey: break;  // a key has no way back to its identifier
       case JavaType::Text:
       case JavaType::OptText: {
         std::string text(f.width + 1, '\0');

@@ -25,7 +25,10 @@ enum class JavaType : std::uint8_t {
   Text,       // String holding text; going out, a text that does not fit its field whole is
               // refused, never cut (a cut text would name something else)
   OptText,    // the same, but a null String sends the empty text, never the block's
-  Address,    // String holding a dotted address or a host name
+  Address,    // String holding a dotted address or a host name; one that doesn't resolve, or
+              // none, goes out as 0.0.0.0
+  Resolved,   // the same, but one that doesn't resolve, or none, is refused (block untouched)
+  IdKey,      // String holding an identifier, sent as its ID key; none is refused
   ByteArray,  // "[B", elements 0 to width - 1
 };
 
@@ -119,6 +122,15 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
 void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack* flags,
                    std::size_t count);
 
+// Moves each field from the Java object into the block, in table order; false at the first one
+// that could not be had.
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec* fields,
+               std::size_t count);
+
+template <std::size_t N>
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec (&t)[N]) {
+  return putFields(env, obj, block, t, N);
+}
 template <std::size_t N>
 std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
                               const FlaggedSpec (&t)[N]) {
