@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "channel/channel.h"
-#include "config/list_text.h"
 #include "diag/report_text.h"
 #include "jni/address.h"
 #include "jni/entry.h"
@@ -58,10 +57,20 @@ constexpr ColumnSpec kReturned[] = {
     {"aiAgeOrResponse", rec::kLastUse, Wire::U32},
 };
 
-constexpr const char* kAffinityBanner =
-    "AFFINITY COMMANDS SHOULD BE USED FOR DEBUGGING\n"
-    "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
-    "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n";
+constexpr ReportLine kReportHead[] = {
+    {"AFFINITY COMMANDS SHOULD BE USED FOR DEBUGGING\n"
+     "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
+     "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n",
+     Show::Heading},
+    {"Sticky client address mask = 0x%X\n", Show::Hex, at::kStickyMask},
+    {"Number of affinity records = %d\n", Show::Int, at::kCount},
+};
+constexpr ReportLine kReportLine[] = {
+    {"%d.%d.%d.%d - ", Show::NetworkOctets, rec::kClient},
+    {"%d.%d.%d.%d - ", Show::NetworkOctets, rec::kServer},
+    {"%d - ", Show::Int, rec::kActive},
+    {"%d \n", Show::Age, rec::kLastUse, at::kTime},
+};
 
 jint refuse(JNIEnv* env, jobject affinity, jint code) {
   setIntFieldByName(env, affinity, "iResponse", code);
@@ -139,11 +148,9 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
   b.putI32(at::kCount, listFlag);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
 
-  diag::ReportText report;
+  ReportText report;
   if (!report.ok()) return nullptr;
-  report.text(kAffinityBanner);
-  report.line("Sticky client address mask = 0x%X\n", b.u32(at::kStickyMask));
-  report.line("Number of affinity records = %d\n", b.i32(at::kCount));
+  report.record(b, 0, 0, kReportHead);
   if (listFlag != 0) {
     const std::uint32_t m = kRecords.held(b);
     if (m > 0) {
@@ -151,14 +158,8 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
                       ? "ServerAddr - Age - Len - ID \n"
                       : "ClientAddr - ServerAddr - NumActive - Age(sec)\n");
     }
-    const std::uint64_t now = b.u64(at::kTime);
     for (std::uint32_t i = 0; i < m; ++i) {
-      const std::uint32_t record = kRecords.at(i);
-      const diag::Octets client = diag::networkOctets(b, record + rec::kClient);
-      const diag::Octets server = diag::networkOctets(b, record + rec::kServer);
-      report.line("%d.%d.%d.%d - %d.%d.%d.%d - %d - %d \n", client.o[0], client.o[1], client.o[2],
-                  client.o[3], server.o[0], server.o[1], server.o[2], server.o[3],
-                  b.i32(record + rec::kActive), diag::ageOf(now, b.u64(record + rec::kLastUse)));
+      report.record(b, kRecords.at(i), static_cast<std::int32_t>(i), kReportLine);
     }
   }
   return report.toJava(env);

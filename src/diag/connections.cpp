@@ -2,10 +2,8 @@
 // (command 67) and attacking addresses (command 68) handed to Java listeners, and the
 // denial-of-service parameters (command 69).
 
-#include <cstdio>
 
 #include "channel/channel.h"
-#include "config/list_text.h"
 #include "diag/report_text.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
@@ -58,38 +56,28 @@ constexpr std::uint32_t kAttackFigure = 32;
 // Denial-of-service parameters: eight 32-bit values from 16.
 constexpr Records kDenialOfServiceValues{0, 16, 4, 8};
 
-constexpr const char* kConnectionBanner =
-    "CONNECTION COMMANDS SHOULD BE USED FOR DEBUGGING\n"
-    "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
-    "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n";
-
-// The record line. The state byte shows as two upper-case hexadecimal digits.
-constexpr const char* kConnectionLine =
-    "%d \t%d.%d.%d.%d:%d \t%d.%d.%d.%d:%d \t%d.%d.%d.%d \t0x%02X \t%s \t%s \t%d \t%c\n";
-
-constexpr const char* kTcpStates[] = {"CLOSD", "LISTN", "SNSNT", "SNRCV", "ESTBD", "LSTAK",
-                                      "TIMWT", "CLSWT", "FNWT1", "FNWT2", "CLSNG", "ABORT"};
-constexpr std::uint8_t kTcpStateCount = sizeof kTcpStates / sizeof kTcpStates[0];
-
-// The text of a TCP state index: its name, or "  ?  " past the table.
-struct StateText {
-  char text[8];
+// The report's head, then one line per record (rendered piece by piece): the index, client
+// and cluster address and port, server address, the state byte as two upper-case hexadecimal
+// digits, the previous and current TCP states, the age and the flag.
+constexpr ReportLine kConnectionHead[] = {
+    {"CONNECTION COMMANDS SHOULD BE USED FOR DEBUGGING\n"
+     "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
+     "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n",
+     Show::Heading},
+    {"Number of connection records = %d\n", Show::Int, conn::kRecords.count},
+    {"Num nps = %d\n", Show::Int, conn::kNps},
 };
-StateText stateText(std::uint8_t index) {
-  StateText s{};
-  if (index < kTcpStateCount) {
-    std::snprintf(s.text, sizeof s.text, "%s", kTcpStates[index]);
-  } else {
-    std::snprintf(s.text, sizeof s.text, "  %s  ", "?");
-  }
-  return s;
-}
-
-// The flag character as a report can carry it: a byte that is no printable character (a NUL
-// would end the line early) shows as '?', as stray executor bytes do everywhere.
-int flagCharacter(std::uint8_t flag) {
-  return flag >= 0x20 && flag < 0x7F ? flag : '?';
-}
+constexpr ReportLine kConnectionLine[] = {
+    {"%d \t", Show::Index},
+    {"%d.%d.%d.%d:%d \t", Show::NetworkAddrPort, conn::kClient, conn::kClientPort},
+    {"%d.%d.%d.%d:%d \t", Show::NetworkAddrPort, conn::kCluster, conn::kClusterPort},
+    {"%d.%d.%d.%d \t", Show::NetworkOctets, conn::kServer},
+    {"0x%02X \t", Show::Byte, conn::kState},
+    {"%s \t", Show::TcpState, conn::kPreviousTcp},
+    {"%s \t", Show::TcpState, conn::kCurrentTcp},
+    {"%d \t", Show::Age, conn::kLastActivity, conn::kTime},
+    {"%c\n", Show::Char, conn::kFlag},
+};
 
 jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&ports)[3],
                          jint listFlag) {
@@ -107,34 +95,19 @@ jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&p
   b.putI32(conn::kListFlag, listFlag);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
 
-  diag::ReportText report;
+  ReportText report;
   if (!report.ok()) return nullptr;
-  report.text(kConnectionBanner);
-  const std::int32_t n = b.i32(conn::kRecords.count);
-  report.line("Number of connection records = %d\n", n);
-  report.line("Num nps = %d\n", b.i32(conn::kNps));
+  report.record(b, 0, 0, kConnectionHead);
   if (listFlag == 0) return report.toJava(env);
 
-  const std::uint32_t count = conn::kRecords.fitting(n);
+  const std::uint32_t count = conn::kRecords.held(b);
   if (count > 0) {
     report.text(
         "#\tClientAddr:Port \tClusAddr:Port \tServerAddr \tState \tPrevState \tCurrState "
         "\tage(sec)\n");
   }
-  const std::uint64_t now = b.u64(conn::kTime);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t r = conn::kRecords.at(i);
-    const diag::Octets client = diag::networkOctets(b, r + conn::kClient);
-    const diag::Octets cluster = diag::networkOctets(b, r + conn::kCluster);
-    const diag::Octets server = diag::networkOctets(b, r + conn::kServer);
-    const StateText previous = stateText(b.u8(r + conn::kPreviousTcp));
-    const StateText current = stateText(b.u8(r + conn::kCurrentTcp));
-    report.line(
-        kConnectionLine, static_cast<int>(i), client.o[0], client.o[1], client.o[2], client.o[3],
-        b.u16(r + conn::kClientPort, ByteOrder::Network), cluster.o[0], cluster.o[1], cluster.o[2],
-        cluster.o[3], b.u16(r + conn::kClusterPort, ByteOrder::Network), server.o[0], server.o[1],
-        server.o[2], server.o[3], b.u8(r + conn::kState), previous.text, current.text,
-        diag::ageOf(now, b.u64(r + conn::kLastActivity)), flagCharacter(b.u8(r + conn::kFlag)));
+    report.record(b, conn::kRecords.at(i), static_cast<std::int32_t>(i), kConnectionLine);
   }
   return report.toJava(env);
 }
