@@ -1,9 +1,6 @@
 // Affinity: the server-directed exchange of client-to-server bindings for one cluster port
 // (command 59) and the affinity report (command 52).
 
-#include <new>
-#include <vector>
-
 #include "channel/channel.h"
 #include "diag/report_text.h"
 #include "jni/address.h"
@@ -50,6 +47,10 @@ constexpr std::int32_t kCountRefused = -101;
 // count.
 constexpr std::int32_t kBindingsMissing = -102;
 
+constexpr ColumnSpec kBindings[] = {
+    {"aiClientAddr", rec::kClient, Wire::U32},
+    {"aiServerAddr", rec::kServer, Wire::U32},
+};
 constexpr ColumnSpec kReturned[] = {
     {"aiClientAddr", rec::kClient, Wire::U32},
     {"aiServerAddr", rec::kServer, Wire::U32},
@@ -80,26 +81,14 @@ jint refuse(JNIEnv* env, jobject affinity, jint code) {
 // Reads the n bindings the caller supplies into records 0 to n - 1, each with the ID key of its
 // server's dotted address. False when they can't be had.
 bool putBindings(JNIEnv* env, jobject affinity, RequestBlock& b, std::uint32_t n) {
-  std::vector<std::int32_t> clients;
-  std::vector<std::int32_t> servers;
-  try {
-    clients.resize(n);
-    servers.resize(n);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  const jsize count = static_cast<jsize>(n);
-  if (!getIntArrayFieldRegion(env, affinity, "aiClientAddr", 0, count, clients.data()) ||
-      !getIntArrayFieldRegion(env, affinity, "aiServerAddr", 0, count, servers.data())) {
+  if (!columnsHold(env, affinity, kBindings, static_cast<std::int32_t>(n), false) ||
+      !putColumns(env, affinity, b, kRecords, n, kBindings)) {
     return false;
   }
   for (std::uint32_t i = 0; i < n; ++i) {
     const std::uint32_t record = kRecords.at(i);
-    const auto server = static_cast<std::uint32_t>(servers[i]);
-    b.putU32(record + rec::kClient, static_cast<std::uint32_t>(clients[i]));
-    b.putU32(record + rec::kServer, server);
     char dotted[kDottedTextSize];
-    formatDottedAddress(server, dotted);
+    formatDottedAddress(b.u32(record + rec::kServer), dotted);
     b.putU32(record + rec::kServerKey, idKeyOf(dotted));
   }
   return true;

@@ -317,6 +317,23 @@ void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint3
 
 namespace {
 
+// One column's values on their way between the block and a Java array.
+struct ColumnRoom {
+  std::vector<std::int32_t> values;
+  std::vector<std::int8_t> bytes;
+
+  // False when there is no memory for `count` values.
+  bool make(std::uint32_t count) {
+    try {
+      values.resize(count);
+      bytes.resize(count);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+};
+
 const char* arraySignature(const ColumnSpec& column) {
   return column.type == JavaType::Byte ? "[B" : "[I";
 }
@@ -336,14 +353,10 @@ bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Recor
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
   count = run.fitting(count);
   if (count == 0) return true;
-  std::vector<std::int32_t> values;
-  std::vector<std::int8_t> bytes;
-  try {
-    values.resize(count);
-    bytes.resize(count);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  ColumnRoom room;
+  if (!room.make(count)) return false;
+  std::vector<std::int32_t>& values = room.values;
+  std::vector<std::int8_t>& bytes = room.bytes;
   for (std::size_t c = 0; c < columnCount; ++c) {
     const ColumnSpec& column = columns[c];
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -364,14 +377,10 @@ bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& ru
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
   count = run.fitting(count);
   if (count == 0) return true;
-  std::vector<std::int32_t> values;
-  std::vector<std::int8_t> bytes;
-  try {
-    values.resize(count);
-    bytes.resize(count);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  ColumnRoom room;
+  if (!room.make(count)) return false;
+  std::vector<std::int32_t>& values = room.values;
+  std::vector<std::int8_t>& bytes = room.bytes;
   const auto n = static_cast<jsize>(count);
   for (std::size_t c = 0; c < columnCount; ++c) {
     const ColumnSpec& column = columns[c];
