@@ -317,13 +317,15 @@ void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint3
 
 namespace {
 
-// One column's values on their way between the block and a Java array.
+// One column's values on their way between the first `count` records of a run and a Java array.
 struct ColumnRoom {
+  std::uint32_t count = 0;
   std::vector<std::int32_t> values;
   std::vector<std::int8_t> bytes;
 
-  // False when there is no memory for `count` values.
-  bool make(std::uint32_t count) {
+  // Room for `wanted` records, never more than the run holds; false when there is no memory.
+  bool make(const Records& run, std::uint32_t wanted) {
+    count = run.fitting(wanted);
     try {
       values.resize(count);
       bytes.resize(count);
@@ -333,6 +335,11 @@ struct ColumnRoom {
     return true;
   }
 };
+
+// The column's value in record i.
+FieldSpec cellOf(const Records& run, const ColumnSpec& column, std::uint32_t i) {
+  return FieldSpec{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
+}
 
 const char* arraySignature(const ColumnSpec& column) {
   return column.type == JavaType::Byte ? "[B" : "[I";
@@ -351,23 +358,18 @@ bool columnsHold(JNIEnv* env, jobject obj, const ColumnSpec* columns, std::size_
 
 bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
-  count = run.fitting(count);
-  if (count == 0) return true;
   ColumnRoom room;
-  if (!room.make(count)) return false;
-  std::vector<std::int32_t>& values = room.values;
-  std::vector<std::int8_t>& bytes = room.bytes;
-  for (std::size_t c = 0; c < columnCount; ++c) {
-    const ColumnSpec& column = columns[c];
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const FieldSpec at{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
-      values[i] = static_cast<std::int32_t>(loadNumber(block, at));
-      bytes[i] = static_cast<std::int8_t>(values[i]);
+  if (!room.make(run, count)) return false;
+  const auto n = static_cast<jsize>(room.count);
+  for (std::size_t c = 0; c < columnCount && n > 0; ++c) {
+    for (std::uint32_t i = 0; i < room.count; ++i) {
+      room.values[i] = static_cast<std::int32_t>(loadNumber(block, cellOf(run, columns[c], i)));
+      room.bytes[i] = static_cast<std::int8_t>(room.values[i]);
     }
-    if (column.type == JavaType::Byte) {
-      setByteArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), bytes.data());
+    if (columns[c].type == JavaType::Byte) {
+      setByteArrayFieldPrefix(env, obj, columns[c].java, n, room.bytes.data());
     } else {
-      setIntArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), values.data());
+      setIntArrayFieldPrefix(env, obj, columns[c].java, n, room.values.data());
     }
   }
   return true;
@@ -375,24 +377,17 @@ bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Recor
 
 bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
-  count = run.fitting(count);
-  if (count == 0) return true;
   ColumnRoom room;
-  if (!room.make(count)) return false;
-  std::vector<std::int32_t>& values = room.values;
-  std::vector<std::int8_t>& bytes = room.bytes;
-  const auto n = static_cast<jsize>(count);
-  for (std::size_t c = 0; c < columnCount; ++c) {
-    const ColumnSpec& column = columns[c];
-    if (column.type == JavaType::Byte
-            ? !getByteArrayFieldRegion(env, obj, column.java, 0, n, bytes.data())
-            : !getIntArrayFieldRegion(env, obj, column.java, 0, n, values.data())) {
+  if (!room.make(run, count)) return false;
+  const auto n = static_cast<jsize>(room.count);
+  for (std::size_t c = 0; c < columnCount && n > 0; ++c) {
+    const bool bytes = columns[c].type == JavaType::Byte;
+    if (bytes ? !getByteArrayFieldRegion(env, obj, columns[c].java, 0, n, room.bytes.data())
+              : !getIntArrayFieldRegion(env, obj, columns[c].java, 0, n, room.values.data())) {
       return false;
     }
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::int32_t value = column.type == JavaType::Byte ? bytes[i] : values[i];
-      storeNumber(block, FieldSpec{column.java, JavaType::Int, column.wire, run.at(i) + column.offset},
-                  value);
+    for (std::uint32_t i = 0; i < room.count; ++i) {
+      storeNumber(block, cellOf(run, columns[c], i), bytes ? room.bytes[i] : room.values[i]);
     }
   }
   return true;
