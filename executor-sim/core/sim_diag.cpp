@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -434,18 +435,11 @@ const char* fill(ModelState& m, const DiagArg& table, uint32_t n) {
 }  // namespace
 
 uint32_t diagMinimumLength(uint32_t command) {
-    switch (command) {
-        case 39: return 44;
-        case 52: case 59: return kAffinityRecords;
-        case 53: return 280;
-        case 57: case 58: return 24;
-        case 65: return 80;
-        case 67: return 20;
-        case 68: return 44;
-        case 69: return 48;
-        case 84: case 85: case 86: return 20;
-        default: return 0;
-    }
+    static constexpr CommandLength kLengths[] = {
+        {39, 44}, {52, kAffinityRecords}, {59, kAffinityRecords}, {53, 280}, {57, 24}, {58, 24},
+        {65, 80}, {67, 20}, {68, 44}, {69, 48}, {84, 20}, {85, 20}, {86, 20},
+    };
+    return lengthOf(kLengths, command);
 }
 
 void modelDiagReset(ModelState& m) {

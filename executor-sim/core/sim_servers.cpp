@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -50,6 +51,7 @@ constexpr uint32_t kListEntries = 48;
 constexpr uint32_t kListEntrySize = 88;
 
 // Server report (33, 83).
+constexpr uint32_t kReportLength = 96;
 constexpr uint32_t kReportServerKey = 44;
 constexpr uint32_t kReportRate = 92;
 
@@ -321,14 +323,14 @@ void setWeights(ModelState& m, const uint8_t* req, uint32_t length, uint8_t* ans
 bool modelServesServers(uint32_t command) { return serverMinimumLength(command) != 0; }
 
 uint32_t serverMinimumLength(uint32_t command) {
-    switch (command) {
-        case 27: case 28: case 32: case 56: return kServerRecordLength;
-        case 29: case 30: return kListEntries + kListEntrySize;
-        case 31: return kListEntries;
-        case 33: case 83: return 96;
-        case 16: case 17: return kWeightsRecords;
-        default: return 0;
-    }
+    static constexpr CommandLength kLengths[] = {
+        {27, kServerRecordLength}, {28, kServerRecordLength},
+        {32, kServerRecordLength}, {56, kServerRecordLength},
+        {29, kListEntries + kListEntrySize}, {30, kListEntries + kListEntrySize},
+        {31, kListEntries},        {33, kReportLength}, {83, kReportLength},
+        {16, kWeightsRecords},     {17, kWeightsRecords},
+    };
+    return lengthOf(kLengths, command);
 }
 
 uint32_t modelServerRequest(ModelState& m, uint32_t command, const uint8_t* req,
