@@ -93,10 +93,45 @@ constexpr uint32_t kReportBytesPerSecond = 60;
 constexpr uint32_t kReportProtocol = 68;
 constexpr uint32_t kReportMethod = 70;
 constexpr uint32_t kReportLength = 72;
+constexpr uint32_t kReportNodes = 36;
+constexpr uint32_t kReportNodesDown = 44;
 constexpr uint32_t kListCount = 20;
 constexpr uint32_t kListEntries = 24;
 constexpr uint32_t kListEntrySize = 8;
 }  // namespace port
+
+// Rule report (23, 81), rule list (20) and a rule's servers (26), which lies as a server list.
+namespace rules {
+constexpr uint32_t kPattern = 84;
+constexpr uint32_t kCookieName = 204;
+constexpr uint32_t kTextWidth = 100;  // pattern and cookie name
+constexpr uint32_t kReportName = 32;
+constexpr uint32_t kReportConnectionsPerSecond = 24;
+constexpr uint32_t kReportActive = 28;
+constexpr uint32_t kReportUniqueId = 56;
+constexpr uint32_t kReportTimesFired = 60;
+constexpr uint32_t kReportServers = 64;
+constexpr uint32_t kReportBytesPerSecond = 84;
+constexpr uint32_t kReportLength = 188;
+constexpr uint32_t kListCount = 24;
+constexpr uint32_t kListEntries = 28;
+constexpr uint32_t kListEntrySize = 28;
+}  // namespace rules
+
+// Server record (27, 28, 32, 56; the rule bindings 24 and 25 lie in it too, with the rule's name
+// at 94 and their argument at 1948) and server list (29, 30, 31; a rule's servers, 26).
+namespace server {
+constexpr uint32_t kKey = 84;
+constexpr uint32_t kClusterKey = 88;
+constexpr uint32_t kPort = 92;
+constexpr uint32_t kBindingRuleName = 94;
+constexpr uint32_t kBindingArgument = 1948;
+constexpr uint32_t kListCount = 44;
+constexpr uint32_t kListEntries = 48;
+constexpr uint32_t kListEntrySize = 88;
+constexpr uint32_t kListEntryIdentifier = 8;
+constexpr uint32_t kIdentifierMost = 64;  // characters
+}  // namespace server
 
 // Log text (35, 36): the size asked for at 24, the text from 16.
 namespace logtext {
