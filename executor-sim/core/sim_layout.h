@@ -161,6 +161,92 @@ constexpr uint32_t kUnit = 52;
 constexpr uint32_t kMtu = 60;
 }  // namespace nic
 
+// The diagnostics commands. Most answers carry a count at 16 and records from 20.
+namespace diag {
+constexpr uint32_t kCount = 16;
+constexpr uint32_t kRecords = 20;
+// Affinity report (52) and exchange (59).
+constexpr uint32_t kAffinitySubCommand = 16;
+constexpr uint32_t kAffinityChanged = 20;
+constexpr uint32_t kAffinityTime = 24;
+constexpr uint32_t kAffinityCluster = 32;
+constexpr uint32_t kAffinityStickyMask = 36;
+constexpr uint32_t kAffinityPort = 40;
+constexpr uint32_t kAffinityServerDirected = 42;
+constexpr uint32_t kAffinityCount = 44;
+constexpr uint32_t kBindingClient = 0;
+constexpr uint32_t kBindingServer = 4;
+constexpr uint32_t kBindingSlot = 12;
+constexpr uint32_t kBindingActive = 16;
+constexpr uint32_t kBindingLastUse = 24;
+// Connection query (39): three address and port pairs of 8 bytes from 16; the answer's count,
+// "nps" figure and clock, then records.
+constexpr uint32_t kPairs = 16;
+constexpr uint32_t kPairSize = 8;
+constexpr uint32_t kPairPort = 4;
+constexpr uint32_t kNps = 20;
+constexpr uint32_t kConnectionTime = 24;
+constexpr uint32_t kConnectionCluster = 0;
+constexpr uint32_t kConnectionClient = 4;
+constexpr uint32_t kConnectionClusterPort = 8;
+constexpr uint32_t kConnectionClientPort = 10;
+constexpr uint32_t kConnectionLastActivity = 16;
+constexpr uint32_t kConnectionState = 24;
+constexpr uint32_t kConnectionPreviousTcp = 25;
+constexpr uint32_t kConnectionCurrentTcp = 26;
+constexpr uint32_t kConnectionServer = 28;
+constexpr uint32_t kConnectionFlag = 32;
+// Half-open records (67): 12 bytes, an address, its port and a flag.
+constexpr uint32_t kHalfOpenSize = 12;
+constexpr uint32_t kHalfOpenPort = 4;
+constexpr uint32_t kHalfOpenFlag = 8;
+// Attacking addresses (68), asked for by the address and port at 16: the count at 24, the
+// figures' total at 32, 8-byte records from 44 (an address and its figure).
+constexpr uint32_t kAttackTarget = 16;
+constexpr uint32_t kAttackCount = 24;
+constexpr uint32_t kAttackTotal = 32;
+constexpr uint32_t kAttackRecords = 44;
+constexpr uint32_t kAttackSize = 8;
+constexpr uint32_t kAttackFigure = 4;
+// The miscellaneous command (53): the sub-command at 16 and three arguments from 20; the
+// answer's counters from 16, the third argument again at 256.
+constexpr uint32_t kMiscSubCommand = 16;
+constexpr uint32_t kMiscArguments = 20;
+constexpr uint32_t kCounters = 16;
+constexpr uint32_t kArg28 = 256;
+// Return addresses (84): 16-byte records of an address, references, state machine address and
+// ports in use.
+constexpr uint32_t kRatSize = 16;
+constexpr uint32_t kRatReferences = 4;
+constexpr uint32_t kRatFsm = 8;
+constexpr uint32_t kRatPortsInUse = 12;
+// Connection record lists (85): 32-byte records.
+constexpr uint32_t kCrllSize = 32;
+constexpr uint32_t kCrllPort = 4;
+constexpr uint32_t kCrllName = 6;
+constexpr uint32_t kCrllCurrent = 16;
+constexpr uint32_t kCrllReused = 20;
+constexpr uint32_t kCrllStale = 24;
+constexpr uint32_t kCrllTimeout = 28;
+// Affinity record lists (86): 24-byte records of a cluster port and its active and idle counts.
+constexpr uint32_t kAffinityListSize = 24;
+constexpr uint32_t kAffinityListPort = 4;
+constexpr uint32_t kAffinityListActive = 8;
+constexpr uint32_t kAffinityListIdle = 12;
+// The cluster tree (65): the number of clusters at 24, entries from 80.
+constexpr uint32_t kTreeClusters = 24;
+constexpr uint32_t kTreeEntries = 80;
+constexpr uint32_t kTreeClusterSize = 52;
+constexpr uint32_t kTreePortSize = 36;
+constexpr uint32_t kTreeServerSize = 20;
+constexpr uint32_t kTreeCount = 12;  // of a cluster's ports, of a port's servers
+// The ICMP record (57, 58).
+constexpr uint32_t kIcmpGotResponse = 16;
+constexpr uint32_t kIcmpAddress = 20;
+// Denial-of-service parameters (69): eight values, 4 bytes apart, from 16.
+constexpr uint32_t kDosValues = 16;
+}  // namespace diag
+
 // The shortest request each command's layout allows; commands not listed need the header only.
 struct CommandLength {
     uint8_t command;
