@@ -28,7 +28,7 @@ std::uint32_t beginList(RequestBlock& b, std::uint32_t command, const Records& r
 // records of the run (never more than it holds); stops when memory runs out. A line function
 // that returns the line's length spares the list a scan for its end.
 template <typename Line>
-void renderList(ListText& list, const Records& run, std::uint32_t count, Line&& line);
+void renderList(ListText& list, Records run, std::uint32_t count, Line&& line);
 
 // A list text buffer owned for the length of one call. It keeps its length, so an append costs
 // what it adds, whatever the list holds already, and it grows by at least its own size.
@@ -116,19 +116,22 @@ inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLin
 }
 
 template <typename Line>
-void renderList(ListText& list, const Records& run, std::uint32_t count, Line&& line) {
-  count = run.fitting(count);
+void renderList(ListText& list, Records run, std::uint32_t count, Line&& line) {
+  if (count > run.capacity) count = run.capacity;
   using LineResult = decltype(line(run.first, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
+    // Within the run (count is): the offset computed from i lets the compiler see that the
+    // record's reads stay within the block, sparing the longest lists a bound check per entry.
+    const std::uint32_t entry = run.first + run.size * i;
     if constexpr (std::is_void_v<LineResult>) {
       char text[kListLineSize];
-      line(run.at(i), text);
+      line(entry, text);
       if (list.append(text) != 0) break;
     } else {
       // A line that says its length is written straight into the list.
       char(*room)[kListLineSize] = list.lineRoom();
       if (room == nullptr) break;
-      list.commitLine(line(run.at(i), *room));
+      list.commitLine(line(entry, *room));
     }
   }
 }

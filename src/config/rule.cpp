@@ -321,9 +321,7 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
     result = mapReason(kLookupReasons, b.reason(), kOtherFailure);
   } else {
     renderList(list, kServerList, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
-      // An identifier runs at most to the end of its entry.
-      constexpr std::uint32_t kWidth = kServerList.size - kServerListIdentifier;
-      return namedEntryLine(b, entry + kServerListIdentifier, kWidth, line);
+      return serverListLine(b, entry, line);
     });
   }
   list.appendTo(env, stringBuffer);

@@ -359,15 +359,10 @@ void renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintAr
   const std::uint32_t count = kServerList.fitting(b.i32(kServerListAnswerCount));
   std::vector<jint> listed;
   listed.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t entry = kServerList.at(i);
-    // An identifier runs at most to the end of its entry.
-    char(*line)[kListLineSize] = list.lineRoom();
-    if (line == nullptr) break;
-    list.commitLine(namedEntryLine(b, entry + kServerListIdentifier,
-                                   kServerList.size - kServerListIdentifier, *line));
+  renderList(list, kServerList, count, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
     listed.push_back(static_cast<jint>(b.u32(entry)));
-  }
+    return serverListLine(b, entry, line);
+  });
   if (keys != nullptr && !listed.empty()) {
     const jsize room = env->GetArrayLength(keys);
     const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));

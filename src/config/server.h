@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "channel/request_block.h"
+#include "config/list_text.h"
 
 namespace cmn::config {
 
@@ -20,5 +21,13 @@ inline constexpr std::uint32_t kServerRecordPort = 92;
 // identifier text from byte 8; 726 fit.
 inline constexpr Records kServerList{44, 48, 88};
 inline constexpr std::uint32_t kServerListIdentifier = 8;
+
+// The "+id" line of the server list entry at `entry`: its identifier runs at most to the end of
+// the entry.
+inline std::size_t serverListLine(const RequestBlock& b, std::uint32_t entry,
+                                  char (&line)[kListLineSize]) {
+  return namedEntryLine(b, entry + kServerListIdentifier,
+                        kServerList.size - kServerListIdentifier, line);
+}
 
 }  // namespace cmn::config
