@@ -22,7 +22,6 @@ constexpr uint8_t kUp = 1;
 // HA information answer (command 47).
 constexpr uint32_t kInfoLength = 1712;
 constexpr uint32_t kInfoMode = 16;
-constexpr uint32_t kInfoFsmAddress = 20;
 constexpr uint32_t kInfoRole = 24;
 constexpr uint32_t kInfoStrategy = 26;
 constexpr uint32_t kInfoState = 27;
@@ -101,7 +100,7 @@ int32_t interfaceName(const NetworkState& net, const uint8_t* request, uint8_t* 
 
 void info(const ModelState& m, uint8_t* a, uint32_t* n) {
     const NetworkState& net = m.network;
-    // The state machine address is echoed; everything after it is the model's.
+    // The state machine address (at 20) is echoed; everything after it is the model's.
     std::memset(a + kInfoRole, 0, kInfoLength - kInfoRole);
     storeU32(a + kInfoMode, net.backup);
     a[kInfoRole] = net.role;

@@ -47,31 +47,31 @@ constexpr std::uint32_t kReportRate = 68;
 
 
 const FlaggedSpec kOptionalSettings[] = {
-    {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
-    {"SetPrimaryHost", 93, {{"sPrimaryHost", S::Address, W::Addr, 80}}},
-    {"SetDefaultPortMaxServers", 85, {{"DefaultPortMaxServers", S::Int, W::U32, 24}}},
-    {"SetDefaultPortStickyTime", 86, {{"DefaultPortStickyTime", S::Int, W::I64, 32}}},
-    {"SetDefaultPortAffinityType", 87, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
-    {"SetDefaultPortWeightBound", 88, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
-    {"SetDefaultPortStaleTimeout", 91, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
-    {"SetClusterProportions",
-     94,
+    {{"SetMaxNumberOfPorts", 84}, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
+    {{"SetPrimaryHost", 93}, {{"sPrimaryHost", S::Address, W::Addr, 80}}},
+    {{"SetDefaultPortMaxServers", 85}, {{"DefaultPortMaxServers", S::Int, W::U32, 24}}},
+    {{"SetDefaultPortStickyTime", 86}, {{"DefaultPortStickyTime", S::Int, W::I64, 32}}},
+    {{"SetDefaultPortAffinityType", 87}, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
+    {{"SetDefaultPortWeightBound", 88}, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
+    {{"SetDefaultPortStaleTimeout", 91}, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
+    {{"SetClusterProportions",
+     94},
      {{"iActiveConnsProp", S::Int, W::U32, 64},
       {"iNewConnsProp", S::Int, W::U32, 68},
       {"iPortSpecificProp", S::Int, W::U32, 72},
       {"iSystemProp", S::Int, W::U32, 76}},
      4},
-    {"SetSharedBandwidth", 92, {{"iSharedBytesPerSecond", S::Int, W::U32, 56}}},
-    {"SetDefaultPortType", 89, {{"DefaultPortType", S::Char, W::U8, 44}}},
-    {"SetDefaultPortReplicate", 90, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
+    {{"SetSharedBandwidth", 92}, {{"iSharedBytesPerSecond", S::Int, W::U32, 56}}},
+    {{"SetDefaultPortType", 89}, {{"DefaultPortType", S::Char, W::U8, 44}}},
+    {{"SetDefaultPortReplicate", 90}, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
 };
 
 constexpr jint kAddressUnresolved = -3;
 
 // The address settings, sent after the identifier.
 const FlaggedSpec kAddressSettings[] = {
-    {"SetIPAddress", 95, {{"Address", S::Resolved, W::Addr, kAddress}}, 1, kAddressUnresolved},
-    {"SetNatPtAddress", 169, {{"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth}}},
+    {{"SetIPAddress", 95}, {{"Address", S::Resolved, W::Addr, kAddress}}, 1, kAddressUnresolved},
+    {{"SetNatPtAddress", 169}, {{"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth}}},
 };
 
 // Written back in this order, which is not the order they are sent in.

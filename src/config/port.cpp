@@ -39,18 +39,18 @@ constexpr std::uint32_t kSecondRetryPause = 6543;
 constexpr std::int32_t kBusyReason = -2;
 
 const FlaggedSpec kOptionalSettings[] = {
-    {"SetMaxNumberOfServers", 80, {{"MaxNumberOfServers", S::Int, W::U32, 32}}},
-    {"SetStaleTimeout", 84, {{"StaleTimeout", S::Int, W::I64, 56}}},
-    {"SetStickyTime", 81, {{"StickyTime", S::Int, W::I64, 40}}},
-    {"SetStickyBits", 83, {{"iStickyBits", S::Int, W::U32, 52}}},
-    {"SetWeightBound", 85, {{"WeightBound", S::Int, W::I16, 64}}},
-    {"SetType", 86, {{"Type", S::Char, W::I8, 66}}},
-    {"SetMethod", 87, {{"iMethod", S::Int, W::I16, 68}}},
-    {"SetPortProtocol", 82, {{"iPortProtocol", S::Int, W::U16, 48}}},
-    {"SetReplicate", 88, {{"Replicate", S::Int, W::U8, 70}}},
-    {"SetMaxHalfOpen", 90, {{"iMaxHalfOpen", S::Int, W::U32, 76}}},
-    {"SetCrossPort", 89, {{"iCrossPort", S::Int, W::Net16, 72}}},
-    {"SetSendReset", 91, {{"SendReset", S::Byte, W::U8, 92}}},
+    {{"SetMaxNumberOfServers", 80}, {{"MaxNumberOfServers", S::Int, W::U32, 32}}},
+    {{"SetStaleTimeout", 84}, {{"StaleTimeout", S::Int, W::I64, 56}}},
+    {{"SetStickyTime", 81}, {{"StickyTime", S::Int, W::I64, 40}}},
+    {{"SetStickyBits", 83}, {{"iStickyBits", S::Int, W::U32, 52}}},
+    {{"SetWeightBound", 85}, {{"WeightBound", S::Int, W::I16, 64}}},
+    {{"SetType", 86}, {{"Type", S::Char, W::I8, 66}}},
+    {{"SetMethod", 87}, {{"iMethod", S::Int, W::I16, 68}}},
+    {{"SetPortProtocol", 82}, {{"iPortProtocol", S::Int, W::U16, 48}}},
+    {{"SetReplicate", 88}, {{"Replicate", S::Int, W::U8, 70}}},
+    {{"SetMaxHalfOpen", 90}, {{"iMaxHalfOpen", S::Int, W::U32, 76}}},
+    {{"SetCrossPort", 89}, {{"iCrossPort", S::Int, W::Net16, 72}}},
+    {{"SetSendReset", 91}, {{"SendReset", S::Byte, W::U8, 92}}},
 };
 
 // Written back in this order, which is not the order they are sent in.

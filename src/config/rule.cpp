@@ -97,15 +97,15 @@ const FlaggedSpec kAddressRanges[] = {
 
 // The optional settings before and after the type-of-service masks, which are more than a move.
 const FlaggedSpec kSettingsBeforeTos[] = {
-    {"SetPriority", 189, {{"Priority", S::Int, W::U32, 72}}},
-    {"SetShareLevel", 193, {{"iShareLevel", S::Int, W::U32, 76}}},
+    {{"SetPriority", 189}, {{"Priority", S::Int, W::U32, 72}}},
+    {{"SetShareLevel", 193}, {{"iShareLevel", S::Int, W::U32, 76}}},
 };
 const FlaggedSpec kSettingsAfterTos[] = {
-    {"SetPattern", 191, {{"Pattern", S::OptText, W::Text, 84, 100}}},
-    {"SetEvaluate", 194, {{"bEvaluate", S::Byte, W::U32, 52}}},
-    {"SetWhatAffinity", 195, {{"WhatAffinity", S::Int, W::U32, 56}}},
-    {"SetStickyTime", 196, {{"StickyTime", S::Int, W::I64, 64}}},
-    {"SetCookieName", 197, {{"CookieName", S::OptText, W::Text, 204, 100}}},
+    {{"SetPattern", 191}, {{"Pattern", S::OptText, W::Text, 84, 100}}},
+    {{"SetEvaluate", 194}, {{"bEvaluate", S::Byte, W::U32, 52}}},
+    {{"SetWhatAffinity", 195}, {{"WhatAffinity", S::Int, W::U32, 56}}},
+    {{"SetStickyTime", 196}, {{"StickyTime", S::Int, W::I64, 64}}},
+    {{"SetCookieName", 197}, {{"CookieName", S::OptText, W::Text, 204, 100}}},
 };
 constexpr FieldSpec kHashIdField{"sHashID", S::OptText, W::Text, kHashId, kHashIdWidth};
 

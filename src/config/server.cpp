@@ -95,8 +95,8 @@ constexpr jint kReturnUnresolved = -76;
 // The settings between the weight and the router. A null return address with its flag set gives
 // nothing to send: refused as unresolvable.
 const FlaggedSpec kEarlySettings[] = {
-    {"SetFixedWeight", 1221, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
-    {"SetReturnAddress", kSetReturn, {{"_sReturnAddress", S::Resolved, W::Addr, kReturn}}, 1,
+    {{"SetFixedWeight", 1221}, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
+    {{"SetReturnAddress", kSetReturn}, {{"_sReturnAddress", S::Resolved, W::Addr, kReturn}}, 1,
      kReturnUnresolved},
 };
 constexpr jint kTextTooLong = -85;
@@ -104,18 +104,18 @@ constexpr jint kTextTooLong = -85;
 // The settings after the addresses.
 const FlaggedSpec kLaterSettings[] = {
     // Bytes that travel as 32-bit values, sign-extended.
-    {"SetCollocated", 1226, {{"bCollocated", S::Byte, W::U32, 1204}}},
-    {"SetSticky", 1227, {{"bSticky", S::Byte, W::U32, 1208}}},
-    {"SetQuiesced", 1228, {{"_iQuiesced", S::Int, W::U32, 1212}}},
+    {{"SetCollocated", 1226}, {{"bCollocated", S::Byte, W::U32, 1204}}},
+    {{"SetSticky", 1227}, {{"bSticky", S::Byte, W::U32, 1208}}},
+    {{"SetQuiesced", 1228}, {{"_iQuiesced", S::Int, W::U32, 1212}}},
     // Texts that would not fit whole are refused; an unset cookie value goes out empty.
-    {"SetAdvisorRequest", 1229, {{"_sAdvisorRequest", S::OptText, W::Text, 1232, 256}}, 1,
+    {{"SetAdvisorRequest", 1229}, {{"_sAdvisorRequest", S::OptText, W::Text, 1232, 256}}, 1,
      kTextTooLong},
-    {"SetAdvisorResponse", 1230, {{"_sAdvisorResponse", S::OptText, W::Text, 1488, 256}}, 1,
+    {{"SetAdvisorResponse", 1230}, {{"_sAdvisorResponse", S::OptText, W::Text, 1488, 256}}, 1,
      kTextTooLong},
-    {"SetCookieValue", 1744, {{"CookieValue", S::OptText, W::Text, 1745, 100}}, 1, kTextTooLong,
+    {{"SetCookieValue", 1744}, {{"CookieValue", S::OptText, W::Text, 1745, 100}}, 1, kTextTooLong,
      true},
-    {"SetCloneID", 1845, {{"CloneID", S::OptText, W::Text, 1846, 102}}, 1, kTextTooLong},
-    {"SetCPSMaximum", 1231, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
+    {{"SetCloneID", 1845}, {{"CloneID", S::OptText, W::Text, 1846, 102}}, 1, kTextTooLong},
+    {{"SetCPSMaximum", 1231}, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
 };
 
 const FieldSpec kStatusReadBack[] = {

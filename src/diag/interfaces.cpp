@@ -3,6 +3,7 @@
 
 #include "channel/interface_table.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "jni/address.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
+#include "jni/record_fields.h"
 #include "platform/platform.h"
 
 namespace cmn::diag {
@@ -113,28 +115,25 @@ bool queryInterfaceName(const char* service, char (&name)[kInterfaceNameSize]) {
   return true;
 }
 
-// Writes the table into the interface list object: the count, then address, mask, network
-// number and broadcast address of each counted record in host order.
+// The table's columns as the interface list object holds them: addresses, masks, network
+// numbers and broadcast addresses in host order.
+constexpr jni::ColumnSpec kInterfaceColumns[] = {
+    {"aiIp", offsetof(InterfaceRecord, address), jni::Wire::Net32},
+    {"aiNetmask", offsetof(InterfaceRecord, mask), jni::Wire::Net32},
+    {"aiNetnumber", offsetof(InterfaceRecord, network), jni::Wire::Net32},
+    {"aiBroadcast", offsetof(InterfaceRecord, broadcast), jni::Wire::Net32},
+};
+
+// Writes the table into the interface list object: the count, then the columns of the counted
+// records. The records are laid out in a block of their own, so the one column engine reads
+// them as it reads an answer's records.
 void reportInterfaces(JNIEnv* env, jobject list, const InterfaceTable& table) {
   jni::setIntFieldByName(env, list, "iNumInterfaces", table.count);
-  const std::int32_t n = table.used();
-  std::int32_t values[kInterfaceRecords];
-  const struct {
-    const char* java;
-    std::uint32_t InterfaceRecord::*field;
-  } columns[] = {
-      {"aiIp", &InterfaceRecord::address},
-      {"aiNetmask", &InterfaceRecord::mask},
-      {"aiNetnumber", &InterfaceRecord::network},
-      {"aiBroadcast", &InterfaceRecord::broadcast},
-  };
-  for (const auto& column : columns) {
-    for (std::int32_t i = 0; i < n; ++i) {
-      values[i] =
-          static_cast<std::int32_t>(jni::addressToHostOrder(table.records[i].*column.field));
-    }
-    jni::setIntArrayFieldPrefix(env, list, column.java, n, values);
-  }
+  static RequestBlock records;  // one call at a time holds the call turn
+  records.putBytes(0, table.records, sizeof table.records);
+  const Records run{0, 0, sizeof(InterfaceRecord), kInterfaceRecords};
+  jni::getColumns(env, list, records, run, static_cast<std::uint32_t>(table.used()),
+                  kInterfaceColumns);
 }
 
 std::int32_t buildInterfaceList() {

@@ -21,25 +21,25 @@ using W = Wire;
 
 // Settings moved before the client gateway, in the order they are read.
 const FlaggedSpec kLeadingSettings[] = {
-    {"SetTraceLevel", settings::kSetTraceLevel, {{"TraceLevel", S::Int, W::U32, settings::kTraceLevel}}},
-    {"SetDefaultClusterMaxPorts", 631, {{"DefaultClusterMaxPorts", S::Int, W::U32, 28}}},
-    {"SetFINTimeout", 632, {{"FINTimeout", S::Int, W::I64, 32}}},
-    {"SetHaTimeout", 633, {{"HaTimeout", S::Int, W::I64, 40}}},
-    {"SetHaSyncTimeout", 634, {{"HaSyncTimeout", S::Int, W::I64, 48}}},
+    {{"SetTraceLevel", settings::kSetTraceLevel}, {{"TraceLevel", S::Int, W::U32, settings::kTraceLevel}}},
+    {{"SetDefaultClusterMaxPorts", 631}, {{"DefaultClusterMaxPorts", S::Int, W::U32, 28}}},
+    {{"SetFINTimeout", 632}, {{"FINTimeout", S::Int, W::I64, 32}}},
+    {{"SetHaTimeout", 633}, {{"HaTimeout", S::Int, W::I64, 40}}},
+    {{"SetHaSyncTimeout", 634}, {{"HaSyncTimeout", S::Int, W::I64, 48}}},
 };
 
 // Settings moved after the gateways.
 const FlaggedSpec kTrailingSettings[] = {
-    {"SetDefaultPortMaxServers", 636, {{"DefaultPortMaxServers", S::Int, W::U32, 56}}},
-    {"SetDefaultPortStaleTimeout", 637, {{"DefaultPortStaleTimeout", S::Int, W::I64, 64}}},
-    {"SetSharedBandwidth", 648, {{"iSharedBytesPerSecond", S::Int, W::U32, 624}}},
-    {"SetDefaultPortStickyTime", 638, {{"DefaultPortStickyTime", S::Int, W::I64, 72}}},
-    {"SetDefaultPortAffinityType", 639, {{"DefaultPortAffinityType", S::Int, W::U16, 80}}},
-    {"SetDefaultPortWeightBound", 640, {{"DefaultPortWeightBound", S::Int, W::I16, 82}}},
-    {"SetDefaultPortType", 641, {{"DefaultPortType", S::Char, W::U8, 84}}},
-    {"SetDefaultPortReplicate", 642, {{"DefaultPortReplicate", S::Char, W::U8, 85}}},
-    {"SetMaxNumberOfClusters", 643, {{"MaxNumberOfClusters", S::Int, W::U32, 604}}},
-    {"SetWidePortNumber", 644, {{"WidePortNumber", S::Int, W::U32, 608}}},
+    {{"SetDefaultPortMaxServers", 636}, {{"DefaultPortMaxServers", S::Int, W::U32, 56}}},
+    {{"SetDefaultPortStaleTimeout", 637}, {{"DefaultPortStaleTimeout", S::Int, W::I64, 64}}},
+    {{"SetSharedBandwidth", 648}, {{"iSharedBytesPerSecond", S::Int, W::U32, 624}}},
+    {{"SetDefaultPortStickyTime", 638}, {{"DefaultPortStickyTime", S::Int, W::I64, 72}}},
+    {{"SetDefaultPortAffinityType", 639}, {{"DefaultPortAffinityType", S::Int, W::U16, 80}}},
+    {{"SetDefaultPortWeightBound", 640}, {{"DefaultPortWeightBound", S::Int, W::I16, 82}}},
+    {{"SetDefaultPortType", 641}, {{"DefaultPortType", S::Char, W::U8, 84}}},
+    {{"SetDefaultPortReplicate", 642}, {{"DefaultPortReplicate", S::Char, W::U8, 85}}},
+    {{"SetMaxNumberOfClusters", 643}, {{"MaxNumberOfClusters", S::Int, W::U32, 604}}},
+    {{"SetWidePortNumber", 644}, {{"WidePortNumber", S::Int, W::U32, 608}}},
 };
 
 // The flags sent on their own, with the values behind them.
