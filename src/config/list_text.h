@@ -41,6 +41,9 @@ class ListText {
 
   // False when the initial buffer could not be allocated.
   bool ok() const { return text_ != nullptr; }
+  // Room for `added` more bytes at once, so a long list is not copied each time it doubles.
+  // False when no memory could be had; the text is unchanged then.
+  bool reserve(std::size_t added) { return makeRoom(added); }
   // Appends the text (the first `length` bytes of `text`, which holds no NUL among them).
   // 0, or -1 with the text unchanged when no memory could be had.
   int append(const char* text);
@@ -118,6 +121,8 @@ inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLin
 template <typename Line>
 void renderList(ListText& list, Records run, std::uint32_t count, Line&& line) {
   if (count > run.capacity) count = run.capacity;
+  // A line holds a record's text and its '+' at the most: room for all of them, estimated.
+  list.reserve(std::size_t{count} * (run.size < kListLineSize ? run.size + 1 : kListLineSize));
   using LineResult = decltype(line(run.first, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
     // Within the run (count is): the offset computed from i lets the compiler see that the
