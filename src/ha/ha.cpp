@@ -11,9 +11,9 @@
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::ha {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -43,8 +43,8 @@ constexpr std::uint32_t kFsmAddress = 20;
 constexpr std::uint32_t kHeartbeatCount = 32;
 constexpr std::uint32_t kReachCount = 680;
 constexpr std::uint32_t kRecordsHeld = 32;
-constexpr RepeatedRecord kHeartbeats{36, 20, kRecordsHeld};
-constexpr RepeatedRecord kReaches{688, 32, kRecordsHeld};
+constexpr Records kHeartbeats{kHeartbeatCount, 36, 20, kRecordsHeld};  // counts are 16 bits
+constexpr Records kReaches{kReachCount, 688, 32, kRecordsHeld};
 
 const FieldSpec kModeReadBack[] = {{"haFsmMode", S::Int, W::U32, 16}};
 const FieldSpec kStateReadBack[] = {
@@ -99,11 +99,6 @@ int send(std::uint32_t command, std::uint32_t length) {
   return sendExecutorRequest(&b);
 }
 
-// The records an answer's count stands for: at most the 32 the layout holds.
-std::uint32_t recordsOf(std::uint16_t count) {
-  return count < kRecordsHeld ? count : kRecordsHeld;
-}
-
 jint getInfo(JNIEnv* env, jobject info) {
   RequestBlock& b = requestBlock();
   std::int32_t fsm = 0;
@@ -116,13 +111,15 @@ jint getInfo(JNIEnv* env, jobject info) {
   setIntFieldByName(env, info, "haFsmAddress",
                     static_cast<std::int32_t>(b.u32(kFsmAddress, ByteOrder::Network)));
   getFields(env, info, b, kStateReadBack);
-  const std::uint32_t heartbeats = recordsOf(b.u16(kHeartbeatCount));
-  setIntFieldByName(env, info, "haHBCount", static_cast<std::int32_t>(heartbeats));
+  // The counts go to Java as the executor gave them; the records read stop at the 32 the
+  // answer holds (the run's capacity) and at each array's length.
+  const std::uint16_t heartbeats = b.u16(kHeartbeatCount);
+  setIntFieldByName(env, info, "haHBCount", heartbeats);
   getFields(env, info, b, kPeerReadBack);
   getColumns(env, info, b, kHeartbeats, heartbeats, kHeartbeatColumns);
 
-  const std::uint32_t reaches = recordsOf(b.u16(kReachCount));
-  setIntFieldByName(env, info, "haReachCount", static_cast<std::int32_t>(reaches));
+  const std::uint16_t reaches = b.u16(kReachCount);
+  setIntFieldByName(env, info, "haReachCount", reaches);
   getColumns(env, info, b, kReaches, reaches, kReachColumns);
   return 0;
 }
@@ -170,7 +167,7 @@ jint changeReach(jint first, jint second, jint third) {
 // already lists it. 0, or -44 when no interface holds it or the alias tool fails.
 jint ensureAlias(std::uint32_t local) {
   if (config::queryNicRecords() == 0 && config::findConfiguredAddress(local) != 0) return 0;
-  const diag::InterfaceRecord* found = config::findInterfaceForAddress(local);
+  const InterfaceRecord* found = config::findInterfaceForAddress(local);
   if (found == nullptr) return kNoAlias;
   char address[kDottedTextSize];
   char netmask[kDottedTextSize];
@@ -206,11 +203,6 @@ std::int32_t parseDecimalText(const char* text) {
   }
   return static_cast<std::int32_t>(value);
 }
-
-}  // namespace cmn::ha
-
-using namespace cmn;
-using namespace cmn::ha;
 
 CMN_NATIVE(jint, getHAInfoNative)(JNIEnv* env, jobject, jobject info) {
   return enterWithObjects(env, {info}, [&] { return getInfo(env, info); });
@@ -265,3 +257,5 @@ CMN_NATIVE(jint, takeoverNative)(JNIEnv* env, jobject, jstring address) {
   return enterNative<jint>(
       env, -1, [&] { return sendAddress(env, address, kTakeover, -1, kTakeoverRefused); });
 }
+
+}  // namespace cmn::ha
