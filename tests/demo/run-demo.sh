@@ -72,6 +72,12 @@ status=0
 velkctl cluster show nope || status=$?
 echo "(exit status $status)"
 
+# The counters as a Prometheus server scrapes them (velkctl exporter serves the same over HTTP).
+echo
+echo "\$ velkctl metrics | grep -e '^velk_up' -e 'outcome=\"forwarded\"' -e '^velk_server_weight' -e '^velk_scrape_calls'"
+"$build/bin/velkctl" metrics | grep -e '^velk_up' -e 'outcome="forwarded"' -e '^velk_server_weight' \
+  -e '^velk_scrape_calls'
+
 # Stop the executor.
 velkctl executor down
 status=0
