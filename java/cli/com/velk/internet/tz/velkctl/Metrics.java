@@ -7,7 +7,9 @@ import com.velk.internet.tz.common.CMNPort;
 import com.velk.internet.tz.common.CMNRule;
 import com.velk.internet.tz.common.CMNServer;
 import java.util.LinkedHashMap;
+import java.util.List;
 import java.util.Map;
+import java.util.function.ToLongFunction;
 import picocli.CommandLine;
 import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Model.OptionSpec;
@@ -106,15 +108,14 @@ final class Metrics {
                 + "connection table", u32(r.InconnHashBkts));
         sample("velk_executor_clusters", "gauge", "Clusters the executor holds",
                 u32(r.NumClusters));
-        rates("executor", r.iBytesPerSecond, r.iConnectionsPerSecond);
+        sample("velk_executor_bytes_per_second", "gauge", "Bytes per second through the "
+                + "executor", u32(r.iBytesPerSecond));
+        sample("velk_executor_connections_per_second", "gauge", "New connections per second of "
+                + "the executor", u32(r.iConnectionsPerSecond));
     }
 
     private void ha(CMNHAInfo h) {
-        sample("velk_ha_role", "gauge", "The executor's high-availability role", h.haRole);
-        sample("velk_ha_state", "gauge", "The partner state machine's state", h.haState);
-        sample("velk_ha_substate", "gauge", "The partner state machine's substate",
-                h.haSubstate);
-        sample("velk_ha_peer", "gauge", "The partner's peer setting", h.haPeer);
+        emit(HA, h);
         for (int i = 0; i < h.haHBCount && i < h.haStatus.length; i++) {
             sample("velk_ha_heartbeat_status", "gauge", "Status of each heartbeat",
                     h.haStatus[i], "local", dotted(h.haLocal_Address[i]),
@@ -124,95 +125,115 @@ final class Metrics {
 
     private void cluster(Scrape.Cluster c) {
         CMNCluster r = c.report;
-        String[] l = {"cluster", r.sClusterId};
         sample("velk_cluster_info", "gauge", "A cluster and its address", 1, "cluster",
                 r.sClusterId, "address", r.Address);
-        sample("velk_cluster_ports", "gauge", "Ports of the cluster", u32(r.NumPorts), l);
-        sample("velk_cluster_syns_on_active_total", "counter", "SYNs for connections already "
-                + "active", u32(r.SYNonActive), l);
-        sample("velk_cluster_syns_on_finned_total", "counter", "SYNs for connections already "
-                + "finished", u32(r.SYNonFINNed), l);
-        sample("velk_cluster_dropped_fins_total", "counter", "FINs dropped", u32(r.FINs_Dropped),
-                l);
-        sample("velk_cluster_dropped_acks_total", "counter", "ACKs dropped", u32(r.ACKs_Dropped),
-                l);
-        sample("velk_cluster_dropped_rsts_total", "counter", "RSTs dropped", u32(r.RSTs_Dropped),
-                l);
-        sample("velk_cluster_dropped_packets_total", "counter", "Packets dropped",
-                u32(r.PKTs_Dropped), l);
-        sample("velk_cluster_packets_no_connection_total", "counter", "Packets for connections "
-                + "the executor does not hold", u32(r.PKTnonExisting), l);
-        sample("velk_cluster_quiesced_new_total", "counter", "New connections that met only "
-                + "quiesced servers", u32(r.QuiescNew), l);
-        rates("cluster", r.iBytesPerSecond, r.iConnectionsPerSecond, l);
+        emit(CLUSTER, r, "cluster", r.sClusterId);
         for (Scrape.Port p : c.ports) {
-            port(p);
+            emit(PORT, p.report, "cluster", p.report.ClusterId, "port",
+                    String.valueOf(p.report.PortNumber));
+            for (CMNServer s : p.servers) {
+                emit(SERVER, s, "cluster", s.ClusterId, "port", String.valueOf(s.Port),
+                        "server", s.sServerID);
+            }
+            for (CMNRule rule : p.rules) {
+                emit(RULE, rule, "cluster", rule.ClusterId, "port",
+                        String.valueOf(rule.PortNumber), "rule", rule.RuleName);
+            }
         }
     }
 
-    private void port(Scrape.Port p) {
-        CMNPort r = p.report;
-        String[] l = {"cluster", r.ClusterId, "port", String.valueOf(r.PortNumber)};
-        sample("velk_port_servers", "gauge", "Servers of the port", u32(r.NumServers), l);
-        sample("velk_port_servers_down", "gauge", "Servers of the port marked down",
-                u32(r.NumNodesDown), l);
-        sample("velk_port_servers_local", "gauge", "Servers of the port on this host",
-                u32(r.NumNodesLocal), l);
-        sample("velk_port_max_weight", "gauge", "The highest weight of the port's servers",
-                u32(r.MaxWeight), l);
-        sample("velk_port_active_connections", "gauge", "Active connections of the port",
-                u32(r.ActiveConnections), l);
-        sample("velk_port_half_open_connections", "gauge", "Half-open connections of the port",
-                u32(r.iNumHalfOpen), l);
-        sample("velk_port_resets_sent_total", "counter", "RSTs the executor sent for the port",
-                u32(r.iResetsSent), l);
-        rates("port", r.iBytesPerSecond, r.iConnectionsPerSecond, l);
-        for (CMNServer s : p.servers) {
-            server(s);
-        }
-        for (CMNRule rule : p.rules) {
-            rule(rule);
+    /** A family fed from one field of an object as its call wrote it. */
+    private record Field<T>(String name, String type, String help, ToLongFunction<T> value) {
+    }
+
+    private static <T> Field<T> gauge(String name, String help, ToLongFunction<T> value) {
+        return new Field<>(name, "gauge", help, value);
+    }
+
+    private static <T> Field<T> counter(String name, String help, ToLongFunction<T> value) {
+        return new Field<>(name, "counter", help, value);
+    }
+
+    private <T> void emit(List<Field<T>> fields, T object, String... labels) {
+        for (Field<T> f : fields) {
+            sample(f.name(), f.type(), f.help(), f.value().applyAsLong(object), labels);
         }
     }
 
-    private void server(CMNServer s) {
-        String[] l = {"cluster", s.ClusterId, "port", String.valueOf(s.Port), "server",
-            s.sServerID};
-        sample("velk_server_weight", "gauge", "The server's weight", s._iWeight, l);
-        sample("velk_server_quiesced", "gauge", "The server's quiesced setting (nonzero: "
-                + "quiesced)", u32(s._iQuiesced), l);
-        sample("velk_server_connections_total", "counter", "Connections forwarded to the server",
-                u32(s.TotalConnections), l);
-        sample("velk_server_tcp_connections_total", "counter", "TCP connections forwarded to "
-                + "the server", u32(s.TotalTCPConnections), l);
-        sample("velk_server_udp_connections_total", "counter", "UDP connections forwarded to "
-                + "the server", u32(s.TotalUDPConnections), l);
-        sample("velk_server_active_connections", "gauge", "Active connections of the server",
-                u32(s.ActiveConnections), l);
-        sample("velk_server_finished_connections", "gauge", "Finished connections of the server",
-                u32(s.FINishedConnections), l);
-        sample("velk_server_complete_connections", "gauge", "Complete connections of the server",
-                u32(s.CompleteConnections), l);
-        sample("velk_server_bytes_per_second", "gauge", "Bytes per second through the server",
-                u32(s.iBytesPerSecond), l);
-    }
+    private static final List<Field<CMNHAInfo>> HA = List.of(
+            gauge("velk_ha_role", "The executor's high-availability role", h -> h.haRole),
+            gauge("velk_ha_state", "The partner state machine's state", h -> h.haState),
+            gauge("velk_ha_substate", "The partner state machine's substate", h -> h.haSubstate),
+            gauge("velk_ha_peer", "The partner's peer setting", h -> h.haPeer));
 
-    private void rule(CMNRule r) {
-        String[] l = {"cluster", r.ClusterId, "port", String.valueOf(r.PortNumber), "rule",
-            r.RuleName};
-        sample("velk_rule_fired_total", "counter", "Times the rule fired", u32(r.TimesFired), l);
-        sample("velk_rule_active_connections", "gauge", "Active connections the rule chose",
-                u32(r.ActiveConnections), l);
-        sample("velk_rule_servers", "gauge", "Servers bound to the rule", u32(r.NumServers), l);
-        rates("rule", r.iBytesPerSecond, r.iConnectionsPerSecond, l);
-    }
+    private static final List<Field<CMNCluster>> CLUSTER = List.of(
+            gauge("velk_cluster_ports", "Ports of the cluster", r -> u32(r.NumPorts)),
+            counter("velk_cluster_syns_on_active_total", "SYNs for connections already active",
+                    r -> u32(r.SYNonActive)),
+            counter("velk_cluster_syns_on_finned_total", "SYNs for connections already finished",
+                    r -> u32(r.SYNonFINNed)),
+            counter("velk_cluster_dropped_fins_total", "FINs dropped", r -> u32(r.FINs_Dropped)),
+            counter("velk_cluster_dropped_acks_total", "ACKs dropped", r -> u32(r.ACKs_Dropped)),
+            counter("velk_cluster_dropped_rsts_total", "RSTs dropped", r -> u32(r.RSTs_Dropped)),
+            counter("velk_cluster_dropped_packets_total", "Packets dropped",
+                    r -> u32(r.PKTs_Dropped)),
+            counter("velk_cluster_packets_no_connection_total", "Packets for connections the "
+                    + "executor does not hold", r -> u32(r.PKTnonExisting)),
+            counter("velk_cluster_quiesced_new_total", "New connections that met only quiesced "
+                    + "servers", r -> u32(r.QuiescNew)),
+            gauge("velk_cluster_bytes_per_second", "Bytes per second through the cluster",
+                    r -> u32(r.iBytesPerSecond)),
+            gauge("velk_cluster_connections_per_second", "New connections per second of the "
+                    + "cluster", r -> u32(r.iConnectionsPerSecond)));
 
-    private void rates(String what, int bytes, int connections, String... labels) {
-        sample("velk_" + what + "_bytes_per_second", "gauge", "Bytes per second through the "
-                + what, u32(bytes), labels);
-        sample("velk_" + what + "_connections_per_second", "gauge", "New connections per second "
-                + "of the " + what, u32(connections), labels);
-    }
+    private static final List<Field<CMNPort>> PORT = List.of(
+            gauge("velk_port_servers", "Servers of the port", r -> u32(r.NumServers)),
+            gauge("velk_port_servers_down", "Servers of the port marked down",
+                    r -> u32(r.NumNodesDown)),
+            gauge("velk_port_servers_local", "Servers of the port on this host",
+                    r -> u32(r.NumNodesLocal)),
+            gauge("velk_port_max_weight", "The highest weight of the port's servers",
+                    r -> u32(r.MaxWeight)),
+            gauge("velk_port_active_connections", "Active connections of the port",
+                    r -> u32(r.ActiveConnections)),
+            gauge("velk_port_half_open_connections", "Half-open connections of the port",
+                    r -> u32(r.iNumHalfOpen)),
+            counter("velk_port_resets_sent_total", "RSTs the executor sent for the port",
+                    r -> u32(r.iResetsSent)),
+            gauge("velk_port_bytes_per_second", "Bytes per second through the port",
+                    r -> u32(r.iBytesPerSecond)),
+            gauge("velk_port_connections_per_second", "New connections per second of the port",
+                    r -> u32(r.iConnectionsPerSecond)));
+
+    /** Weight and quiesced setting from the status, the rest from the report. */
+    private static final List<Field<CMNServer>> SERVER = List.of(
+            gauge("velk_server_weight", "The server's weight", s -> s._iWeight),
+            gauge("velk_server_quiesced", "The server's quiesced setting (nonzero: quiesced)",
+                    s -> u32(s._iQuiesced)),
+            counter("velk_server_connections_total", "Connections forwarded to the server",
+                    s -> u32(s.TotalConnections)),
+            counter("velk_server_tcp_connections_total", "TCP connections forwarded to the "
+                    + "server", s -> u32(s.TotalTCPConnections)),
+            counter("velk_server_udp_connections_total", "UDP connections forwarded to the "
+                    + "server", s -> u32(s.TotalUDPConnections)),
+            gauge("velk_server_active_connections", "Active connections of the server",
+                    s -> u32(s.ActiveConnections)),
+            gauge("velk_server_finished_connections", "Finished connections of the server",
+                    s -> u32(s.FINishedConnections)),
+            gauge("velk_server_complete_connections", "Complete connections of the server",
+                    s -> u32(s.CompleteConnections)),
+            gauge("velk_server_bytes_per_second", "Bytes per second through the server",
+                    s -> u32(s.iBytesPerSecond)));
+
+    private static final List<Field<CMNRule>> RULE = List.of(
+            counter("velk_rule_fired_total", "Times the rule fired", r -> u32(r.TimesFired)),
+            gauge("velk_rule_active_connections", "Active connections the rule chose",
+                    r -> u32(r.ActiveConnections)),
+            gauge("velk_rule_servers", "Servers bound to the rule", r -> u32(r.NumServers)),
+            gauge("velk_rule_bytes_per_second", "Bytes per second through the rule",
+                    r -> u32(r.iBytesPerSecond)),
+            gauge("velk_rule_connections_per_second", "New connections per second of the rule",
+                    r -> u32(r.iConnectionsPerSecond)));
 
     // ---- the text format -------------------------------------------------------------------
 
