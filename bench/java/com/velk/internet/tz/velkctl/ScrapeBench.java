@@ -75,7 +75,7 @@ public final class ScrapeBench {
     private static String build(CMNExecutorInterface api, int clusters) {
         StringBuffer list = new StringBuffer();
         api.getClustersListNative(list);
-        for (String id : Scrape.items(list)) {
+        for (String id : Verb.items(list)) {
             api.removeClusterNative(new CMNCluster(id));
         }
         for (int c = 0; c < clusters; c++) {

@@ -11,6 +11,8 @@ import java.nio.charset.StandardCharsets;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
+import picocli.CommandLine.ITypeConverter;
+import picocli.CommandLine.TypeConversionException;
 
 /**
  * velkctl exporter: the scrape at /metrics and the status page at / over the JDK's own HTTP
@@ -28,13 +30,12 @@ final class Exporter {
     private Exporter() {
     }
 
-    static void serve(CMNExecutorInterface api, String listen) throws Call.BadUsage {
-        InetSocketAddress where = address(listen == null ? DEFAULT_LISTEN : listen);
+    static void serve(CMNExecutorInterface api, InetSocketAddress where) throws Api.Failure {
         HttpServer server;
         try {
             server = HttpServer.create(where, 64);
         } catch (IOException e) {
-            throw new Call.BadUsage("--listen " + listen + ": " + e.getMessage());
+            throw Api.badUsage("--listen " + where + ": " + e.getMessage());
         }
         ExecutorService threads = Executors.newFixedThreadPool(THREADS);
         server.setExecutor(threads);
@@ -57,17 +58,21 @@ final class Exporter {
         }
     }
 
-    private static InetSocketAddress address(String listen) throws Call.BadUsage {
-        int colon = listen.lastIndexOf(':');
-        try {
-            int port = Integer.parseInt(listen.substring(colon + 1));
-            String host = listen.substring(0, Math.max(colon, 0)).replaceAll("^\\[|\\]$", "");
-            if (colon <= 0 || port < 0 || port > 65535) {
-                throw new NumberFormatException();
+    /** ADDRESS:PORT, the address a name or a literal ([...] for IPv6). */
+    static final class Listen implements ITypeConverter<InetSocketAddress> {
+        @Override
+        public InetSocketAddress convert(String text) {
+            int colon = text.lastIndexOf(':');
+            try {
+                int port = Integer.parseInt(text.substring(colon + 1));
+                if (colon <= 0 || port < 0 || port > 65535) {
+                    throw new NumberFormatException();
+                }
+                return new InetSocketAddress(InetAddress.getByName(
+                        text.substring(0, colon).replaceAll("^\\[|\\]$", "")), port);
+            } catch (NumberFormatException | IOException e) {
+                throw new TypeConversionException("ADDRESS:PORT expected: " + text);
             }
-            return new InetSocketAddress(InetAddress.getByName(host), port);
-        } catch (NumberFormatException | IOException e) {
-            throw new Call.BadUsage("--listen: ADDRESS:PORT expected: " + listen);
         }
     }
 

@@ -10,9 +10,10 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.function.ToLongFunction;
+import java.net.InetSocketAddress;
 import picocli.CommandLine;
-import picocli.CommandLine.Model.CommandSpec;
-import picocli.CommandLine.Model.OptionSpec;
+import picocli.CommandLine.Command;
+import picocli.CommandLine.Option;
 
 /**
  * The executor's state as one scrape in the Prometheus text exposition format 0.0.4. Every
@@ -41,22 +42,32 @@ final class Metrics {
 
     /** The commands "metrics" and "exporter". */
     static void register(CommandLine root) {
-        CommandSpec metrics = CommandSpec.wrapWithoutInspection((Velkctl.Probing) c -> {
-            Scrape s = Scrape.take(c.api);
-            c.out.print(render(s));
-        }).name("metrics").mixinStandardHelpOptions(true);
-        metrics.usageMessage().description("Print one scrape of the executor's counters in the "
-                + "Prometheus text format (velk_up 0 when the executor does not answer).");
-        root.addSubcommand("metrics", metrics);
-        CommandSpec exporter = CommandSpec.wrapWithoutInspection((Velkctl.Probing) c ->
-                Exporter.serve(c.api, c.option("--listen")))
-                .name("exporter").mixinStandardHelpOptions(true);
-        exporter.usageMessage().description("Serve the scrape at /metrics and a status page at / "
-                + "over HTTP until stopped (SIGTERM).");
-        exporter.addOption(OptionSpec.builder("--listen").type(String.class)
-                .paramLabel("ADDRESS:PORT").defaultValue(Exporter.DEFAULT_LISTEN)
-                .description("where to listen (${DEFAULT-VALUE}, loopback)").build());
-        root.addSubcommand("exporter", exporter);
+        root.addSubcommand(new Print());
+        root.addSubcommand(new Serve());
+    }
+
+    @Command(name = "metrics", mixinStandardHelpOptions = true, description = "Print one scrape "
+            + "of the executor's counters in the Prometheus text format (velk_up 0 when the "
+            + "executor does not answer).")
+    static final class Print extends Verb {
+        @Override
+        void run() throws Api.Failure {
+            out().out.print(render(Scrape.take(Api.library())));
+        }
+    }
+
+    @Command(name = "exporter", mixinStandardHelpOptions = true, description = "Serve the "
+            + "scrape at /metrics and a status page at / over HTTP until stopped (SIGTERM).")
+    static final class Serve extends Verb {
+        @Option(names = "--listen", paramLabel = "ADDRESS:PORT", converter = Exporter.Listen.class,
+                defaultValue = Exporter.DEFAULT_LISTEN,
+                description = "where to listen (${DEFAULT-VALUE}, loopback; port 0: any free one)")
+        InetSocketAddress listen;
+
+        @Override
+        void run() throws Api.Failure {
+            Exporter.serve(Api.library(), listen);
+        }
     }
 
     /** One scrape as exposition text. */

@@ -97,7 +97,7 @@ final class Scrape {
         if (!ok(api.getClustersListNative(list))) {
             return;
         }
-        for (String id : items(list)) {
+        for (String id : Verb.items(list)) {
             CMNCluster cluster = new CMNCluster(id);
             if (ok(api.getClusterReportNative(cluster))) {
                 Cluster c = new Cluster(cluster);
@@ -112,7 +112,7 @@ final class Scrape {
         if (!ok(api.getPortsListNative(id, list))) {
             return;
         }
-        for (String item : items(list)) {
+        for (String item : Verb.items(list)) {
             CMNPort port = new CMNPort(id, Integer.parseInt(item));
             if (ok(api.getPortReportNative(port))) {
                 Port p = new Port(port);
@@ -130,7 +130,7 @@ final class Scrape {
             return;
         }
         int i = 0;
-        for (String name : items(list)) {
+        for (String name : Verb.items(list)) {
             CMNServer server = new CMNServer(id, port, name);
             server.iServerIdKey = keys[i++];
             if (ok(api.getServerStatusNative(server)) && ok(api.getServerReportNative(server))) {
@@ -144,22 +144,11 @@ final class Scrape {
         if (!ok(api.getRulesListNative(id, port, list))) {
             return;
         }
-        for (String name : items(list)) {
+        for (String name : Verb.items(list)) {
             CMNRule rule = new CMNRule(id, port, name);
             if (ok(api.getRuleReportNative(rule))) {
                 p.rules.add(rule);
             }
         }
-    }
-
-    /** Items of a list text "+a+b+c". */
-    static List<String> items(CharSequence list) {
-        List<String> items = new ArrayList<>();
-        for (String item : list.toString().split("\\+")) {
-            if (!item.isEmpty()) {
-                items.add(item);
-            }
-        }
-        return items;
     }
 }
