@@ -135,7 +135,10 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     Bytes port = request(10, 96, 1, 80);
     port[80] = 1;  // the maximum number of servers at 32
     put32(port, 32, 1);
-    ASSERT_EQ(call(request(4, 192, 1)), 0);
+    Bytes cluster = request(4, 192, 1);
+    cluster[84] = 1;  // room for the ports that the server table fills
+    put32(cluster, 20, velksim::kPortMax);
+    ASSERT_EQ(call(cluster), 0);
     ASSERT_EQ(call(port), 0);
     auto server = [](uint32_t command, uint32_t key, uint16_t listeners) {
         Bytes b = request(command, 1952);
@@ -156,11 +159,12 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     EXPECT_EQ(call(request(27, 1951)), -1);
     EXPECT_EQ(fields[1], -1);
 
-    // 1024 servers fill the table whatever the ports allow.
+    // kServerMax servers fill the table whatever the ports allow; the last port keeps room.
+    const uint16_t lastPort = 81 + velksim::kServerMax / 32;
     ASSERT_EQ(call(request(10, 96, 1, 81)), 0);  // the cluster default: 32 servers a port
-    for (uint16_t p = 82; p < 82 + 40; ++p) ASSERT_EQ(call(request(10, 96, 1, p)), 0);
+    for (uint16_t p = 82; p <= lastPort; ++p) ASSERT_EQ(call(request(10, 96, 1, p)), 0);
     uint32_t added = 1;
-    for (uint16_t p = 81; p < 82 + 40 && added < velksim::kServerMax; ++p) {
+    for (uint16_t p = 81; p <= lastPort && added < velksim::kServerMax; ++p) {
         for (uint32_t k = 0; k < 32 && added < velksim::kServerMax; ++k, ++added) {
             Bytes b = server(27, 100 + k, 0);
             b[92] = static_cast<uint8_t>(p >> 8), b[93] = static_cast<uint8_t>(p);
@@ -168,7 +172,7 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
         }
     }
     Bytes last = server(27, 99, 0);
-    last[93] = 120;  // a port with room left
+    last[92] = static_cast<uint8_t>(lastPort >> 8), last[93] = static_cast<uint8_t>(lastPort);
     EXPECT_EQ(call(last), -1);
     EXPECT_EQ(fields[1], -13);
 }
