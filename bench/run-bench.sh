@@ -59,7 +59,7 @@ scrape_executor=$!
 for _ in $(seq 1 250); do [ -S "$work/scrape" ] && break; sleep 0.02; done
 # shellcheck disable=SC2086
 VELKLB_DEVICE="$work/scrape" $pin java -Djava.library.path="$build/lib" \
-  -cp "$build/cmnexecutor.jar:$build/cmnexecutor-cli.jar:$build/cmnexecutor-scrape-bench.jar" \
+  -cp "$build/cmnexecutor.jar:$build/cmnexecutor-cli.jar:$build/picocli.jar:$build/cmnexecutor-scrape-bench.jar" \
   com.velk.internet.tz.velkctl.ScrapeBench --budget-ms "${BUDGET_MS:-2500}" 10 50 100 \
   | tee -a "$out" || true
 kill "$scrape_executor" 2>/dev/null || true
