@@ -87,6 +87,9 @@ public final class Velkctl extends Verb.Group {
         line.addSubcommand(DiagnosticCommands.dump());
         line.addSubcommand(DiagnosticCommands.icmp());
         line.addSubcommand(DiagnosticCommands.log());
+        line.addSubcommand(new ConfigCommands.Save());
+        line.addSubcommand(new ConfigCommands.Diff());
+        line.addSubcommand(new ConfigCommands.Apply());
         Metrics.register(line);
         return line;
     }
