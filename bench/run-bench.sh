@@ -51,16 +51,36 @@ $pin java -Xms256m -Djava.library.path="$build/lib" \
   -cp "$build/cmnexecutor.jar:$build/cmnexecutor-bench.jar" com.velk.internet.tz.common.Bench \
   --counts "$work/counts.tsv" --budget-ms "${BUDGET_MS:-2500}" --only "${ONLY:-}" | tee -a "$out"
 
+# velkctl save and apply: its own simulated executor, its own device path.
+if [ -f "$build/cmnexecutor-cli-bench.jar" ]; then
+  {
+    echo
+    echo "### velkctl apply and save: N clusters of 4 ports of 8 servers (calls include the reads)"
+    echo
+  } | tee -a "$out"
+  export VELKLB_DEVICE="$work/velklb-config"
+  "$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >"$work/config-executor.log" 2>&1 &
+  daemon=$!
+  for _ in $(seq 1 250); do "$build/bin/velklb-ctl" PING >/dev/null 2>&1 && break; sleep 0.02; done
+  jars="$build/cmnexecutor-cli-bench.jar:$build/cmnexecutor-cli.jar:$build/cmnexecutor.jar"
+  jars="$jars:$build/picocli.jar:$build/gson.jar:$build/snakeyaml.jar:$build/jna.jar"
+  # shellcheck disable=SC2086
+  $pin java -Xms256m -Dvelkctl.console.keep=true -Djava.library.path="$build/lib" -cp "$jars" \
+    com.velk.internet.tz.velkctl.ConfigBench "$work" 10 50 100 2>"$work/config-bench.err" \
+    | grep -v '^\*\*\*\*' | tee -a "$out" || { cat "$work/config-bench.err"; kill "$daemon"; exit 1; }
+  kill "$daemon"; wait "$daemon" 2>/dev/null || true
+fi
+
 # One scrape of velkctl metrics against an executor of its own, at the sizes of the
 # configuration bench.
 VELKLB_DEVICE="$work/scrape" "$build/bin/velklb-executor" --socket "$work/scrape" \
   >"$work/scrape.log" 2>&1 &
 scrape_executor=$!
 for _ in $(seq 1 250); do [ -S "$work/scrape" ] && break; sleep 0.02; done
+jars="$build/cmnexecutor-scrape-bench.jar:$build/cmnexecutor-cli.jar:$build/cmnexecutor.jar"
 # shellcheck disable=SC2086
 VELKLB_DEVICE="$work/scrape" $pin java -Djava.library.path="$build/lib" \
-  -cp "$build/cmnexecutor.jar:$build/cmnexecutor-cli.jar:$build/picocli.jar:$build/cmnexecutor-scrape-bench.jar" \
-  com.velk.internet.tz.velkctl.ScrapeBench --budget-ms "${BUDGET_MS:-2500}" 10 50 100 \
+  -cp "$jars:$build/picocli.jar" com.velk.internet.tz.velkctl.ScrapeBench --budget-ms "${BUDGET_MS:-2500}" 10 50 100 \
   | tee -a "$out" || true
 kill "$scrape_executor" 2>/dev/null || true
 wait "$scrape_executor" 2>/dev/null || true

@@ -32,7 +32,7 @@ constexpr uint32_t kPortMax = 1024;
 constexpr uint32_t kConnectionMax = 256;
 constexpr uint32_t kAliasMax = 33;        // what one NIC record answer (command 55) can carry
 constexpr uint32_t kLogTextSize = 32768;
-constexpr uint32_t kServerMax = 4096;     // all ports together; 100 clusters of 4 x 8 fit
+constexpr uint32_t kServerMax = 3200;     // servers of all ports: 100 clusters x 4 ports x 8
 
 // Record sizes of the model's tables (bytes of the request layouts they mirror).
 constexpr uint32_t kSettingsLength = 696;

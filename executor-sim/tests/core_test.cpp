@@ -135,10 +135,7 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     Bytes port = request(10, 96, 1, 80);
     port[80] = 1;  // the maximum number of servers at 32
     put32(port, 32, 1);
-    Bytes cluster = request(4, 192, 1);
-    cluster[84] = 1;  // room for the ports that the server table fills
-    put32(cluster, 20, velksim::kPortMax);
-    ASSERT_EQ(call(cluster), 0);
+    ASSERT_EQ(call(request(4, 192, 1)), 0);
     ASSERT_EQ(call(port), 0);
     auto server = [](uint32_t command, uint32_t key, uint16_t listeners) {
         Bytes b = request(command, 1952);
@@ -159,20 +156,28 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     EXPECT_EQ(call(request(27, 1951)), -1);
     EXPECT_EQ(fields[1], -1);
 
-    // kServerMax servers fill the table whatever the ports allow; the last port keeps room.
-    const uint16_t lastPort = 81 + velksim::kServerMax / 32;
+    // The server table fills whatever the ports allow: port 81 takes 32, the others 64 each.
+    constexpr uint32_t kWide = 64;
+    const uint16_t wide = velksim::kServerMax / kWide + 1;
     ASSERT_EQ(call(request(10, 96, 1, 81)), 0);  // the cluster default: 32 servers a port
-    for (uint16_t p = 82; p <= lastPort; ++p) ASSERT_EQ(call(request(10, 96, 1, p)), 0);
+    for (uint16_t p = 82; p < 82 + wide; ++p) {
+        Bytes b = request(10, 96, 1, p);
+        b[80] = 1;
+        put32(b, 32, kWide);
+        ASSERT_EQ(call(b), 0);
+    }
     uint32_t added = 1;
-    for (uint16_t p = 81; p <= lastPort && added < velksim::kServerMax; ++p) {
-        for (uint32_t k = 0; k < 32 && added < velksim::kServerMax; ++k, ++added) {
+    for (uint16_t p = 81; p < 82 + wide && added < velksim::kServerMax; ++p) {
+        for (uint32_t k = 0; k < (p == 81 ? 32 : kWide) && added < velksim::kServerMax;
+             ++k, ++added) {
             Bytes b = server(27, 100 + k, 0);
             b[92] = static_cast<uint8_t>(p >> 8), b[93] = static_cast<uint8_t>(p);
             ASSERT_EQ(call(b), 0) << added;
         }
     }
     Bytes last = server(27, 99, 0);
-    last[92] = static_cast<uint8_t>(lastPort >> 8), last[93] = static_cast<uint8_t>(lastPort);
+    last[92] = static_cast<uint8_t>((81 + wide) >> 8);  // the last port, still empty
+    last[93] = static_cast<uint8_t>(81 + wide);
     EXPECT_EQ(call(last), -1);
     EXPECT_EQ(fields[1], -13);
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 source "$here/sim-env.sh"
-"${JAVA_HOME:+$JAVA_HOME/bin/}java" -Xcheck:jni -Djava.library.path="$build/lib" -cp "$2" \
+"${JAVA_HOME:+$JAVA_HOME/bin/}java" -Xcheck:jni -Dvelkctl.console.keep=true -Djava.library.path="$build/lib" -cp "$2" \
   com.velk.internet.tz.velkctl.ErrorCoverage "$here/error-arguments.txt" 2>"$work/jvm.err" \
   | grep -v '^\*\*\*\*'
 status=${PIPESTATUS[0]}

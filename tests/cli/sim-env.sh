@@ -14,13 +14,16 @@ export VELKLB_REGISTRY="$work/registry"
 export VELKLB_TOOL_LOG="$work/tools.log"
 export PATH="$build/tools:$build/bin:$PATH"
 
-"$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >"$work/executor.log" 2>&1 &
-daemon=$!
-for _ in $(seq 1 250); do
-  velklb-ctl PING >/dev/null 2>&1 && break
-  sleep 0.02
-done
-velklb-ctl PING >/dev/null
+start_executor() {
+  "$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >>"$work/executor.log" 2>&1 &
+  daemon=$!
+  for _ in $(seq 1 250); do
+    velklb-ctl PING >/dev/null 2>&1 && break
+    sleep 0.02
+  done
+  velklb-ctl PING >/dev/null
+}
+start_executor
 
 seed_card() {  # card service address netmask interface
   local cards="$VELKLB_REGISTRY/SOFTWARE/Microsoft/Windows NT/CurrentVersion/NetworkCards/$1"
@@ -31,8 +34,19 @@ seed_card() {  # card service address netmask interface
   printf '%s' "$4" >"$tcpip/SubnetMask"
   velklb-ctl IFNAME "$2" "$5" >/dev/null
 }
-seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
-seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
+seed_cards() {
+  seed_card 1 vlkA 10.1.0.5 255.255.0.0 eth0
+  seed_card 2 vlkB 192.168.7.2 255.255.255.0 eth1
+}
+seed_cards
+
+# A new, empty executor in place of the running one (as after a rebuild), on the same host.
+restart_executor() {
+  velklb-ctl STOP >/dev/null
+  wait "$daemon" 2>/dev/null || true
+  start_executor
+  seed_cards
+}
 
 for line in \
     "CLOCK 1767225600" \

@@ -72,6 +72,19 @@ status=0
 velkctl cluster show nope || status=$?
 echo "(exit status $status)"
 
+# The configuration as one file: saved, the executor restarted empty (as after a rebuild),
+# the file applied, and nothing left to change.
+velkctl save -o "$work/velklb.yaml"
+echo "($(wc -l <"$work/velklb.yaml") lines; its clusters:)"
+sed -n '/^clusters:/,/^    max-number-of-ports/p' "$work/velklb.yaml"
+restart_executor
+echo
+echo "(the simulated executor restarted empty)"
+velkctl cluster list
+velkctl apply -f "$work/velklb.yaml"
+velkctl diff -f "$work/velklb.yaml" --exit-code
+velkctl rule report web 80 clients
+
 # The counters as a Prometheus server scrapes them (velkctl exporter serves the same over HTTP).
 echo
 echo "\$ velkctl metrics | grep -e '^velk_up' -e 'outcome=\"forwarded\"' -e '^velk_server_weight' -e '^velk_scrape_calls'"

@@ -38,6 +38,7 @@ public final class ConfigTest {
         t.handEdited();
         t.refusedMidWay();
         t.refusedFiles();
+        t.jsonOutputs(Path.of(args[2]));
         t.failures.forEach(f -> System.out.println("FAILED: " + f));
         System.out.println(t.failures.isEmpty() ? "config: all passed" : "config: failures");
         System.exit(t.failures.isEmpty() ? 0 : 1);
@@ -339,5 +340,36 @@ public final class ConfigTest {
         expect(run.status == 2 && run.err.contains("larger than 8 MB; not read"),
                 "100 MB file: " + run.err);
         Files.delete(huge);
+    }
+
+    // ---- --json ----------------------------------------------------------------------------
+
+    /** Every golden session's lines again with --json: what succeeds prints one JSON value. */
+    private void jsonOutputs(Path sessions) throws IOException {
+        try (var files = Files.list(sessions)) {
+            for (Path session : files.sorted().toList()) {
+                reset();
+                for (String line : Files.readAllLines(session)) {
+                    List<String> words = Session.words(line);
+                    if (line.isBlank() || line.startsWith("#")) {
+                        continue;
+                    }
+                    if (words.get(0).equals("ctl")) {
+                        ctl(String.join(" ", words.subList(1, words.size())));
+                        continue;
+                    }
+                    words.add("--json");
+                    Run run = velkctl(words.subList(1, words.size()).toArray(new String[0]));
+                    try {
+                        if (run.status == 0) {
+                            com.google.gson.JsonParser.parseString(run.out);
+                        }
+                        expect(run.status != 0 || !run.out.isBlank(), line + " --json: nothing");
+                    } catch (com.google.gson.JsonParseException e) {
+                        failures.add(line + " --json: not JSON: " + run.out);
+                    }
+                }
+            }
+        }
     }
 }

@@ -3,7 +3,6 @@ package com.velk.internet.tz.velkctl;
 import com.google.gson.GsonBuilder;
 import com.velk.internet.tz.common.CMNExecutorInterface;
 import java.io.IOException;
-import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -52,7 +51,7 @@ final class ConfigCommands {
 
         @Override
         void run() throws Api.Failure {
-            String text = render(Config.read(api()).tree, format);
+            String text = render(Config.read(api()).tree, out().json ? Format.json : format);
             if (output == null) {
                 out().out.print(text);
                 out().out.flush();
@@ -67,6 +66,7 @@ final class ConfigCommands {
             } catch (IOException e) {
                 throw Api.refused(output + ": can't be written: " + e.getMessage());
             }
+            out().note("configuration saved to " + output);
         }
     }
 
@@ -96,9 +96,9 @@ final class ConfigCommands {
         @Override
         public Integer call() throws Api.Failure {
             List<Plan.Step> steps = plan(file, prune);
-            steps.forEach(s -> out().out.println(s.text));
+            steps.forEach(s -> out().note(s.text));
             if (steps.isEmpty()) {
-                out().out.println("no changes");
+                out().note("no changes");
             }
             return exitCode && !steps.isEmpty() ? 1 : Velkctl.OK;
         }
@@ -128,14 +128,14 @@ final class ConfigCommands {
         @Override
         void run() throws Api.Failure {
             List<Plan.Step> steps = plan(file, prune);
-            PrintStream out = out().out;
+            Output out = out();
             if (steps.isEmpty()) {
-                out.println("no changes");
+                out.note("no changes");
                 return;
             }
             if (dryRun) {
-                steps.forEach(s -> out.println(s.text));
-                out.println(steps.size() + " change(s) planned; none made (--dry-run)");
+                steps.forEach(s -> out.note(s.text));
+                out.note(steps.size() + " change(s) planned; none made (--dry-run)");
                 return;
             }
             CMNExecutorInterface api = api();
@@ -149,10 +149,10 @@ final class ConfigCommands {
                             + " change(s) applied before the refusal; apply the file again to "
                             + "carry on from there");
                 }
-                out.println(step.text);
+                out.note(step.text);
                 done++;
             }
-            out.println(done + " change(s) applied");
+            out.note(done + " change(s) applied");
         }
     }
 }

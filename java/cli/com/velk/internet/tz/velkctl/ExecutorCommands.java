@@ -12,7 +12,6 @@ import java.util.Set;
 import picocli.CommandLine;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Option;
-import picocli.CommandLine.Parameters;
 
 /** The executor's settings and service, and the weights of a port's servers. */
 final class ExecutorCommands {
@@ -112,19 +111,6 @@ final class ExecutorCommands {
     static final class Weights extends Verb.Group {
     }
 
-    /** CLUSTER PORT of the weights verbs. */
-    static final class PortKey {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String cluster;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
-
-        String label() {
-            return "weights of " + cluster + ":" + port;
-        }
-    }
-
     /** The weights of the port's servers, asked for by the keys the server list gave. */
     static CMNWeights readWeights(CMNExecutorInterface api, String cluster, int port)
             throws Api.Failure {
@@ -166,7 +152,7 @@ final class ExecutorCommands {
             description = "Show the weights of a port's servers, one row each.")
     static final class WeightsShow extends Verb {
         @CommandLine.Mixin
-        PortKey key;
+        Verb.PortKey key;
 
         @Override
         void run() throws Api.Failure {
@@ -186,7 +172,7 @@ final class ExecutorCommands {
             description = "Set the weights of the servers named.")
     static final class WeightsSet extends Verb {
         @CommandLine.Mixin
-        PortKey key;
+        Verb.PortKey key;
         @Option(names = "--weight", paramLabel = "SERVER=WEIGHT",
                 description = "a server and its new weight (\"iWeight\"); repeat for more")
         LinkedHashMap<String, Integer> weights;
@@ -201,7 +187,7 @@ final class ExecutorCommands {
             Map<String, Boolean> fixedness = new LinkedHashMap<>();
             weights.keySet().forEach(id -> fixedness.put(id, fixed));
             writeWeights(api(), key.cluster, key.port, weights, fixedness);
-            out().note(key.label() + ": set");
+            out().note("weights of " + key.cluster + ":" + key.port + ": set");
         }
     }
 }

@@ -47,7 +47,7 @@ final class NetworkCommands {
     static final class InterfaceList extends Verb {
         @Override
         void run() throws Api.Failure {
-            api().setInterfacesNative(0);
+            Console.rebuildInterfaces(api());
             CMNInterfaceList list = new CMNInterfaceList();
             Api.check(api().getInterfaceListNative(1, list), Api.getInterfaceListNative,
                     "interfaces");
@@ -73,7 +73,7 @@ final class NetworkCommands {
     /** Configures or removes an alias; the library's interface table is rebuilt first. */
     static void alias(CMNExecutorInterface api, CMNAddress a, boolean configure)
             throws Api.Failure {
-        api.setInterfacesNative(0);
+        Console.rebuildInterfaces(api);
         if (configure) {
             Api.check(api.configureAddressNative(a), Api.configureAddressNative,
                     "alias " + a.Address);
@@ -162,7 +162,7 @@ final class NetworkCommands {
 
     static void heartbeat(CMNExecutorInterface api, String local, String remote)
             throws Api.Failure {
-        api.setInterfacesNative(0);
+        Console.rebuildInterfaces(api);
         Api.check(api.addHBNative(local, remote), Api.addHBNative,
                 "heartbeat " + local + " -> " + remote);
     }

@@ -115,10 +115,22 @@ final class Output {
         }
     }
 
-    /** A line of success text, left out of JSON output. */
+    private final List<String> notes = new ArrayList<>();
+
+    /** A line of success text; with --json, gathered into one {"result": [...]} at the end. */
     void note(String text) {
-        if (!json) {
+        if (json) {
+            notes.add(text);
+        } else {
             out.println(text);
+        }
+    }
+
+    /** Prints the gathered lines of a --json run, so that standard output is one JSON value. */
+    void finish() {
+        if (json && !notes.isEmpty()) {
+            out.println(new GsonBuilder().setPrettyPrinting().disableHtmlEscaping().create()
+                    .toJson(Map.of("result", notes)));
         }
     }
 

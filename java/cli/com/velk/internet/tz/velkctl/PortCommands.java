@@ -32,12 +32,7 @@ final class PortCommands extends Verb.Group {
     }
 
     /** CLUSTER PORT. */
-    static final class Id implements Records.Key<CMNPort> {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String cluster;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+    static final class Id extends Verb.PortKey implements Records.Key<CMNPort> {
 
         @Override
         public CMNPort make(CMNExecutorInterface api) {

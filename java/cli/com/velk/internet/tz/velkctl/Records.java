@@ -2,6 +2,7 @@ package com.velk.internet.tz.velkctl;
 
 import com.velk.internet.tz.common.CMNExecutorInterface;
 import java.util.List;
+import java.util.Map;
 import java.util.Set;
 import java.util.function.Function;
 import java.util.function.ObjIntConsumer;
@@ -28,6 +29,11 @@ final class Records {
         void prepare(T target);
     }
 
+    /** Rows a kind adds to what show or report print of a record. */
+    interface Rows<T> {
+        void add(Verb verb, T target, Map<String, Object> record) throws Api.Failure;
+    }
+
     /** What the shared verbs need to know of one kind of record. */
     static final class Kind<T> {
         final String noun;
@@ -45,6 +51,10 @@ final class Records {
         final ObjIntConsumer<T> setRate;
         java.util.function.Supplier<Extra<T>> extra = () -> null;
         Function<T, String> added;
+        /** report reads the status first, so that every field of the report shows. */
+        boolean reportReadsStatus;
+        Rows<T> showRows = (verb, t, record) -> { };
+        Rows<T> reportRows = (verb, t, record) -> { };
 
         Kind(String noun, Class<T> type, Set<String> always, Set<String> skip,
              java.util.function.Supplier<Key<T>> key, Function<T, String> label,
@@ -189,7 +199,9 @@ final class Records {
         void run() throws Api.Failure {
             T t = target();
             run(kind.status, t);
-            out().show(Output.record(t));
+            Map<String, Object> record = Output.record(t);
+            kind.showRows.add(this, t, record);
+            out().show(record);
         }
     }
 
@@ -203,8 +215,13 @@ final class Records {
         @Override
         void run() throws Api.Failure {
             T t = target();
+            if (kind.reportReadsStatus) {
+                run(kind.status, t);
+            }
             run(kind.report, t);
-            out().show(Output.record(t));
+            Map<String, Object> record = Output.record(t);
+            kind.reportRows.add(this, t, record);
+            out().show(record);
         }
     }
 }

@@ -27,8 +27,14 @@ final class RuleCommands extends Verb.Group {
                     new Api.Op<>(Api.setRuleCPSNative, CMNExecutorInterface::setRuleCPSNative)),
             (r, rate) -> r.iConnectionsPerSecond = rate);
 
+    static {
+        KIND.reportReadsStatus = true;
+        KIND.reportRows = (verb, r, record) ->
+                record.put("servers", String.join(" ", servers(Verb.api(), r)));
+    }
+
     static CommandLine commandLine() {
-        return Records.family(KIND, new RuleCommands(), new Report(), new ListVerb(),
+        return Records.family(KIND, new RuleCommands(), new ListVerb(),
                 new Binding(true), new Binding(false));
     }
 
@@ -38,12 +44,7 @@ final class RuleCommands extends Verb.Group {
     }
 
     /** CLUSTER PORT RULE. */
-    static final class Id implements Records.Key<CMNRule> {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String cluster;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+    static final class Id extends Verb.PortKey implements Records.Key<CMNRule> {
         @Parameters(index = "2", paramLabel = "RULE",
                 description = "the rule's name (20 characters at most)")
         String name;
@@ -62,39 +63,17 @@ final class RuleCommands extends Verb.Group {
         return Verb.items(servers);
     }
 
-    /** Reads the status first, so that every field shows, and lists the bound servers. */
-    @Command(name = "report", mixinStandardHelpOptions = true,
-            description = "Show a rule's counters and its servers.")
-    static final class Report extends Records.RecordVerb<CMNRule> {
-        Report() {
-            super(KIND);
-        }
-
-        @Override
-        void run() throws Api.Failure {
-            CMNRule r = target();
-            run(KIND.status, r);
-            run(KIND.report, r);
-            Map<String, Object> record = Output.record(r);
-            record.put("servers", String.join(" ", servers(api(), r)));
-            out().show(record);
-        }
-    }
-
     @Command(name = "list", mixinStandardHelpOptions = true,
             description = "List a port's rules, one row each.")
     static final class ListVerb extends Verb {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String id;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+        @CommandLine.Mixin
+        PortKey key;
 
         @Override
         void run() throws Api.Failure {
             List<Map<String, Object>> rows = new ArrayList<>();
-            for (String name : names(api(), id, port)) {
-                CMNRule r = new CMNRule(id, port, name);
+            for (String name : names(api(), key.cluster, key.port)) {
+                CMNRule r = new CMNRule(key.cluster, key.port, name);
                 KIND.status.run(api(), r, KIND.label.apply(r));
                 boolean addresses = addressRange(r.RuleType);
                 rows.add(Output.row("rule", name, "type", r.RuleType, "priority", r.Priority,
@@ -119,11 +98,8 @@ final class RuleCommands extends Verb.Group {
     @Command(mixinStandardHelpOptions = true)
     static final class Binding extends Verb {
         private final boolean bind;
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String cluster;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+        @CommandLine.Mixin
+        PortKey key;
         @Parameters(index = "2", paramLabel = "RULE", description = "the rule's name")
         String rule;
         @Parameters(index = "3", paramLabel = "SERVER", description = "the server's identifier")
@@ -143,8 +119,8 @@ final class RuleCommands extends Verb.Group {
 
         @Override
         void run() throws Api.Failure {
-            CMNRule r = new CMNRule(cluster, port, rule);
-            CMNServer s = ServerCommands.server(api(), cluster, port, server);
+            CMNRule r = new CMNRule(key.cluster, key.port, rule);
+            CMNServer s = ServerCommands.server(api(), key.cluster, key.port, server);
             bind(api(), r, s, bind, argument);
             out().note(KIND.label.apply(r) + ": " + server + (bind ? " bound" : " unbound"));
         }

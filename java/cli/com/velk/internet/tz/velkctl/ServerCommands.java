@@ -41,11 +41,19 @@ final class ServerCommands extends Verb.Group {
         KIND.added = s -> String.format("%s: added, ID key 0x%08X", KIND.label.apply(s),
                 s.iServerIdKey);
         KIND.extra = Listeners::new;
+        KIND.reportReadsStatus = true;
+        KIND.showRows = (verb, s, record) -> {
+            int i = 0;
+            for (CMNListener l : s.getListeners()) {
+                record.put("listener" + i++, verb.out().address(l._iAddress) + ":" + l._iMapPort
+                        + " protocol " + l._iProtocol);
+            }
+        };
     }
 
     static CommandLine commandLine() {
         return Records.family(KIND, new ServerCommands(), new Mark("up", UP),
-                new Mark("down", DOWN), new Show(), new Report(), new ListVerb());
+                new Mark("down", DOWN), new ListVerb());
     }
 
     /** A server record named by its identifier, with its ID key as the executor keys it. */
@@ -56,12 +64,7 @@ final class ServerCommands extends Verb.Group {
     }
 
     /** CLUSTER PORT SERVER. */
-    static final class Id implements Records.Key<CMNServer> {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String cluster;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+    static final class Id extends Verb.PortKey implements Records.Key<CMNServer> {
         @Parameters(index = "2", paramLabel = "SERVER", description = "the server's identifier")
         String id;
 
@@ -112,44 +115,6 @@ final class ServerCommands extends Verb.Group {
         }
     }
 
-    @Command(name = "show", mixinStandardHelpOptions = true,
-            description = "Show a server's settings and listeners.")
-    static final class Show extends Records.RecordVerb<CMNServer> {
-        Show() {
-            super(KIND);
-        }
-
-        @Override
-        void run() throws Api.Failure {
-            CMNServer s = target();
-            run(KIND.status, s);
-            Map<String, Object> record = Output.record(s);
-            int i = 0;
-            for (CMNListener l : s.getListeners()) {
-                record.put("listener" + i++, out().address(l._iAddress) + ":" + l._iMapPort
-                        + " protocol " + l._iProtocol);
-            }
-            out().show(record);
-        }
-    }
-
-    /** Reads the status first, so that every field of the report shows. */
-    @Command(name = "report", mixinStandardHelpOptions = true,
-            description = "Show a server's connection counters.")
-    static final class Report extends Records.RecordVerb<CMNServer> {
-        Report() {
-            super(KIND);
-        }
-
-        @Override
-        void run() throws Api.Failure {
-            CMNServer s = target();
-            run(KIND.status, s);
-            run(KIND.report, s);
-            out().show(Output.record(s));
-        }
-    }
-
     /** The identifiers and ID keys of a port's servers, in the executor's order. */
     static List<CMNServer> list(CMNExecutorInterface api, String cluster, int port)
             throws Api.Failure {
@@ -169,16 +134,13 @@ final class ServerCommands extends Verb.Group {
     @Command(name = "list", mixinStandardHelpOptions = true,
             description = "List a port's servers, one row each.")
     static final class ListVerb extends Verb {
-        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
-        String id;
-        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
-                converter = Types.Number.class)
-        int port;
+        @CommandLine.Mixin
+        PortKey key;
 
         @Override
         void run() throws Api.Failure {
             List<Map<String, Object>> rows = new ArrayList<>();
-            for (CMNServer s : list(api(), id, port)) {
+            for (CMNServer s : list(api(), key.cluster, key.port)) {
                 KIND.status.run(api(), s, KIND.label.apply(s));
                 rows.add(Output.row("server", s.sServerID,
                         "key", String.format("0x%08X", s.iServerIdKey),

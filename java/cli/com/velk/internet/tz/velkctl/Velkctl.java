@@ -57,7 +57,9 @@ public final class Velkctl extends Verb.Group {
             }
             return USAGE;
         });
-        return line.execute(args);
+        int status = line.execute(args);
+        ((Velkctl) line.getCommand()).output.finish();
+        return status;
     }
 
     /** A value that did not convert names its option: "--fin-timeout: not a number: ten". */

@@ -7,6 +7,7 @@ import java.util.List;
 import java.util.concurrent.Callable;
 import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Model.OptionSpec;
+import picocli.CommandLine.Parameters;
 import picocli.CommandLine.Spec;
 
 /**
@@ -64,6 +65,15 @@ abstract class Verb implements Callable<Integer> {
             throw Api.refused(what + ": the library gave no report");
         }
         return text;
+    }
+
+    /** CLUSTER PORT: the positionals that name a port, first of every port-level verb's. */
+    static class PortKey {
+        @Parameters(index = "0", paramLabel = "CLUSTER", description = "the cluster's identifier")
+        String cluster;
+        @Parameters(index = "1", paramLabel = "PORT", description = "the port number",
+                converter = Types.Number.class)
+        int port;
     }
 
     /** An object: a command whose subcommands are its verbs, and which does nothing itself. */
