@@ -86,8 +86,14 @@ final class ExecutorCommands {
         @Override
         void run() throws Api.Failure {
             CMNExecutorReport r = new CMNExecutorReport();
-            Api.check(api().getExecutorReportNative(r), Api.getExecutorReportNative, "executor");
-            out().show(Output.record(r));
+            Output.Fill report = () -> Api.check(api().getExecutorReportNative(r),
+                    Api.getExecutorReportNative, "executor");
+            if (out().json) {
+                out().show(Output.written(r, Set.of(), report));
+            } else {
+                report.run();
+                out().show(Output.record(r));
+            }
         }
     }
 

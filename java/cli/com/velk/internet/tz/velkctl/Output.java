@@ -10,6 +10,7 @@ import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.Set;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.ScopeType;
 
@@ -67,6 +68,72 @@ final class Output {
             }
         }
         return row;
+    }
+
+    /** A call that fills the fields of a record. */
+    interface Fill {
+        void run() throws Api.Failure;
+    }
+
+    /**
+     * The fields a call writes, as a record: every other public field (but those in keep, which
+     * the request reads) holds a marker value first, and what still holds its marker afterwards
+     * was not written. So a report's JSON carries what the report gave, not a class's defaults.
+     */
+    static Map<String, Object> written(Object target, Set<String> keep, Fill call)
+            throws Api.Failure {
+        Map<Field, Object> markers = new LinkedHashMap<>();
+        try {
+            for (Field f : target.getClass().getFields()) {
+                if (Modifier.isStatic(f.getModifiers()) || Modifier.isFinal(f.getModifiers())
+                        || keep.contains(f.getName()) || f.getName().contains("IdKey")) {
+                    continue;
+                }
+                Object marker = f.getType() == byte[].class && f.get(target) != null
+                        ? new byte[((byte[]) f.get(target)).length] : marker(f.getType());
+                if (marker instanceof byte[]) {
+                    java.util.Arrays.fill((byte[]) marker, (byte) 0x5A);
+                    f.set(target, marker);
+                    markers.put(f, ((byte[]) marker).clone());
+                } else if (marker != null) {
+                    f.set(target, marker);
+                    markers.put(f, f.get(target));
+                }
+            }
+            call.run();
+            Map<String, Object> all = record(target);
+            Map<String, Object> row = new LinkedHashMap<>();
+            for (Map.Entry<String, Object> e : all.entrySet()) {
+                Field f = target.getClass().getField(e.getKey());
+                Object before = markers.get(f);
+                Object now = f.get(target);
+                boolean kept = before == null || (before instanceof byte[]
+                        ? java.util.Arrays.equals((byte[]) before, (byte[]) now)
+                        : f.getType().isPrimitive() ? before.equals(now) : before == now);
+                if (!markers.containsKey(f) || !kept) {
+                    row.put(e.getKey(), e.getValue());
+                }
+            }
+            return row;
+        } catch (ReflectiveOperationException e) {
+            throw new IllegalStateException(e);
+        }
+    }
+
+    private static Object marker(Class<?> t) {
+        if (t == int.class) {
+            return 0x5A5A5A5A;
+        }
+        if (t == byte.class) {
+            return (byte) 0x5A;
+        }
+        if (t == char.class) {
+            return '\uFFFE';
+        }
+        if (t == String.class) {
+            return new String(new char[] {'\uFFFE'});  // compared by identity
+        }
+        return null;
     }
 
     static Map<String, Object> row(Object... pairs) {

@@ -215,11 +215,16 @@ final class Records {
         @Override
         void run() throws Api.Failure {
             T t = target();
-            if (kind.reportReadsStatus) {
-                run(kind.status, t);
+            Map<String, Object> record;
+            if (out().json) {
+                record = Output.written(t, kind.skip, () -> run(kind.report, t));
+            } else {
+                if (kind.reportReadsStatus) {
+                    run(kind.status, t);
+                }
+                run(kind.report, t);
+                record = Output.record(t);
             }
-            run(kind.report, t);
-            Map<String, Object> record = Output.record(t);
             kind.reportRows.add(this, t, record);
             out().show(record);
         }
