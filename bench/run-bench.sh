@@ -50,6 +50,7 @@ mkdir -p "$VELKLB_REGISTRY"
 $pin java -Xms256m -Djava.library.path="$build/lib" \
   -cp "$build/cmnexecutor.jar:$build/cmnexecutor-bench.jar" com.velk.internet.tz.common.Bench \
   --counts "$work/counts.tsv" --budget-ms "${BUDGET_MS:-2500}" --only "${ONLY:-}" | tee -a "$out"
+
 # velkctl save and apply: its own simulated executor, its own device path.
 if [ -f "$build/cmnexecutor-cli-bench.jar" ]; then
   {
@@ -69,4 +70,18 @@ if [ -f "$build/cmnexecutor-cli-bench.jar" ]; then
     | grep -v '^\*\*\*\*' | tee -a "$out" || { cat "$work/config-bench.err"; kill "$daemon"; exit 1; }
   kill "$daemon"; wait "$daemon" 2>/dev/null || true
 fi
+
+# One scrape of velkctl metrics against an executor of its own, at the sizes of the
+# configuration bench.
+VELKLB_DEVICE="$work/scrape" "$build/bin/velklb-executor" --socket "$work/scrape" \
+  >"$work/scrape.log" 2>&1 &
+scrape_executor=$!
+for _ in $(seq 1 250); do [ -S "$work/scrape" ] && break; sleep 0.02; done
+jars="$build/cmnexecutor-scrape-bench.jar:$build/cmnexecutor-cli.jar:$build/cmnexecutor.jar"
+# shellcheck disable=SC2086
+VELKLB_DEVICE="$work/scrape" $pin java -Djava.library.path="$build/lib" \
+  -cp "$jars:$build/picocli.jar" com.velk.internet.tz.velkctl.ScrapeBench --budget-ms "${BUDGET_MS:-2500}" 10 50 100 \
+  | tee -a "$out" || true
+kill "$scrape_executor" 2>/dev/null || true
+wait "$scrape_executor" 2>/dev/null || true
 echo "(kept in $out)"

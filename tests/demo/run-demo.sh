@@ -86,6 +86,12 @@ velkctl apply -f "$work/velklb.yaml"
 velkctl diff -f "$work/velklb.yaml" --exit-code
 velkctl rule report web 80 clients
 
+# The counters as a Prometheus server scrapes them (velkctl exporter serves the same over HTTP).
+echo
+echo "\$ velkctl metrics | grep -e '^velk_up' -e 'outcome=\"forwarded\"' -e '^velk_server_weight' -e '^velk_scrape_calls'"
+"$build/bin/velkctl" metrics | grep -e '^velk_up' -e 'outcome="forwarded"' -e '^velk_server_weight' \
+  -e '^velk_scrape_calls'
+
 # Stop the executor.
 velkctl executor down
 status=0

@@ -85,6 +85,17 @@ enum Api {
 
     /** The library's interface, loaded once per process; the executor must answer. */
     static CMNExecutorInterface session() throws Failure {
+        if (library().isLoadedNative() == 0) {
+            String device = System.getProperty("os.name").startsWith("Windows") ? "\\\\.\\velklb"
+                    : System.getenv("VELKLB_DEVICE");
+            throw new Failure(Velkctl.UNREACHABLE, "the executor can't be reached at "
+                    + (device == null || device.isEmpty() ? "/run/velklb" : device));
+        }
+        return session;
+    }
+
+    /** The library's interface, whether the executor answers or not. */
+    static CMNExecutorInterface library() throws Failure {
         try {
             if (session == null) {
                 session = new CMNExecutorInterface();
@@ -92,12 +103,6 @@ enum Api {
         } catch (LinkageError e) {
             throw new Failure(Velkctl.UNREACHABLE,
                     "the library cmnexecutor can't be loaded: " + e.getMessage());
-        }
-        if (session.isLoadedNative() == 0) {
-            String device = System.getProperty("os.name").startsWith("Windows") ? "\\\\.\\velklb"
-                    : System.getenv("VELKLB_DEVICE");
-            throw new Failure(Velkctl.UNREACHABLE, "the executor can't be reached at "
-                    + (device == null || device.isEmpty() ? "/run/velklb" : device));
         }
         return session;
     }

@@ -92,6 +92,7 @@ public final class Velkctl extends Verb.Group {
         line.addSubcommand(new ConfigCommands.Save());
         line.addSubcommand(new ConfigCommands.Diff());
         line.addSubcommand(new ConfigCommands.Apply());
+        Metrics.register(line);
         return line;
     }
 
