@@ -36,6 +36,12 @@ if [ -n "$windows" ]; then
   (cd "$stage" && cmake -E tar cf "$out/$name.zip" --format=zip "$name")
   sums+=("$name.zip")
 fi
+
+# The Ansible collection (ansible/), versioned as the bundles.
+cp -r "$src/ansible" "$stage/collection"
+sed -i "s/^version: .*/version: $version/" "$stage/collection/galaxy.yml"
+ansible-galaxy collection build "$stage/collection" --output-path "$out" --force >/dev/null
+sums+=("velk-balancer-$version.tar.gz")
 (cd "$out" && sha256sum "${sums[@]}" >"cmnexecutor-$version.sha256")
 echo "bundles in $out:"
 (cd "$out" && ls -l "${sums[@]}" "cmnexecutor-$version.sha256")
