@@ -15,6 +15,7 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
          /usr/lib/wine/wine64:wine64 wine:wine clang++:clang \
          /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java \
+         /usr/share/java/snakeyaml.jar:libyaml-snake-java \
          ansible-playbook:ansible-core ansible-lint:ansible-lint
 
 .PHONY: all build test demo demo-java dist bench deps clean fuzz fuzz-seeds

@@ -14,7 +14,7 @@ trap 'rm -rf "$stage"' EXIT
 
 jars() {  # folder: the jar and velkctl's own jars beside it
   cp "$linux/cmnexecutor.jar" "$linux/cmnexecutor-cli.jar" "$linux/picocli.jar" \
-     "$linux/gson.jar" "$src/README.md" "$1/"
+     "$linux/gson.jar" "$linux/snakeyaml.jar" "$src/README.md" "$1/"
 }
 
 name=cmnexecutor-$version-linux-x86_64

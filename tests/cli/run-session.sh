@@ -10,6 +10,7 @@ classpath=$2
 name=$3
 source "$here/sim-env.sh"
 
+cd "$work"  # files a session writes (velkctl save -o) land in its own folder
 "${JAVA_HOME:+$JAVA_HOME/bin/}java" -Xcheck:jni -Djava.library.path="$build/lib" \
   -cp "$classpath" com.velk.internet.tz.velkctl.Session "$here/sessions/$name.txt" \
   >"$work/raw.txt" 2>"$work/jvm.err" || { cat "$work/raw.txt" "$work/jvm.err"; exit 1; }

@@ -134,7 +134,7 @@ case "$mode" in
     bundle="$out/launcher/velk tools/cmnexecutor-0.0-windows-x86_64"
     dir=$(winpath "$bundle")
     cp=""
-    for jar in cmnexecutor-cli.jar cmnexecutor.jar picocli.jar gson.jar; do
+    for jar in cmnexecutor-cli.jar cmnexecutor.jar picocli.jar gson.jar snakeyaml.jar; do
       [ -f "$bundle/$jar" ] || { echo "FAILED: the bundle lacks $jar"; exit 1; }
       cp="$cp${cp:+;}$dir\\$jar"
     done

@@ -7,13 +7,14 @@ import java.io.InputStreamReader;
 import java.io.UncheckedIOException;
 import java.lang.reflect.Field;
 import java.lang.reflect.Modifier;
-import java.net.InetAddress;
-import java.net.UnknownHostException;
 import java.nio.charset.StandardCharsets;
+import java.util.ArrayList;
 import java.util.HashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import picocli.CommandLine.Model.CommandSpec;
+import picocli.CommandLine.ITypeConverter;
 import picocli.CommandLine.Model.OptionSpec;
 
 /**
@@ -36,6 +37,10 @@ final class FieldOptions {
             "CMNRule.AddressBeginRange", "SetBeginRange",
             "CMNRule.AddressEndRange", "SetEndRange");
     private static final Map<String, String> HELP = loadHelp();
+    private static final Map<Class<?>, ITypeConverter<?>> CONVERTERS = Map.of(
+            int.class, new Types.Number(), byte.class, new Types.Byte(),
+            char.class, new Types.Char(), byte[].class, new Types.AddressBytes(),
+            String.class, text -> text);
 
     private FieldOptions() {
     }
@@ -102,22 +107,47 @@ final class FieldOptions {
      * (fields the library always reads), leaving out the ones in skip.
      */
     static void add(CommandSpec commandSpec, Class<?> type, Set<String> always, Set<String> skip) {
-        for (Field field : type.getFields()) {
-            if (Modifier.isStatic(field.getModifiers()) || isFlag(field)
-                    || skip.contains(field.getName())) {
-                continue;
-            }
-            if (flagOf(field) == null && !always.contains(field.getName())) {
-                continue;
-            }
+        for (Field field : fields(type, always, skip)) {
             String help = HELP.getOrDefault(key(field), "\"" + field.getName() + "\"");
             commandSpec.addOption(OptionSpec.builder(optionName(field))
-                    .type(String.class)
+                    .type(field.getType())
+                    .converters(CONVERTERS.get(field.getType()))
                     .paramLabel(label(field))
                     .description(help + " (\"" + field.getName() + "\")")
                     .userObject(field)
                     .build());
         }
+    }
+
+    /** The fields the options of a class set, in the class's order. */
+    static List<Field> fields(Class<?> type, Set<String> always, Set<String> skip) {
+        List<Field> fields = new ArrayList<>();
+        for (Field field : type.getFields()) {
+            if (!Modifier.isStatic(field.getModifiers()) && !isFlag(field)
+                    && !skip.contains(field.getName())
+                    && (flagOf(field) != null || always.contains(field.getName()))) {
+                fields.add(field);
+            }
+        }
+        return fields;
+    }
+
+    /** Sets the field, and its flag byte to 1 where it has one. */
+    static void set(Object target, Field field, Object value) {
+        try {
+            field.set(target, value);
+            Field flag = flagOf(field);
+            if (flag != null) {
+                flag.setByte(target, (byte) 1);
+            }
+        } catch (IllegalAccessException e) {
+            throw new IllegalStateException(e);
+        }
+    }
+
+    /** True for the text fields that hold an address, name or dotted. */
+    static boolean isAddress(Field field) {
+        return label(field).equals("ADDRESS");
     }
 
     private static String label(Field field) {
@@ -132,35 +162,5 @@ final class FieldOptions {
             return "CHAR";
         }
         return t == byte.class ? "0|1" : "N";
-    }
-
-    /** The option's text as a value of the field's type. */
-    static Object parse(Field field, String text) {
-        Class<?> t = field.getType();
-        try {
-            if (t == String.class) {
-                return text;
-            }
-            if (t == int.class) {
-                return Long.decode(text).intValue();
-            }
-            if (t == byte.class) {
-                return (byte) Integer.decode(text).intValue();
-            }
-            if (t == char.class) {
-                if (text.length() != 1) {
-                    throw new IllegalArgumentException("one character expected: " + text);
-                }
-                return text.charAt(0);
-            }
-            if (t == byte[].class) {
-                return InetAddress.getByName(text).getAddress();
-            }
-        } catch (NumberFormatException e) {
-            throw new IllegalArgumentException("not a number: " + text);
-        } catch (UnknownHostException e) {
-            throw new IllegalArgumentException("no such host: " + text);
-        }
-        throw new IllegalArgumentException("unsupported field type " + t);
     }
 }

@@ -1,7 +1,6 @@
 package com.velk.internet.tz.velkctl;
 
 import com.google.gson.GsonBuilder;
-import com.velk.internet.tz.common.CMNExecutorInterface;
 import java.io.PrintStream;
 import java.lang.reflect.Field;
 import java.lang.reflect.Modifier;
@@ -11,115 +10,23 @@ import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
-import picocli.CommandLine.Model.OptionSpec;
-import picocli.CommandLine.ParseResult;
+import picocli.CommandLine.Option;
+import picocli.CommandLine.ScopeType;
 
-/** One verb being run: its parsed arguments, the output streams and the output form. */
-final class Call {
-    /** A request the library or the executor refused; the message names the object. */
-    static final class Refused extends Exception {
-        private static final long serialVersionUID = 1L;
+/**
+ * How a verb prints: tables or JSON, addresses as names or numbers. Mixed into the root command
+ * once; its two options are inherited by every object and verb.
+ */
+final class Output {
+    @Option(names = "--json", scope = ScopeType.INHERIT,
+            description = "print JSON for scripts instead of tables")
+    boolean json;
 
-        Refused(String message) {
-            super(message);
-        }
-    }
+    @Option(names = {"-n", "--numeric"}, scope = ScopeType.INHERIT,
+            description = "print addresses as dotted numbers, without name lookups")
+    boolean numeric;
 
-    /** Arguments that parse but make no sense together. */
-    static final class BadUsage extends Exception {
-        private static final long serialVersionUID = 1L;
-
-        BadUsage(String message) {
-            super(message);
-        }
-    }
-
-    final CMNExecutorInterface api;
-    final PrintStream out;
-    private final ParseResult parsed;
-    private final boolean json;
-    private final boolean numeric;
-
-    Call(CMNExecutorInterface api, ParseResult parsed, PrintStream out) {
-        this.api = api;
-        this.parsed = parsed;
-        this.out = out;
-        this.json = parsed.hasMatchedOption("--json");
-        this.numeric = parsed.hasMatchedOption("-n");
-    }
-
-    /** The positional argument at index, or null. */
-    String arg(int index) {
-        return parsed.matchedPositionalValue(index, null);
-    }
-
-    int port(int index) throws BadUsage {
-        return number(arg(index), "port");
-    }
-
-    String option(String name) {
-        return parsed.matchedOptionValue(name, null);
-    }
-
-    /** The values of a repeatable option, in the order given. */
-    List<String> optionList(String name) {
-        List<String> values = parsed.matchedOptionValue(name, null);
-        return values == null ? List.of() : values;
-    }
-
-    boolean has(String name) {
-        return parsed.hasMatchedOption(name);
-    }
-
-    int intOption(String name, int fallback) throws BadUsage {
-        String text = option(name);
-        return text == null ? fallback : number(text, name);
-    }
-
-    static int number(String text, String what) throws BadUsage {
-        try {
-            return Integer.decode(text);
-        } catch (NumberFormatException | NullPointerException e) {
-            throw new BadUsage(what + ": not a number: " + text);
-        }
-    }
-
-    /** Throws Refused with the sentence for a negative (or other nonzero) result. */
-    static void check(int result, String method, String object) throws Refused {
-        if (result != 0) {
-            throw new Refused(object + ": " + ErrorTable.sentence(method, result)
-                    + " (" + result + ")");
-        }
-    }
-
-    // ---- fields as options -----------------------------------------------------------------
-
-    /** Sets every field whose option was given, and its flag byte to 1 where it has one. */
-    void apply(Object target) throws BadUsage {
-        for (OptionSpec option : parsed.matchedOptions()) {
-            if (!(option.userObject() instanceof Field)) {
-                continue;
-            }
-            Field field = (Field) option.userObject();
-            if (!field.getDeclaringClass().isInstance(target)) {
-                continue;
-            }
-            String text = option.getValue();
-            try {
-                field.set(target, FieldOptions.parse(field, text));
-                Field flag = FieldOptions.flagOf(field);
-                if (flag != null) {
-                    flag.setByte(target, (byte) 1);
-                }
-            } catch (IllegalArgumentException e) {
-                throw new BadUsage(option.longestName() + ": " + e.getMessage());
-            } catch (IllegalAccessException e) {
-                throw new IllegalStateException(e);
-            }
-        }
-    }
-
-    // ---- output ----------------------------------------------------------------------------
+    PrintStream out = System.out;
 
     /** An int address in the library's host order (first octet most significant). */
     String address(int address) {
@@ -133,21 +40,8 @@ final class Call {
         }
     }
 
-    /** Text for an address option: a name or dotted text, as a host-order int. */
-    static int addressArg(String text, String what) throws BadUsage {
-        try {
-            byte[] b = InetAddress.getByName(text).getAddress();
-            if (b.length != 4) {
-                throw new BadUsage(what + ": not an IPv4 address: " + text);
-            }
-            return (b[0] & 0xFF) << 24 | (b[1] & 0xFF) << 16 | (b[2] & 0xFF) << 8 | (b[3] & 0xFF);
-        } catch (UnknownHostException e) {
-            throw new BadUsage(what + ": no such host: " + text);
-        }
-    }
-
     /** The object's fields as one record: every public field but the flag bytes and arrays. */
-    Map<String, Object> record(Object source) {
+    static Map<String, Object> record(Object source) {
         Map<String, Object> row = new LinkedHashMap<>();
         for (Field field : source.getClass().getFields()) {
             if (Modifier.isStatic(field.getModifiers()) || FieldOptions.isFlag(field)) {
@@ -171,6 +65,14 @@ final class Call {
             } catch (IllegalAccessException | UnknownHostException e) {
                 throw new IllegalStateException(e);
             }
+        }
+        return row;
+    }
+
+    static Map<String, Object> row(Object... pairs) {
+        Map<String, Object> row = new LinkedHashMap<>();
+        for (int i = 0; i + 1 < pairs.length; i += 2) {
+            row.put((String) pairs[i], pairs[i + 1]);
         }
         return row;
     }
