@@ -98,4 +98,12 @@ run 2 -e "velk_config_file=$work/edited.yml"
 recap lb-a 0 1; recap lb-b 1 0
 grep -q "fatal: \[lb-a\].*the executor can't be reached at $work/lb-a/velklb" "$work/run.txt" \
   || { cat "$work/run.txt"; echo "lb-a failed without velkctl's sentence"; exit 1; }
+
+# lb-b refuses its weights set: the task fails with velkctl's sentence and names the port change
+# applied before the refusal.
+sed 's/sticky-time: 60/sticky-time: 30/; s/weight: 5/weight: 9/' "$work/edited.yml" >"$work/refused.yml"
+ctl lb-b SCRIPT CMD 16 TIMES 1 RESULT -1 REASON -5 >/dev/null
+run 2 -e "velk_config_file=$work/refused.yml"
+grep -q 'fatal: \[lb-b\]: FAILED! => {"applied": \["~ port web:80 sticky-time 60 -> 30"\], .*"msg": "velkctl: refused: ~ weights web:80 ' \
+  "$work/run.txt" || { cat "$work/run.txt"; echo "lb-b's refusal not reported"; exit 1; }
 echo "ansible pair ok"
