@@ -110,7 +110,7 @@ final class ConfigFile {
         }
         Node clusters = top.get("clusters");
         Map<String, Object> cl = new TreeMap<>();
-        Map<String, Node> clusterNodes = clusters == null ? Map.of() : keyed(clusters);
+        Map<String, Node> clusterNodes = clusters == null ? Map.of() : entries(clusters);
         for (Map.Entry<String, Node> e : clusterNodes.entrySet()) {
             identifier(e.getKey(), 64, e.getValue(), "cluster identifier");
             cl.put(e.getKey(), cluster(e.getKey(), e.getValue(), executor));
@@ -156,7 +156,7 @@ final class ConfigFile {
         Node portsNode = mappingNodes(node).get(Config.PORTS);
         Map<Integer, Object> ports = new TreeMap<>();
         if (portsNode != null) {
-            Map<String, Node> byKey = keyed(portsNode);
+            Map<String, Node> byKey = entries(portsNode);
             Object limit = c.containsKey("max-number-of-ports") ? c.get("max-number-of-ports")
                     : executor == null ? null : executor.get("default-cluster-max-ports");
             if (limit instanceof Integer && byKey.size() > (Integer) limit) {
@@ -187,7 +187,7 @@ final class ConfigFile {
         Object bound = p.containsKey("weight-bound") ? p.get("weight-bound")
                 : cluster.get("default-port-weight-bound");
         if (serversNode != null) {
-            Map<String, Node> byId = keyed(serversNode);
+            Map<String, Node> byId = entries(serversNode);
             Object limit = p.get("max-number-of-servers");
             if (limit instanceof Integer && byId.size() > (Integer) limit) {
                 error(serversNode, "port " + label + " has " + byId.size()
@@ -223,7 +223,7 @@ final class ConfigFile {
         Map<String, Object> rules = new TreeMap<>();
         Node rulesNode = nodes.get(Config.RULES);
         if (rulesNode != null) {
-            for (Map.Entry<String, Node> e : keyed(rulesNode).entrySet()) {
+            for (Map.Entry<String, Node> e : entries(rulesNode).entrySet()) {
                 identifier(e.getKey(), 20, e.getValue(), "rule name");
                 Map<String, Object> r = section(e.getValue(), Config.RULE, Config.SERVERS);
                 if (r == null) {
@@ -294,11 +294,17 @@ final class ConfigFile {
         }
         Map<String, Object> reach = new TreeMap<>();
         if (m.containsKey("reach")) {
-            for (Map.Entry<String, Node> e : keyed(m.get("reach")).entrySet()) {
+            for (Map.Entry<String, Node> e : entries(m.get("reach")).entrySet()) {
                 Map<String, Node> t = mapping(e.getValue(), Set.of("mask", "type"));
                 Map<String, Object> target = new LinkedHashMap<>();
-                target.put("mask", t != null && t.containsKey("mask") ? address(t.get("mask"))
-                        : "255.255.255.255");
+                // The library reads an all-ones mask as no address at all: it can't be sent.
+                String mask = t != null && t.containsKey("mask") ? address(t.get("mask")) : null;
+                if (t != null && mask == null && !t.containsKey("mask")) {
+                    error(e.getValue(), "a reach target needs its mask");
+                } else if ("255.255.255.255".equals(mask)) {
+                    error(t.get("mask"), "the library can't send the mask 255.255.255.255");
+                }
+                target.put("mask", mask);
                 target.put("type", t != null && t.containsKey("type")
                         ? number(t.get("type"), 0, 255) : 1);
                 reach.put(resolve(e.getValue(), e.getKey()), target);
@@ -404,8 +410,8 @@ final class ConfigFile {
     /** A mapping's entries by key, in the file's order, checking keys against allowed. */
     private Map<String, Node> mapping(Node node, Set<String> allowed) {
         Map<String, Node> m = keyed(node);
-        if (m == null) {
-            return null;
+        if (m == null || !(node instanceof MappingNode)) {
+            return m;
         }
         for (NodeTuple t : ((MappingNode) node).getValue()) {
             if (!(t.getKeyNode() instanceof ScalarNode)) {
@@ -420,10 +426,19 @@ final class ConfigFile {
         return m;
     }
 
+    /** A mapping's entries, none when it is no mapping (an error already noted). */
+    private Map<String, Node> entries(Node node) {
+        Map<String, Node> m = keyed(node);
+        return m == null ? new LinkedHashMap<>() : m;
+    }
+
     /** A mapping whose keys are scalars: identifiers or setting names. */
     private Map<String, Node> keyed(Node node) {
         if (!plain(node)) {
             return null;
+        }
+        if (node.getTag() == Tag.NULL) {
+            return new LinkedHashMap<>();  // "servers:" with nothing after it
         }
         if (!(node instanceof MappingNode)) {
             error(node, "a mapping is expected here");
@@ -449,6 +464,9 @@ final class ConfigFile {
 
     private List<Node> sequence(Node node) {
         if (!plain(node)) {
+            return List.of();
+        }
+        if (node.getTag() == Tag.NULL) {
             return List.of();
         }
         if (!(node instanceof SequenceNode)) {

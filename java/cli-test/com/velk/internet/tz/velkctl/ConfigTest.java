@@ -1,0 +1,343 @@
+package com.velk.internet.tz.velkctl;
+
+import java.io.ByteArrayOutputStream;
+import java.io.IOException;
+import java.io.PrintStream;
+import java.io.RandomAccessFile;
+import java.net.StandardProtocolFamily;
+import java.net.UnixDomainSocketAddress;
+import java.nio.ByteBuffer;
+import java.nio.channels.SocketChannel;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Random;
+
+/**
+ * save, diff and apply against the simulated executor, in one JVM: the round trip over
+ * generated configurations, a hand-edited file's exact calls, a refusal mid-way, and files
+ * that must be refused before anything is sent. Usage: ConfigTest WORK_DIR
+ */
+public final class ConfigTest {
+    /** Device commands that change the executor's state (the simulated executor's numbers). */
+    private static final int[] CHANGING = {2, 4, 5, 8, 10, 11, 14, 16, 18, 19, 22, 24, 25, 27,
+        28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
+    private final Path work;
+    private final List<String> failures = new ArrayList<>();
+    private SocketChannel control;
+
+    private ConfigTest(Path work) {
+        this.work = work;
+    }
+
+    public static void main(String[] args) throws IOException {
+        ConfigTest t = new ConfigTest(Path.of(args[0]));
+        t.roundTrip(Integer.parseInt(args.length > 1 ? args[1] : "200"));
+        t.handEdited();
+        t.refusedMidWay();
+        t.refusedFiles();
+        t.failures.forEach(f -> System.out.println("FAILED: " + f));
+        System.out.println(t.failures.isEmpty() ? "config: all passed" : "config: failures");
+        System.exit(t.failures.isEmpty() ? 0 : 1);
+    }
+
+    // ---- the rig ---------------------------------------------------------------------------
+
+    private record Run(int status, String out, String err) {
+    }
+
+    private static Run velkctl(String... args) {
+        ByteArrayOutputStream out = new ByteArrayOutputStream();
+        ByteArrayOutputStream err = new ByteArrayOutputStream();
+        int status = Velkctl.run(args, new PrintStream(out, true, StandardCharsets.UTF_8),
+                new PrintStream(err, true, StandardCharsets.UTF_8));
+        return new Run(status, out.toString(StandardCharsets.UTF_8),
+                err.toString(StandardCharsets.UTF_8));
+    }
+
+    /** One control line to the simulated executor; its answer, which must begin with OK. */
+    private String ctl(String line) throws IOException {
+        if (control == null) {
+            control = SocketChannel.open(StandardProtocolFamily.UNIX);
+            control.connect(UnixDomainSocketAddress.of(
+                    Path.of(System.getenv("VELKLB_DEVICE") + ".ctl")));
+        }
+        control.write(ByteBuffer.wrap((line + "\n").getBytes(StandardCharsets.US_ASCII)));
+        StringBuilder answer = new StringBuilder();
+        ByteBuffer in = ByteBuffer.allocate(1 << 16);
+        while (answer.length() == 0 || answer.charAt(answer.length() - 1) != '\n') {
+            if (control.read(in.clear()) < 0) {
+                throw new IOException("control socket closed");
+            }
+            answer.append(new String(in.array(), 0, in.position(), StandardCharsets.US_ASCII));
+        }
+        if (!answer.toString().startsWith("OK")) {
+            throw new IllegalStateException(line + ": " + answer);
+        }
+        return answer.toString().strip();
+    }
+
+    /** The executor emptied, with the interface names the rig's cards report. */
+    private void reset() throws IOException {
+        ctl("RESET");
+        ctl("IFNAME vlkA eth0");
+        ctl("IFNAME vlkB eth1");
+    }
+
+    private int requests() throws IOException {
+        return Integer.parseInt(ctl("RECORD COUNT").substring(3));
+    }
+
+    /** The command numbers of the changing requests since request from. */
+    private List<Integer> changes(int from) throws IOException {
+        List<Integer> commands = new ArrayList<>();
+        for (int i = from; i < requests(); i++) {
+            String hex = ctl("RECORD GET " + i).split(" ")[2];
+            int command = Integer.reverseBytes(Integer.parseUnsignedInt(hex.substring(0, 8), 16));
+            for (int c : CHANGING) {
+                if (c == command) {
+                    commands.add(command);
+                }
+            }
+        }
+        return commands;
+    }
+
+    private Path file(String name, String text) throws IOException {
+        return Files.writeString(work.resolve(name), text);
+    }
+
+    private void expect(boolean ok, String what) {
+        if (!ok) {
+            failures.add(what);
+        }
+    }
+
+    // ---- round trip ------------------------------------------------------------------------
+
+    /**
+     * For each seed: a generated configuration applied to an empty executor and saved; the
+     * executor emptied, the saved file applied and saved again gives the same bytes; and
+     * applying it once more makes no changing call (each would be refused) and says so.
+     */
+    private void roundTrip(int seeds) throws IOException {
+        String[] changing = new String[CHANGING.length];
+        for (int seed = 1; seed <= seeds; seed++) {
+            reset();
+            Path generated = file("generated.yaml", generate(new Random(seed)));
+            Run first = velkctl("apply", "-f", generated.toString());
+            Run saved = velkctl("save");
+            reset();
+            Path file = file("saved.yaml", saved.out);
+            Run applied = velkctl("apply", "-f", file.toString());
+            Run again = velkctl("save");
+            for (int i = 0; i < CHANGING.length; i++) {
+                changing[i] = "SCRIPT CMD " + CHANGING[i] + " RESULT -1 REASON -99";
+                ctl(changing[i]);
+            }
+            Run second = velkctl("apply", "-f", file.toString());
+            ctl("UNSCRIPT");
+            String seedText = "seed " + seed + ": ";
+            expect(first.status == 0, seedText + "the generated file: " + first.err);
+            expect(applied.status == 0, seedText + "the saved file: " + applied.err);
+            expect(saved.out.equals(again.out), seedText + "saved again differs:\n" + saved.out
+                    + "\n---\n" + again.out);
+            expect(second.status == 0 && second.out.equals("no changes\n"),
+                    seedText + "a second apply: " + second.out + second.err);
+        }
+    }
+
+    /** A configuration over every object kind, each setting given or left to its default. */
+    private static String generate(Random r) {
+        StringBuilder y = new StringBuilder();
+        y.append("executor:\n  trace-level: ").append(r.nextInt(4)).append('\n');
+        if (r.nextBoolean()) {
+            y.append("  fin-timeout: ").append(30 + r.nextInt(200)).append('\n')
+                    .append("  nfa: 10.1.0.").append(1 + r.nextInt(250)).append('\n');
+        }
+        List<String> addresses = new ArrayList<>();
+        y.append("clusters:\n");
+        for (int c = 0, clusters = 1 + r.nextInt(3); c < clusters; c++) {
+            String address = "10.1." + (c + 1) + "." + (1 + r.nextInt(250));
+            addresses.add(address);
+            y.append("  c").append(c).append(r.nextInt(99)).append(":\n    address: ")
+                    .append(address).append("\n    max-number-of-ports: ").append(4 + r.nextInt(8))
+                    .append("\n    ports:\n");
+            for (int p = 0, ports = r.nextInt(4); p < ports; p++) {
+                int bound = 10 + r.nextInt(20);
+                y.append("      ").append(80 + p * 100 + r.nextInt(100)).append(":\n")
+                        .append("        weight-bound: ").append(bound).append('\n')
+                        .append("        sticky-time: ").append(r.nextInt(3) * 60).append('\n');
+                y.append("        servers:\n");
+                int servers = r.nextInt(4);
+                for (int s = 0; s < servers; s++) {
+                    y.append("          s").append(s).append(":\n            weight: ")
+                            .append(r.nextInt(bound + 1)).append("\n            fixed-weight: ")
+                            .append(r.nextInt(2)).append("\n            listener: [");
+                    for (int l = 0, n = r.nextInt(3); l < n; l++) {
+                        y.append(l > 0 ? ", " : "").append("'10.1.100.").append(s + 1).append(':')
+                                .append(8000 + l).append(':').append(l == 0 ? 6 : 17).append('\'');
+                    }
+                    y.append("]\n");
+                }
+                y.append("        rules:\n");
+                for (int k = 0, rules = r.nextInt(3); k < rules; k++) {
+                    int type = r.nextInt(4);
+                    y.append("          r").append(k).append(":\n            rule-type: ")
+                            .append(type).append("\n            priority: ").append(r.nextInt(50))
+                            .append('\n');
+                    y.append(type == 1 ? "            address-begin-range: 172.16.0.1\n"
+                            + "            address-end-range: 172.16." + r.nextInt(256) + ".9\n"
+                            : "            begin-range: " + r.nextInt(10) + "\n"
+                            + "            end-range: " + (10 + r.nextInt(10)) + "\n");
+                    y.append("            servers: [");
+                    for (int s = 0; s < servers; s++) {
+                        y.append(r.nextBoolean() ? "s" + s + ", " : "");
+                    }
+                    y.append("]\n");
+                }
+            }
+        }
+        y.append("aliases: [");
+        addresses.forEach(a -> y.append(r.nextBoolean() ? a + ", " : ""));
+        y.append("]\nha:\n");
+        if (r.nextBoolean()) {
+            y.append("  role: ").append(1 + r.nextInt(2)).append("\n  strategy: ")
+                    .append(r.nextInt(3)).append("\n  port: ").append(1024 + r.nextInt(9000))
+                    .append('\n');
+        }
+        y.append("  heartbeat: [");
+        for (int h = 0, n = r.nextInt(3); h < n; h++) {
+            y.append("'10.1.250.").append(h + 1).append(",10.9.").append(h).append(".1', ");
+        }
+        y.append("]\n  reach:\n");
+        for (int h = 0, n = r.nextInt(3); h < n; h++) {
+            y.append("    192.168.7.").append(10 + h).append(": {mask: 255.255.")
+                    .append(r.nextBoolean() ? "255.0" : "0.0").append(", type: ").append(1 + r.nextInt(3))
+                    .append("}\n");
+        }
+        y.append("icmp: {got-icmp-resp: ").append(r.nextInt(2)).append(", icmp-resp-addr: 10.1.0.")
+                .append(r.nextInt(9)).append("}\n");
+        return y.toString();
+    }
+
+    // ---- a hand-edited file ----------------------------------------------------------------
+
+    private static final String BASE = String.join("\n",
+            "clusters:",
+            "  web:",
+            "    address: 10.1.2.3",
+            "    ports:",
+            "      80:",
+            "        weight-bound: 10",
+            "        servers:",
+            "          s1: {weight: 5}",
+            "          s2: {weight: 7}",
+            "          s3: {weight: 1}",
+            "        rules:",
+            "          clients: {rule-type: 0, priority: 10, servers: [s1]}",
+            "");
+
+    /** One weight changed, one server removed with --prune, one rule added: those calls only. */
+    private void handEdited() throws IOException {
+        reset();
+        velkctl("apply", "-f", file("base.yaml", BASE).toString());
+        Path saved = file("saved.yaml", velkctl("save").out);
+        String edited = Files.readString(saved)
+                .replaceFirst("(?s)(s1:.*?weight: )5", "$19")
+                .replaceFirst("(?s)\n          s3:.*?listener: \\[\\]\n", "\n")
+                .replace("        rules:\n", "        rules:\n          new: {rule-type: 2, "
+                        + "begin-range: 1, end-range: 5, servers: [s2]}\n");
+        Path file = file("edited.yaml", edited);
+        int from = requests();
+        Run run = velkctl("apply", "-f", file.toString(), "--prune");
+        String expected = "~ weights web:80 s1 weight 5 -> 9\n+ rule web:80 new\n"
+                + "+ bind web:80 new s2\n- server web:80 s3\n4 change(s) applied\n";
+        expect(run.out.equals(expected), "hand-edited: printed\n" + run.out + run.err);
+        // weights set, rule add, binding, server remove: nothing else changed
+        expect(changes(from).equals(List.of(16, 18, 24, 28)), "hand-edited: calls "
+                + changes(from));
+        expect(velkctl("diff", "-f", file.toString(), "--prune", "--exit-code").status == 0,
+                "hand-edited: a difference is left");
+    }
+
+    // ---- a refusal mid-way -----------------------------------------------------------------
+
+    /** The executor refuses the second server add: apply says what it did; the next finishes. */
+    private void refusedMidWay() throws IOException {
+        reset();
+        Path file = file("base.yaml", BASE);
+        ctl("SCRIPT CMD 27 TIMES 2 MODEL");
+        ctl("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
+        Run first = velkctl("apply", "-f", file.toString());
+        ctl("UNSCRIPT");
+        expect(first.status == 1 && first.out.equals("+ cluster web\n+ port web:80\n"
+                + "+ server web:80 s1\n+ server web:80 s2\n")
+                && first.err.contains("refused: + server web:80 s3: server s3 on web:80: ")
+                && first.err.contains("as many servers as it may (-28)") && first.err.contains("4 of 7 change(s) applied"),
+                "refusal: " + first.out + first.err);
+        Run second = velkctl("apply", "-f", file.toString());
+        expect(second.status == 0 && second.out.equals("+ server web:80 s3\n"
+                + "+ rule web:80 clients\n+ bind web:80 clients s1\n3 change(s) applied\n"),
+                "after the refusal: " + second.out + second.err);
+        expect(velkctl("apply", "-f", file.toString()).out.equals("no changes\n"),
+                "after the refusal: not idempotent");
+    }
+
+    // ---- files refused before any call -----------------------------------------------------
+
+    private static final String[][] REFUSED = {
+        {"clusters:\n  web:\n    adress: 10.0.0.1\n", "3:5: unknown key adress"},
+        {"executor:\n  trace-level: high\n", "2:16: a whole number is expected, not high"},
+        {"executor:\n  trace-level: 4294967296\n", "2:16: 4294967296 is out of range"},
+        {"clusters:\n  web:\n    ports:\n      80:\n        cross-port: 70000\n",
+            "5:21: 70000 is out of range (0 to 65535)"},
+        {"clusters:\n  web:\n    ports:\n      65536: {}\n",
+            "4:14: port 65536 is not a number from 0 to 65535"},
+        {"clusters:\n  web:\n    address: no.such.host.invalid\n",
+            "3:14: the address no.such.host.invalid does not resolve"},
+        {"clusters:\n  web:\n    ports:\n      80:\n        servers: {s1: {}}\n"
+            + "        rules:\n          r: {servers: [s1, s9]}\n",
+            "7:29: rule r names server s9, which port web:80 lacks"},
+        {"clusters:\n  web:\n    max-number-of-ports: 1\n    ports:\n      80: {}\n"
+            + "      81: {}\n", "5:7: cluster web has 2 ports, more than its limit of 1"},
+        {"clusters:\n  web:\n    ports:\n      80:\n        weight-bound: 10\n"
+            + "        servers: {s1: {weight: 11}}\n",
+            "6:32: weight 11 is outside 0 to the port's weight bound 10"},
+        {"clusters:\n  web:\n    ports:\n      80:\n        rules:\n"
+            + "          r: {rule-type: 1, begin-range: 5}\n",
+            "6:42: begin-range does not go with rule type 1"},
+        {"aliases: [10.1.9.9]\n", "1:11: alias 10.1.9.9 is no cluster's address"},
+        {"clusters:\n  web: {}\n  web: {}\n", "3:3: the key web is given twice"},
+        {"clusters: [\n", "2:1: expected the node content, but found '<stream end>'"},
+        {"executor: !!javax.script.ScriptEngineManager [!!java.net.URLClassLoader "
+            + "[[!!java.net.URL ['http://127.0.0.1:1/']]]]\n",
+            "1:11: the tag tag:yaml.org,2002:javax.script.ScriptEngineManager is not allowed"},
+        {"a: &a [x, x, x, x, x, x, x, x, x]\nb: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+            + "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b]\n",
+            "Number of aliases for non-scalar nodes exceeds the specified max=16"},
+        {"x: " + "[".repeat(40) + "]".repeat(40) + "\n", "Nesting Depth exceeded max 16"},
+    };
+
+    /** Each file gives its error with line and column, exit status 2, and no request at all. */
+    private void refusedFiles() throws IOException {
+        reset();
+        for (String[] c : REFUSED) {
+            Path file = file("refused.yaml", c[0]);
+            int from = requests();
+            Run run = velkctl("apply", "-f", file.toString());
+            expect(run.status == 2 && run.err.contains(c[1]) && requests() == from,
+                    "refused file " + c[1] + ": gave " + run.status + " " + run.err);
+        }
+        Path huge = work.resolve("huge.yaml");
+        try (RandomAccessFile f = new RandomAccessFile(huge.toFile(), "rw")) {
+            f.setLength(100L << 20);
+        }
+        Run run = velkctl("diff", "-f", huge.toString());
+        expect(run.status == 2 && run.err.contains("larger than 8 MB; not read"),
+                "100 MB file: " + run.err);
+        Files.delete(huge);
+    }
+}
