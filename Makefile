@@ -19,7 +19,8 @@ NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
          /usr/lib/wine/wine64:wine64 wine:wine clang++:clang \
          /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java \
          /usr/share/java/snakeyaml.jar:libyaml-snake-java /usr/share/java/jna.jar:libjna-java \
-         zip:zip unzip:unzip gdb:gdb git:git prometheus:prometheus chromium:chromium
+         zip:zip unzip:unzip gdb:gdb git:git prometheus:prometheus chromium:chromium \
+         ansible-playbook:ansible-core ansible-lint:ansible-lint
 
 .PHONY: all build test demo demo-java dist dist-check bench deps clean fuzz fuzz-seeds
 

@@ -90,6 +90,19 @@ fi
 
 pack_tar "$debug"
 sums+=("$debug.tar.gz")
+
+# The Ansible collection (ansible/), versioned as the bundles. ansible-galaxy stamps the time of
+# the build into its archive, so its members are packed again as every other archive is.
+collection=velk-balancer-$version
+cp -r "$src/ansible" "$stage/collection"
+sed -i "s/^version: .*/version: $version/" "$stage/collection/galaxy.yml"
+ansible-galaxy collection build "$stage/collection" --output-path "$stage" --force >/dev/null
+mkdir "$stage/$collection"
+tar -xzf "$stage/$collection.tar.gz" -C "$stage/$collection"
+settle "$collection"
+(cd "$stage/$collection" && tar --create --sort=name --format=gnu --owner=0 --group=0 \
+   --numeric-owner --mtime="@$epoch" $(ls -A)) | gzip -9n >"$out/$collection.tar.gz"
+sums+=("$collection.tar.gz")
 (cd "$out" && sha256sum "${sums[@]}" >"cmnexecutor-$version.sha256")
 echo "bundles in $out:"
 (cd "$out" && ls -l "${sums[@]}" "cmnexecutor-$version.sha256")

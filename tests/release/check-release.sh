@@ -28,7 +28,7 @@ check() {  # what command...: the command must succeed
 
 "$src/packaging/make-dist.sh" "$work/dist" "$version" "$linux" "$win" >/dev/null
 (cd "$work/dist" && sha256sum -c --quiet "cmnexecutor-$version.sha256")
-check "the sum file covers the three archives" test "$(wc -l <"$work/dist/cmnexecutor-$version.sha256")" = 3
+check "the sum file covers the four archives" test "$(wc -l <"$work/dist/cmnexecutor-$version.sha256")" = 4
 mkdir "$work/u"
 tar -xzf "$work/dist/cmnexecutor-$version-linux-x86_64.tar.gz" -C "$work/u"
 unzip -q "$work/dist/cmnexecutor-$version-windows-x86_64.zip" -d "$work/u"

@@ -127,12 +127,12 @@ case "$mode" in
     # java.exe in a JAVA_HOME of its own, with blanks and parentheses.
     rm -rf "$out/launcher"
     mkdir -p "$out/launcher/velk tools" "$out/launcher/jdk (x64)/bin"
-    "$here/../../packaging/make-dist.sh" "$out/launcher/dist" 0.0 "$linux" "$win" >/dev/null
+    "$here/../../packaging/make-dist.sh" "$out/launcher/dist" 0.0.0 "$linux" "$win" >/dev/null
     (cd "$out/launcher/velk tools" \
-      && cmake -E tar xf "$out/launcher/dist/cmnexecutor-0.0-windows-x86_64.zip")
+      && cmake -E tar xf "$out/launcher/dist/cmnexecutor-0.0.0-windows-x86_64.zip")
     rm -rf "$out/launcher/dist"
     cp "$win/bin/java-standin.exe" "$out/launcher/jdk (x64)/bin/java.exe"
-    bundle="$out/launcher/velk tools/cmnexecutor-0.0-windows-x86_64"
+    bundle="$out/launcher/velk tools/cmnexecutor-0.0.0-windows-x86_64"
     dir=$(winpath "$bundle")
     cp=""
     for jar in cmnexecutor-cli.jar cmnexecutor.jar picocli.jar gson.jar snakeyaml.jar jna.jar; do

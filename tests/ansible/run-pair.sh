@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The collection (ansible/) as an operator runs it: built and installed with ansible-galaxy, its
+# module docs through ansible-doc, ansible-lint on it, then the example playbook against a
+# simulated high-availability pair: two executors, each with its own device, as two inventory
+# hosts on the local connection. Usage: run-pair.sh BUILD_DIR
+set -euo pipefail
+src=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+if ! "$build/bin/velkctl" --help | grep -q "^  apply "; then
+  echo "velkctl has no apply verb: nothing for the collection to drive"; exit 77
+fi
+work=$(mktemp -d /tmp/cmnexecutor-ansible.XXXXXX)
+cleanup() {
+  "$src/executor-sim/pair.sh" "$build" "$work" stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Ansible's state and settings in this folder only; an empty configuration file stands in for
+# the machine's.
+mkdir "$work/home"
+: >"$work/ansible.cfg"
+export HOME=$work/home ANSIBLE_CONFIG=$work/ansible.cfg ANSIBLE_LOCAL_TEMP=$work/tmp \
+  ANSIBLE_REMOTE_TEMP=$work/tmp ANSIBLE_COLLECTIONS_PATH=$work/collections ANSIBLE_NOCOLOR=1 \
+  ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_STDOUT_CALLBACK=default ANSIBLE_HOST_KEY_CHECKING=0
+export VELK_PAIR_DIR=$work VELKLB_REGISTRY=$work/registry VELKLB_TOOL_LOG=$work/tools.log
+export PATH="$build/tools:$build/bin:$PATH"
+: >"$VELKLB_TOOL_LOG"
+
+ansible-galaxy collection build "$src/ansible" --output-path "$work" >/dev/null
+ansible-galaxy collection install "$work"/velk-balancer-*.tar.gz -p "$work/collections" >/dev/null
+for module in velk_config velk_facts; do
+  ansible-doc "velk.balancer.$module" | grep -q "^RETURN VALUES:" \
+    || { echo "ansible-doc shows no documentation of $module"; exit 1; }
+done
+(cd "$src/ansible" && ansible-lint --offline -q)
+
+"$src/executor-sim/pair.sh" "$build" "$work" >/dev/null
+ctl() { VELKLB_DEVICE=$work/$1/velklb velklb-ctl "${@:2}"; }
+
+playbook=$src/ansible/playbooks
+run() {  # expected status, then ansible-playbook's arguments; the output in $work/run.txt
+  local status=0
+  ansible-playbook -i "$playbook/sim-pair.ini" "$playbook/ha_pair.yml" "${@:2}" >"$work/run.txt" 2>&1 \
+    || status=$?
+  [ "$status" = "$1" ] || { cat "$work/run.txt"; echo "ansible-playbook: status $status, not $1"; exit 1; }
+}
+recap() {  # host changed failed: the play recap's counts for host
+  grep -q "^$1 *: ok=[0-9]* *changed=$2 .* failed=$3 " "$work/run.txt" \
+    || { cat "$work/run.txt"; echo "$1: expected changed=$2 failed=$3"; exit 1; }
+}
+
+run 0
+recap lb-a 1 0; recap lb-b 1 0
+# Each executor holds what the file gives (saved records carry every setting; the file, some).
+for member in lb-a lb-b; do
+  VELKLB_DEVICE=$work/$member/velklb velkctl save --format json -o "$work/$member/saved.json"
+  python3 - "$playbook/files/balancer.yml" "$work/$member/saved.json" <<'PY'
+import json, sys, yaml
+def held(want, saved):
+    if isinstance(want, dict):
+        return isinstance(saved, dict) and all(held(v, saved.get(k)) for k, v in want.items())
+    return want == saved
+# As JSON, where every key is text, as the saved file's are.
+want = json.loads(json.dumps(yaml.safe_load(open(sys.argv[1]))))
+sys.exit(0 if held(want, json.load(open(sys.argv[2]))) else f"{sys.argv[2]} lacks the file's values")
+PY
+done
+
+run 0
+recap lb-a 0 0; recap lb-b 0 0
+
+# Check mode after one weight changed: changed on both, and only reads reach the executors (no
+# changing command in the request record, no alias tool run).
+sed '0,/weight: 5/s//weight: 7/' "$playbook/files/balancer.yml" >"$work/edited.yml"
+cmp -s "$playbook/files/balancer.yml" "$work/edited.yml" && { echo "no weight edited"; exit 1; }
+declare -A before
+for member in lb-a lb-b; do before[$member]=$(ctl "$member" RECORD COUNT | cut -d' ' -f2); done
+tools_before=$(wc -l <"$VELKLB_TOOL_LOG")
+run 0 --check -e "velk_config_file=$work/edited.yml"
+recap lb-a 1 0; recap lb-b 1 0
+changing=" 2 4 5 8 10 11 14 16 18 19 21 24 25 27 28 29 30 32 34 37 40 41 43 44 45 46 48 50 51 58 59 63 69 "
+for member in lb-a lb-b; do
+  after=$(ctl "$member" RECORD COUNT | cut -d' ' -f2)
+  [ "$after" -gt "${before[$member]}" ] || { echo "$member: check mode read nothing"; exit 1; }
+  [ $((after - before[$member])) -le 64 ] || { echo "$member: more requests than the record keeps"; exit 1; }
+  for ((i = before[$member]; i < after; i++)); do
+    hex=$(ctl "$member" RECORD GET "$i" | cut -d' ' -f3)
+    command=$((16#${hex:6:2}${hex:4:2}${hex:2:2}${hex:0:2}))
+    case "$changing" in *" $command "*) echo "$member: check mode sent command $command"; exit 1;; esac
+  done
+done
+[ "$(wc -l <"$VELKLB_TOOL_LOG")" = "$tools_before" ] || { echo "check mode ran the alias tool"; exit 1; }
+
+# lb-a's executor stopped: the play fails for lb-a with velkctl's sentence, lb-b gets the weight.
+ctl lb-a STOP >/dev/null
+run 2 -e "velk_config_file=$work/edited.yml"
+recap lb-a 0 1; recap lb-b 1 0
+grep -q "fatal: \[lb-a\].*the executor can't be reached at $work/lb-a/velklb" "$work/run.txt" \
+  || { cat "$work/run.txt"; echo "lb-a failed without velkctl's sentence"; exit 1; }
+
+# lb-b refuses its weights set: the task fails with velkctl's sentence and names the port change
+# applied before the refusal.
+sed 's/sticky-time: 60/sticky-time: 30/; s/weight: 5/weight: 9/' "$work/edited.yml" >"$work/refused.yml"
+ctl lb-b SCRIPT CMD 16 TIMES 1 RESULT -1 REASON -5 >/dev/null
+run 2 -e "velk_config_file=$work/refused.yml"
+grep -q 'fatal: \[lb-b\]: FAILED! => {"applied": \["~ port web:80 sticky-time 60 -> 30"\], .*"msg": "velkctl: refused: ~ weights web:80 ' \
+  "$work/run.txt" || { cat "$work/run.txt"; echo "lb-b's refusal not reported"; exit 1; }
+echo "ansible pair ok"
