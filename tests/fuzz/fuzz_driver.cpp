@@ -12,7 +12,6 @@
 // With CMN_FUZZ_RECORD=DIR the target writes its seed corpus to DIR instead: the family's plans
 // run against the simulated executor's core in process and each session's bytes become a seed.
 // With CMN_FUZZ_TRACE=1 it shows each call and its result on standard error.
-// With CMN_FUZZ_LIST=1 it lists the entry points it knows, one per line.
 
 #include <dlfcn.h>
 #include <jni.h>
@@ -313,8 +312,7 @@ struct Entry {
 };
 
 // Every entry point, with the Java signature's types. An entry point the library does not
-// export (yet) is left out of the sessions; one it exports without a row here fails the
-// `fuzz.entries` test.
+// export (yet) is left out of the sessions.
 const Entry kEntries[] = {
     {"isLoadedNative", kExecutor, invoke<jint>},
     {"setQVAServerModalityNative", kExecutor, invoke<void, Bool>},
@@ -647,11 +645,6 @@ void record(const Plan& plan, const std::string& dir) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace cmnfuzz;
-  const char* list = std::getenv("CMN_FUZZ_LIST");
-  if (list != nullptr && list[0] == '1') {
-    for (const Entry& e : kEntries) std::printf("%s\n", e.name);
-    std::exit(0);
-  }
   bool known = false;
   for (const Entry& e : kEntries) known = known || ofTarget(e.family);
   if (!known) fail("no family " + std::string(CMN_FUZZ_FAMILY));
