@@ -4,6 +4,9 @@
 BUILD_DIR ?= build
 WIN_BUILD_DIR ?= build-win64
 FUZZ_BUILD_DIR ?= build-fuzz
+# `make dist` builds the bundles in trees of their own (README, "Release bundles").
+DIST_BUILD_DIR ?= build-dist
+DIST_WIN_BUILD_DIR ?= build-dist-win64
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -16,12 +19,13 @@ NEEDS := $(DEMO_NEEDS) \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
          /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
-         /usr/lib/wine/wine64:wine64 wine:wine clang++:clang
+         /usr/lib/wine/wine64:wine64 wine:wine clang++:clang \
+         zip:zip unzip:unzip gdb:gdb git:git
 # What `make demo` builds: the Linux library, velkctl with the jars, the simulated executor and
 # its control client and the tool stand-ins.
 DEMO_TARGETS := cmnexecutor_library velkctl velklb-executor velklb-standins
 
-.PHONY: all build test demo demo-java dist bench deps demo-deps clean fuzz fuzz-seeds
+.PHONY: all build test demo demo-java dist dist-check bench deps demo-deps clean fuzz fuzz-seeds
 
 all: build
 
@@ -120,13 +124,33 @@ bench: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	bench/run-bench.sh $(BUILD_DIR)
 
-# The release bundles and their SHA-256 sums in dist/.
-dist: build
-	packaging/make-dist.sh dist $$(cat VERSION) $(BUILD_DIR) $(WIN_BUILD_DIR)
+# The release trees: configured without a compiler launcher, so that no cache's rewriting of
+# source paths (ccache's base_dir) reaches the shipped bytes; they build only what ships.
+$(DIST_BUILD_DIR)/CMakeCache.txt: | deps
+	env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER \
+	  cmake -S . -B $(DIST_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+$(DIST_WIN_BUILD_DIR)/CMakeCache.txt: | deps
+	env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER \
+	  cmake -S . -B $(DIST_WIN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DCMN_LINUX_BUILD_DIR=$(abspath $(DIST_BUILD_DIR))
+
+# The release bundles, the archive of their debug files and the SHA-256 sums in dist/ (README,
+# "Release bundles").
+dist: deps $(DIST_BUILD_DIR)/CMakeCache.txt $(DIST_WIN_BUILD_DIR)/CMakeCache.txt
+	cmake --build $(DIST_BUILD_DIR) -j $(JOBS) \
+	  --target cmnexecutor_library velklb-executor velklb-ctl velkctl
+	cmake --build $(DIST_WIN_BUILD_DIR) -j $(JOBS) --target cmnexecutor_library
+	packaging/make-dist.sh dist $$(cat VERSION) $(DIST_BUILD_DIR) $(DIST_WIN_BUILD_DIR)
+
+# `make dist`, then the committed tree built and packed again from a clean clone elsewhere: the
+# two sum files must be identical. Run by hand before a release (a second build; not in test).
+dist-check: dist
+	packaging/dist-check.sh dist $$(cat VERSION)
 
 # The Java walk-through of the interface, an example for the balancer's developers.
 demo-java: build
 	tests/demo/run-java-demo.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR) $(FUZZ_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR) $(FUZZ_BUILD_DIR) $(DIST_BUILD_DIR) $(DIST_WIN_BUILD_DIR)

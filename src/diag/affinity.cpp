@@ -113,15 +113,9 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   b.putU32(at::kCount, n);
   if (n != 0 && !putBindings(env, affinity, b, n)) return refuse(env, affinity, kBindingsMissing);
 
-  // Cleared so that a send the executor never answered (a device error, the server modality
-  // flag) can't hand back the reason a previous request left here.
-  b.putI32(header::kReason, 0);
-  const int sent = sendExecutorRequest(&b);
-  if (sent != 0) {
-    // The executor's reason; a failure without one gives the send result, never 0.
-    const std::int32_t reason = b.reason();
-    return refuse(env, affinity, reason != 0 ? reason : sent);
-  }
+  // Whatever made the send fail, the caller gets the reason field as it stands: the executor's,
+  // or, when the executor never answered, what the previous request left there.
+  if (sendExecutorRequest(&b) != 0) return refuse(env, affinity, b.reason());
   setIntFieldByName(env, affinity, "iResponse", b.i32(at::kResponse));
   setIntFieldByName(env, affinity, "iTime", static_cast<std::int32_t>(b.u64(at::kTime)));
   // Java learns how many bindings it can index: those the block holds.

@@ -99,11 +99,6 @@ int send(std::uint32_t command, std::uint32_t length) {
   return sendExecutorRequest(&b);
 }
 
-// The records an answer's count stands for: at most the 32 the layout holds.
-std::uint32_t recordsOf(std::uint16_t count) {
-  return count < kRecordsHeld ? count : kRecordsHeld;
-}
-
 jint getInfo(JNIEnv* env, jobject info) {
   RequestBlock& b = requestBlock();
   std::int32_t fsm = 0;
@@ -116,13 +111,15 @@ jint getInfo(JNIEnv* env, jobject info) {
   setIntFieldByName(env, info, "haFsmAddress",
                     static_cast<std::int32_t>(b.u32(kFsmAddress, ByteOrder::Network)));
   getFields(env, info, b, kStateReadBack);
-  const std::uint32_t heartbeats = recordsOf(b.u16(kHeartbeatCount));
-  setIntFieldByName(env, info, "haHBCount", static_cast<std::int32_t>(heartbeats));
+  // The counts go to Java as the executor gave them; the records read stop at the 32 the
+  // answer holds (the run's capacity) and at each array's length.
+  const std::uint16_t heartbeats = b.u16(kHeartbeatCount);
+  setIntFieldByName(env, info, "haHBCount", heartbeats);
   getFields(env, info, b, kPeerReadBack);
   getColumns(env, info, b, kHeartbeats, heartbeats, kHeartbeatColumns);
 
-  const std::uint32_t reaches = recordsOf(b.u16(kReachCount));
-  setIntFieldByName(env, info, "haReachCount", static_cast<std::int32_t>(reaches));
+  const std::uint16_t reaches = b.u16(kReachCount);
+  setIntFieldByName(env, info, "haReachCount", reaches);
   getColumns(env, info, b, kReaches, reaches, kReachColumns);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "sim_link.h"
@@ -118,6 +119,9 @@ TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
   EXPECT_EQ(b.result(), 55);  // an open failure touches nothing
   ASSERT_TRUE(sim_.start());
   EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
+  sim_.stop();  // behind the cached connection this time
+  ASSERT_TRUE(sim_.start());
+  EXPECT_EQ(sendExecutorRequest(&b), 0);  // the restart costs no failed request
 }
 
 // An answer that can't be framed gives up the connection: the request after it is answered by
@@ -131,6 +135,19 @@ TEST_F(Channel, UnframeableAnswerNeverShiftsLaterAnswers) {
   EXPECT_EQ(sendExecutorRequest(&b), 7);
   EXPECT_EQ(b.u32(16), 0x0DF0FECAu);
   EXPECT_EQ(jnihost::simRecordCount(), 2);
+}
+
+// An answer longer than its N leaves bytes that would frame as the next answers (N 16 and 16
+// bytes of result 0, then N 0): each later request still reads its own answer.
+TEST_F(Channel, SurplusAnswerBytesNeverShiftLaterAnswers) {
+  RequestBlock& b = request(250, 40);
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT WORD 16 PUT 16 10000000" + std::string(40, '0')), "OK");
+  EXPECT_EQ(sendExecutorRequest(&b), 0);
+  for (int result : {7, 8, 9}) {
+    ASSERT_EQ(jnihost::simControl("SCRIPT NEXT RESULT " + std::to_string(result)), "OK");
+    EXPECT_EQ(sendExecutorRequest(&b), result);
+  }
+  EXPECT_EQ(jnihost::simRecordCount(), 4);
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ case "$mode" in
     fi
     ;;
   checks)
-    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")"
+    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")" \
+      "$(cat "$here/../../VERSION")"
     ;;
   platform)
     # The values win_platform.cpp reads, imported afresh.

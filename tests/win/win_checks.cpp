@@ -1,11 +1,12 @@
 // What only the Windows build can show, run under Wine against velklb.sys:
-//   win-checks DLL LOG
+//   win-checks DLL LOG VERSION
 // - with the driver stopped: isLoadedNative 0 and a request -1;
 // - a failed DeviceIoControl: the driver's error code comes back as the method's value, the
 //   result field and the reason stay as they were in the block, the handle stays open;
 // - the port retry sleeps 6789 then 6543 ms (Sleep as the DLL imports it, replaced here);
 // - the executor stop runs `net stop velklb`: "EOK", the device gone (error 2), and a restarted
 //   driver reached again.
+// - the version resource, read as Windows reads it for the file's properties.
 // Exit status 0 when every check holds.
 
 #include <windows.h>
@@ -74,14 +75,42 @@ std::int32_t wordAt(const std::vector<unsigned char>& b, std::size_t at) {
                                    static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
+// The fixed part's file version (four numbers: VERSION's three and 0), and the product version
+// text of the language and code page the translation table names.
+void checkVersionResource(const char* dll, const std::string& version) {
+  std::vector<char> data(GetFileVersionInfoSizeA(dll, nullptr));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  WORD* translation = nullptr;
+  UINT size = 0;
+  const bool read =
+      !data.empty() && GetFileVersionInfoA(dll, 0, data.size(), data.data()) &&
+      VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size) &&
+      VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                     reinterpret_cast<void**>(&translation), &size) && size >= 4;
+  expect(read, "the DLL has a version resource with a translation");
+  if (!read) return;
+  expectEqual(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                  std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                  std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                  std::to_string(LOWORD(fixed->dwFileVersionLS)),
+              version + ".0", "the file version");
+  char key[64];
+  std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\ProductVersion", translation[0],
+                translation[1]);
+  char* text = nullptr;
+  const bool found = VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&text), &size);
+  expectEqual(found ? text : "none", version, "the product version");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s DLL LOG\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s DLL LOG VERSION\n", argv[0]);
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  checkVersionResource(argv[1], argv[3]);
   jnihost::NativeLibrary library;
   if (!library.open(argv[1])) {
     std::fprintf(stderr, "can't load %s: %s\n", argv[1], library.error().c_str());

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -20,10 +22,67 @@ namespace {
 constexpr std::uint32_t kHeaderBytes = 16;
 constexpr std::uint32_t kDeviceErrorMark = 0xFFFFFFFFu;
 
+// The service whose device was opened last: a connection found stale is replaced by a fresh one
+// to the same device.
+const char* g_serviceName = nullptr;
+
 std::string devicePath(const char* serviceName) {
   const char* configured = std::getenv("VELKLB_DEVICE");
   if (configured != nullptr && configured[0] != '\0') return configured;
   return std::string("/run/") + serviceName;
+}
+
+// A connected socket to the device, or -1 with errno set.
+int connectDevice(const char* serviceName) {
+  const std::string path = devicePath(serviceName);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address.sun_path)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+// True when the peer has closed or bytes are waiting that no request asked for (the rest of an
+// answer longer than its N, a stray byte): either way the next answer read there would not be
+// the next request's.
+bool stale(int fd) {
+  pollfd watch{fd, POLLIN, 0};
+  int rc;
+  do {
+    rc = ::poll(&watch, 1, 0);
+  } while (rc < 0 && errno == EINTR);
+  return rc > 0;
+}
+
+// Puts a fresh connection to the device behind `fd`, so the handle the caller caches stays the
+// same number. 0 or the errno of the failed connect.
+int reconnect(int fd) {
+  if (g_serviceName == nullptr) return EBADF;  // never opened here
+  const int fresh = connectDevice(g_serviceName);
+  if (fresh < 0) return errno;
+  int rc;
+  do {
+    rc = ::dup3(fresh, fd, O_CLOEXEC);
+  } while (rc < 0 && errno == EINTR);
+  const int error = rc < 0 ? errno : 0;
+  ::close(fresh);
+  return error;
 }
 
 // Writes all of `data`; 0 or the errno of the failure.
@@ -67,22 +126,9 @@ std::uint8_t g_answer[64016];
 }  // namespace
 
 DeviceHandle openDevice(const char* serviceName) {
-  const std::string path = devicePath(serviceName);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof(address.sun_path)) return kInvalidDevice;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = connectDevice(serviceName);
   if (fd < 0) return kInvalidDevice;
-  int rc;
-  do {
-    rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    ::close(fd);
-    return kInvalidDevice;
-  }
+  g_serviceName = serviceName;
   return fd;
 }
 
@@ -110,6 +156,12 @@ std::uint32_t deviceControl(DeviceHandle device, std::uint32_t /*code*/, std::ui
     lost = true;
     return static_cast<std::uint32_t>(error);
   };
+  // Nothing unasked stays on the connection: a closed peer (a restarted executor) or bytes no
+  // request asked for mean a fresh connection before this request is written. When none can be
+  // had, the call fails as a connect fails and the stale connection is given up.
+  if (stale(fd)) {
+    if (int error = reconnect(fd)) return failed(error);
+  }
   if (int error = writeAll(fd, buffer, inLength)) return failed(error);
 
   std::uint8_t word[4];

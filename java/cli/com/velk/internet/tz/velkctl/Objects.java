@@ -616,11 +616,11 @@ final class Objects {
             Map<String, Object> record = row("mode", info.haFsmMode, "role", info.haRole,
                     "strategy", info.haStrategy, "state", info.haState,
                     "substate", info.haSubstate, "port", info.haPort, "peer", info.haPeer);
-            for (int i = 0; i < info.haHBCount; i++) {
+            for (int i = 0; i < Math.min(info.haHBCount, CMNHAInfo.MAX_RECORDS); i++) {
                 record.put("heartbeat" + i, c.address(info.haLocal_Address[i]) + " -> "
                         + c.address(info.haRemote_Address[i]) + " status " + info.haStatus[i]);
             }
-            for (int i = 0; i < info.haReachCount; i++) {
+            for (int i = 0; i < Math.min(info.haReachCount, CMNHAInfo.MAX_RECORDS); i++) {
                 record.put("reach" + i, c.address(info.haAddress[i]) + " mask "
                         + c.address(info.haMask[i]) + " type " + info.haType[i] + " status "
                         + info.haAddress_status[i]);

@@ -81,11 +81,11 @@ final class DemoNetwork {
         expect("getHAInfoNative", executor.getHAInfoNative(info), 0);
         System.out.printf("    mode %d, role %d, strategy %d, state %d, port %d, peer %d%n", info.haFsmMode, info.haRole,
                 info.haStrategy, info.haState, info.haPort, info.haPeer);
-        for (int i = 0; i < info.haHBCount; i++) {
+        for (int i = 0; i < Math.min(info.haHBCount, CMNHAInfo.MAX_RECORDS); i++) {
             System.out.printf("    heartbeat %s -> %s, status %d%n", dotted(info.haLocal_Address[i]),
                     dotted(info.haRemote_Address[i]), info.haStatus[i]);
         }
-        for (int i = 0; i < info.haReachCount; i++) {
+        for (int i = 0; i < Math.min(info.haReachCount, CMNHAInfo.MAX_RECORDS); i++) {
             System.out.printf("    reach %s mask %s, type %d, status %d%n", dotted(info.haAddress[i]),
                     dotted(info.haMask[i]), info.haType[i], info.haAddress_status[i]);
         }

@@ -3,7 +3,8 @@ package com.velk.internet.tz.common;
 /**
  * The high-availability partner information: the state machine's scalars, one entry per
  * heartbeat and one per reach target. Addresses are host-order ints (first octet in the most
- * significant byte). The arrays hold room for the 32 records the executor can report.
+ * significant byte). The arrays hold room for the 32 records the executor can report; the
+ * counts are the executor's own and may be larger, so read at most 32 records.
  */
 public class CMNHAInfo {
     public static final int MAX_RECORDS = 32;

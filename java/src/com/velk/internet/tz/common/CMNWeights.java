@@ -41,8 +41,11 @@ public class CMNWeights {
         sServerId = new String[count];
     }
 
+    /** Grows {@link #sServerId} (made anew when null) to hold the index. */
     public void setServerId(String serverId, int index) {
-        if (index >= sServerId.length) {
+        if (sServerId == null) {
+            sServerId = new String[index + 1];
+        } else if (index >= sServerId.length) {
             sServerId = java.util.Arrays.copyOf(sServerId, index + 1);
         }
         sServerId[index] = serverId;

@@ -10,13 +10,17 @@ import java.lang.reflect.Modifier;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Map;
+import java.util.stream.Collectors;
+import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 
 /**
  * Every native method, found by reflection, with awkward arguments: each reference argument null,
  * each String argument empty and 100 000 characters long, each int at its extremes, and for an
- * object argument (settings all flagged) each String field null or long, each array field null or
- * empty, each int field at its extremes and each flag 0 or -1. No call may throw into Java, trip
+ * object argument (settings all flagged, arrays of 8 elements) each String field null or long,
+ * each array field null or empty, each int field at its extremes and each flag 0 or -1. The first
+ * request of each call succeeds, so the answer's way back into Java is swept as well. No call may throw into Java, trip
  * the JNI checks (the rig fails the class on any warning) or return a code outside the range the
  * methods use; a null object, buffer or key array is refused with -88 before anything is sent.
  * Methods added later are swept without editing this class.
@@ -35,6 +39,8 @@ class ArgumentSweepTest extends ExecutorTestBase {
                 f.setByte(o, (byte) 1);
             } else if (f.getType() == String.class) {
                 f.set(o, "1.2.3.4");
+            } else if (f.getType().isArray() && !Modifier.isFinal(f.getModifiers())) {
+                f.set(o, Array.newInstance(f.getType().getComponentType(), 8));  // room for the int arguments' 1
             }
         }
         return o;
@@ -103,6 +109,7 @@ class ArgumentSweepTest extends ExecutorTestBase {
                     String what = m.getName() + " argument " + i + ", " + v[0];
                     Object[] args = (Object[]) v[1];
                     sim.command("RESET");
+                    sim.script("NEXT", "MODEL", "RESULT", "0");  // succeeds: the way back into Java runs too
                     Object result;
                     try {
                         result = m.invoke(lib, args);
@@ -120,5 +127,85 @@ class ArgumentSweepTest extends ExecutorTestBase {
             assertTrue(sim.isRunning(), "the executor is still there after " + m.getName());
         }
         assertEquals(1, lib.isLoadedNative());
+    }
+
+    /**
+     * The fields each method's first request writes with the plain arguments (settings flagged, texts "1.2.3.4",
+     * counts 1 or 0), as byte ranges of the request layouts; every other byte, the reason field at 8 included,
+     * must travel as the previous answer left it. Methods that refuse the plain arguments send nothing.
+     */
+    static final Map<String, String> WRITES = Stream.of(
+            "addClusterNative setClusterStatusNative | 16-27 32-45 48-59 64-95 100-169 172-175",
+            "addPortNative setPortStatusNative | 16-21 32-35 40-49 52-66 68-70 72-73 76-92",
+            "addRuleNative setRuleStatusNative | 16-59 64-197 204-343",
+            "addServerNative setServerStatusNative | 16-80 84-93 116-1184 1192-1221 1223-1947",
+            "addServertoRuleNative removeServerfromRuleNative | 84-114 1948-1951",
+            "allocateConnectionNative deallocateConnectionNative | 16-17 20-25 28-39",
+            "addReachNative chgReachNative | 20-31",
+            "delHBNative delReachNative takeoverNative getHAInfoNative | 20-23",
+            "getClusterStatusNative removeClusterNative | 100-103",
+            "getClusterReportNative getPortsListNative | 16-19",
+            "setClusterCPSNative | 16-19 68-71",
+            "getPortReportNative getPortStatusNative removePortNative getRulesListNative getServersListNative"
+                    + " getAttackingAddrsNative | 16-21",
+            "setPortCPSNative | 16-21 24-27",
+            "getRuleReportNative | 16-21 32-52",
+            "setRuleCPSNative | 16-21 24-27 32-52",
+            "getRuleStatusNative removeRuleNative | 16-42",
+            "getRuleServersListNative | 16-42 44-47",
+            "getServerReportNative | 16-21 44-47",
+            "setServerCPSNative | 16-21 44-47 92-95",
+            "setServerUpNative setServerDownNative | 16-21 44-51",
+            "getServerStatusNative removeServerNative | 84-93",
+            "getServerWeightsNative | 16-21 24-27",
+            "setServerWeightsNative | 16-21 24-31 106-107 120-121",
+            "serverDirectedAffinityNative getAffinityInfoNative | 16-19 32-35 40-41 44-47",
+            "getConnectionInfoNative | 16-43",
+            "setExecutorCPSNative | 232-235",
+            "setIcmpInfoNative getIcmpInfoNative | 16-23",
+            "xDOSAttackNative | 16-47",
+            "xlogheadNative xlogtailNative | 24-31",
+            "xloglevelNative | 20-23 629",
+            "xlogfilterNative | 24-27 630",
+            "xmiscNative | 16-31",
+            "addHBNative clusterConfigureStatusNative getAddressConfigureInfoNative unconfigureAddressNative"
+                    + " backupDelNative getClustersListNative getExecutorReportNative getExecutorStatusNative"
+                    + " getHalfOpenInfoNative xlogclearNative | ")
+            .map(row -> row.split("\\|"))
+            .flatMap(row -> Arrays.stream(row[0].trim().split(" ")).map(m -> Map.entry(m, row[1].trim())))
+            .collect(Collectors.toMap(Map.Entry::getKey, Map.Entry::getValue));
+
+    @Test
+    void everyRequestKeepsTheBytesItsLayoutDoesNotName() throws Exception {
+        for (Method m : CMNExecutorInterface.class.getDeclaredMethods()) {
+            if (!Modifier.isNative(m.getModifiers()) || m.getName().equals("stopExecutorNative")) {
+                continue;
+            }
+            Object[] args = new Object[m.getParameterCount()];
+            for (int k = 0; k < args.length; k++) {
+                args[k] = plain(m.getParameterTypes()[k]);
+            }
+            sim.command("RESET");
+            seedBlock();
+            int before = sim.recordCount();
+            m.invoke(lib, args);
+            if (sim.recordCount() == before) {
+                continue;
+            }
+            String writes = WRITES.get(m.getName());
+            assertNotNull(writes, m.getName() + " sends a request: name the fields its layout writes");
+            byte[] rec = sim.record(before);
+            boolean[] named = new boolean[rec.length];
+            Arrays.fill(named, 0, 16, true);
+            Arrays.fill(named, 8, 12, false);
+            for (String range : writes.isEmpty() ? new String[0] : writes.split(" ")) {
+                String[] ends = range.split("-");
+                Arrays.fill(named, Integer.parseInt(ends[0]), Integer.parseInt(ends[ends.length - 1]) + 1, true);
+            }
+            for (int i = 0; i < rec.length; i++) {
+                int at = i;
+                assertTrue(named[i] || rec[i] == seed(i), () -> m.getName() + " wrote byte " + at);
+            }
+        }
     }
 }

@@ -80,15 +80,23 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
         assertEquals(before, sim.recordCount());
     }
 
-    @Test
-    void failedExchangeGivesTheReason() {
+    /** Any failed send gives the reason field as it stands: one the executor never answered, the previous one. */
+    @ParameterizedTest(name = "then {0}")
+    @ValueSource(strings = {"ERROR 5", "server modality", "no device"})
+    void failedExchangeGivesTheReason(String failure) {
         CMNAffinity a = affinity(7);  // a sub-command the executor refuses with reason -3
-        a.iNumAffinities = 0;
         a.iTime = 55;
         assertEquals(-3, lib.serverDirectedAffinityNative(a));
         assertEquals(List.of(-3, 55, 0), List.of(a.iResponse, a.iTime, a.iNumAffinities));
-        failNext("ERROR 5");  // no executor answer: no reason of its own, and never 0
-        assertEquals(5, lib.serverDirectedAffinityNative(affinity(0)));
+        if (failure.equals("no device")) {
+            assertEquals("EOK", lib.stopExecutorNative());
+            assertTrue(sim.awaitExit(java.time.Duration.ofSeconds(5)));
+        } else {
+            failNext(failure);
+        }
+        CMNAffinity stale = affinity(0);
+        assertEquals(-3, lib.serverDirectedAffinityNative(stale));
+        assertEquals(-3, stale.iResponse);
     }
 
     @Test

@@ -79,13 +79,15 @@ abstract class ExecutorTestBase {
         return (byte) (0x80 | (i * 37 + 11) & 0x7F);
     }
 
-    /** Leaves every payload byte of the library's block as seed(i), through a scripted answer. */
+    /** Leaves every payload byte of the library's block and its reason field as seed(i), through a scripted answer. */
     void seedBlock() {
         byte[] bytes = new byte[64016 - 16];
         for (int i = 0; i < bytes.length; i++) {
             bytes[i] = seed(16 + i);
         }
-        sim.script("NEXT", "PUT", "16", HEX.formatHex(bytes));
+        int reason = ByteBuffer.wrap(new byte[] {seed(8), seed(9), seed(10), seed(11)}).order(ByteOrder.LITTLE_ENDIAN)
+                .getInt();
+        sim.script("NEXT", "REASON", "" + reason, "PUT", "16", HEX.formatHex(bytes));
         lib.xlogclearNative();
     }
 

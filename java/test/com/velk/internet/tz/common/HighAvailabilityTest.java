@@ -53,7 +53,7 @@ class HighAvailabilityTest extends ExecutorTestBase {
     }
 
     @ParameterizedTest(name = "count {0}, arrays of {1}")
-    @CsvSource({"0, 32", "32, 32", "40, 32", "5, 3", "2, 10"})
+    @CsvSource({"0, 32", "32, 32", "40, 32", "32769, 32", "5, 3", "2, 10"})
     void infoWritesScalarsAndEachArrayUpToItsCountAndLength(int count, int size) throws Exception {
         sim.script("NEXT", "PUT", "16", answer(count));
         CMNHAInfo h = info(size);
@@ -65,7 +65,7 @@ class HighAvailabilityTest extends ExecutorTestBase {
         int n = Math.min(count, 32);
         assertFields(map("haFsmMode", "[-2122153084]", "haFsmAddress", "[167772161]", "haRole", "[241]",
                 "haStrategy", "[242]", "haState", "[243]", "haSubstate", "[244]", "haPort", "[65244]",
-                "haHBCount", "[" + n + "]", "haPeer", "[245]", "haReachCount", "[" + n + "]"), h);
+                "haHBCount", "[" + count + "]", "haPeer", "[245]", "haReachCount", "[" + count + "]"), h);
         IntUnaryOperator[] element = {i -> 0x0A000001 | i << 16, i -> 0xC0A80080 | i << 8 | i, i -> 0x80 + i,
             i -> 0xAC1000FE | i << 8, i -> 0xFFFFF000, i -> 0x90 + i, i -> 0xA0 + i, i -> 0xB0 + i, i -> 0x80000000 + i,
             i -> 0xC0000000 + i};

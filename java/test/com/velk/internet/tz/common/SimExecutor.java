@@ -21,7 +21,7 @@ import java.util.concurrent.locks.LockSupport;
 /**
  * The simulated executor daemon, driven through its control socket (the device path plus ".ctl").
  * Tests take the daemon down through {@code stopExecutorNative} and bring it back with
- * {@link #start}; a daemon stopped another way costs the library one failed request.
+ * {@link #start}; the library reaches a restarted daemon on its first request.
  */
 final class SimExecutor {
     private static final Duration START_TIMEOUT = Duration.ofSeconds(10);
