@@ -56,16 +56,7 @@ demo-deps:
 deps:
 	@$(call install_needs,$(NEEDS))
 	@# libFuzzer's runtime comes in a package of its own, named after clang's major version.
-	@if ! [ -e "$$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then \
-	  pkg="libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev"; \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing: $$pkg"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$pkg; \
-	  else \
-	    echo "Missing Debian package: $$pkg (run make as root, or apt-get install it)"; \
-	    exit 1; \
-	  fi; \
-	fi
+	@$(call install_needs,$$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a:libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
 
 $(BUILD_DIR)/CMakeCache.txt: | demo-deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
