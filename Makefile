@@ -11,52 +11,56 @@ DIST_WIN_BUILD_DIR ?= build-dist-win64
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian packages the build needs, as "command-or-file:package".
-NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
+# Debian packages the build needs, as "command-or-file:package": the demo's (the Linux library,
+# the jars, velkctl, the simulated executor), then what the tests and the other builds add.
+DEMO_NEEDS := cmake:cmake g++:g++ javac:openjdk-17-jdk-headless \
+         /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java \
+         /usr/share/java/snakeyaml.jar:libyaml-snake-java /usr/share/java/jna.jar:libjna-java
+NEEDS := $(DEMO_NEEDS) \
          /usr/share/java/junit-platform-console-standalone.jar:junit5 \
          /usr/include/gtest/gtest.h:libgtest-dev valgrind:valgrind \
          x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 \
          /usr/lib/wine/wine64:wine64 wine:wine clang++:clang \
-         /usr/share/java/picocli.jar:libpicocli-java /usr/share/java/gson.jar:libgoogle-gson-java \
-         /usr/share/java/snakeyaml.jar:libyaml-snake-java /usr/share/java/jna.jar:libjna-java \
          zip:zip unzip:unzip gdb:gdb git:git prometheus:prometheus chromium:chromium \
          ansible-playbook:ansible-core ansible-lint:ansible-lint
+# What `make demo` builds: the Linux library, velkctl with the jars, the simulated executor and
+# its control client and the tool stand-ins.
+DEMO_TARGETS := cmnexecutor_library velkctl velklb-executor velklb-standins
 
-.PHONY: all build test demo demo-java dist dist-check bench deps clean fuzz fuzz-seeds
+.PHONY: all build test demo demo-java dist dist-check bench deps demo-deps clean fuzz fuzz-seeds
 
 all: build
 
-deps:
-	@missing=""; \
-	for need in $(NEEDS); do \
-	  what=$${need%%:*}; pkg=$${need#*:}; \
-	  case "$$what" in \
-	    /*) [ -e "$$what" ] || missing="$$missing $$pkg" ;; \
-	    *) command -v "$$what" >/dev/null 2>&1 || missing="$$missing $$pkg" ;; \
-	  esac; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
-	  else \
-	    echo "Missing Debian packages:$$missing (run make as root, or apt-get install them)"; \
-	    exit 1; \
-	  fi; \
-	fi
-	@# libFuzzer's runtime comes in a package of its own, named after clang's major version.
-	@if ! [ -e "$$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then \
-	  pkg="libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev"; \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing: $$pkg"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$pkg; \
-	  else \
-	    echo "Missing Debian package: $$pkg (run make as root, or apt-get install it)"; \
-	    exit 1; \
-	  fi; \
-	fi
+# Installs the packages of $(1) that are missing (as root), or names them and fails.
+define install_needs
+missing=""; \
+for need in $(1); do \
+  what=$${need%%:*}; pkg=$${need#*:}; \
+  case "$$what" in \
+    /*) [ -e "$$what" ] || missing="$$missing $$pkg" ;; \
+    *) command -v "$$what" >/dev/null 2>&1 || missing="$$missing $$pkg" ;; \
+  esac; \
+done; \
+if [ -n "$$missing" ]; then \
+  if [ "$$(id -u)" = 0 ]; then \
+    echo "Installing:$$missing"; \
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+  else \
+    echo "Missing Debian packages:$$missing (run make as root, or apt-get install them)"; \
+    exit 1; \
+  fi; \
+fi
+endef
 
-$(BUILD_DIR)/CMakeCache.txt: | deps
+demo-deps:
+	@$(call install_needs,$(DEMO_NEEDS))
+
+deps:
+	@$(call install_needs,$(NEEDS))
+	@# libFuzzer's runtime comes in a package of its own, named after clang's major version.
+	@$(call install_needs,$$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-x86_64.a:libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
+
+$(BUILD_DIR)/CMakeCache.txt: | demo-deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # The Windows DLL and the simulated executor driver, cross-built; its tests run them under Wine
@@ -70,8 +74,9 @@ $(WIN_BUILD_DIR)/CMakeCache.txt: | deps
 $(FUZZ_BUILD_DIR)/CMakeCache.txt: | deps
 	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD_DIR)/CMakeCache.txt $(WIN_BUILD_DIR)/CMakeCache.txt \
-       $(FUZZ_BUILD_DIR)/CMakeCache.txt
+# Configured again here, after deps: a tree first configured by `make demo` finds GoogleTest now.
+build: deps $(WIN_BUILD_DIR)/CMakeCache.txt $(FUZZ_BUILD_DIR)/CMakeCache.txt
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
@@ -102,7 +107,8 @@ fuzz-seeds: deps $(FUZZ_BUILD_DIR)/CMakeCache.txt
 	  CMN_FUZZ_RECORD=tests/fuzz/corpus/$$family "$$target" >/dev/null || exit 1; \
 	done
 
-demo: build
+demo: demo-deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_TARGETS)
 	tests/demo/run-demo.sh $(BUILD_DIR)
 
 # What each call costs beside its transport's floor, and the library's own instructions per call

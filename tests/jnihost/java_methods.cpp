@@ -155,22 +155,6 @@ std::vector<JavaMethod> javaMethods() {
 
 void addJavaMethods(Host& host) {
   classOf(host, "java/util/List");
-  struct NestedField {
-    const char* cls;
-    const char* name;
-    const char* signature;
-  };
-  const NestedField nested[] = {
-      {"CMNHalfOpenListener$Record", "index", "I"},
-      {"CMNHalfOpenListener$Record", "address", "I"},
-      {"CMNHalfOpenListener$Record", "port", "I"},
-      {"CMNHalfOpenListener$Record", "flag", "Z"},
-      {"CMNAttackListener$Attacker", "address", "I"},
-      {"CMNAttackListener$Attacker", "figure", "I"},
-  };
-  for (const NestedField& f : nested) {
-    host.addField(classOf(host, std::string(kPackage) + f.cls), f.name, f.signature);
-  }
   for (JavaMethod& m : javaMethods()) {
     host.addMethod(classOf(host, std::string(kPackage) + m.cls), m.name, m.signature,
                    std::move(m.body));

@@ -492,6 +492,16 @@ void Host::addField(Class* cls, const std::string& name, const std::string& sign
 
 void Host::addMethod(Class* cls, const std::string& name, const std::string& signature,
                      MethodBody body) {
+  bool known = cls->name.compare(0, 4, "com/") != 0;
+  for (std::size_t i = 0; i < kJavaMethodCount && !known; ++i) {
+    const ClassMethod& m = kJavaMethods[i];
+    known = cls->name == m.className && name == m.name && signature == m.signature;
+  }
+  if (!known) {
+    std::fprintf(stderr, "jnihost: the compiled %s has no method %s%s\n", cls->name.c_str(),
+                 name.c_str(), signature.c_str());
+    std::abort();
+  }
   cls->methods.push_back(MethodDef{cls, name, signature, std::move(body)});
 }
 

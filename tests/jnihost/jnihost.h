@@ -155,14 +155,22 @@ class Host {
   std::vector<std::string> violations_;
 };
 
-// The field table generated from the Java sources.
+// The classes as javap reads them from the compiled classes (generated at build time): every
+// instance field, and every method, which is all a method the host offers may be.
 struct JavaField {
   const char* className;
   const char* name;
   const char* signature;
   std::int32_t arrayLength;
 };
+struct ClassMethod {
+  const char* className;
+  const char* name;
+  const char* signature;
+};
 extern const JavaField kJavaFields[];
 extern const std::size_t kJavaFieldCount;
+extern const ClassMethod kJavaMethods[];
+extern const std::size_t kJavaMethodCount;
 
 }  // namespace jnihost

@@ -122,4 +122,20 @@ std::string simMust(const std::string& line) {
   return answer.size() > 3 ? answer.substr(3) : "";
 }
 
+int simRecordCount() {
+  const std::string answer = simControl("RECORD COUNT");
+  return answer.rfind("OK ", 0) == 0 ? std::atoi(answer.c_str() + 3) : -1;
+}
+
+std::vector<std::uint8_t> simRecord(int i) {
+  const std::string answer = simControl("RECORD GET " + std::to_string(i));
+  std::vector<std::uint8_t> bytes;
+  const std::size_t blank = answer.find(' ', 3);
+  if (answer.rfind("OK ", 0) != 0 || blank == std::string::npos) return bytes;
+  for (std::size_t at = blank + 1; at + 1 < answer.size(); at += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::strtoul(answer.substr(at, 2).c_str(), nullptr, 16)));
+  }
+  return bytes;
+}
+
 }  // namespace jnihost

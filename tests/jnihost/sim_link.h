@@ -2,7 +2,9 @@
 // Linux, the driver's control code on Windows (where the host also starts the driver).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace jnihost {
 
@@ -15,5 +17,10 @@ std::string simControl(const std::string& line);
 
 // simControl that must answer "OK...": the rest of the answer; aborts the run otherwise.
 std::string simMust(const std::string& line);
+
+// The requests the executor recorded since its reset, and request i of them as received (0 the
+// first, -1 the latest); empty when there is none.
+int simRecordCount();
+std::vector<std::uint8_t> simRecord(int i);
 
 }  // namespace jnihost

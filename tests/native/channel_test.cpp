@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim_link.h"
 #include "sim_process.h"
 
 namespace cmn {
@@ -51,7 +52,7 @@ TEST_F(Channel, SendsExactlyTheRequestLength) {
     RequestBlock& b = request(250, length);
     const std::vector<std::uint8_t> sent = snapshot();
     ASSERT_EQ(sendExecutorRequest(&b), 0);
-    const std::vector<std::uint8_t> got = sim_.record(-1);
+    const std::vector<std::uint8_t> got = jnihost::simRecord(-1);
     ASSERT_EQ(got.size(), length);
     // The result field travels as 0; everything else as it stood.
     EXPECT_EQ(got[4] | got[5] | got[6] | got[7], 0);
@@ -62,7 +63,7 @@ TEST_F(Channel, SendsExactlyTheRequestLength) {
 TEST_F(Channel, DeviceErrorLeavesResultZeroAndReasonUnchanged) {
   RequestBlock& b = request(250, 40);
   b.setResult(99);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT ERROR 31"), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT ERROR 31"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 31);
   EXPECT_EQ(b.result(), 0);
   EXPECT_EQ(b.reason(), 1234);
@@ -73,14 +74,14 @@ TEST_F(Channel, DeviceErrorLeavesResultZeroAndReasonUnchanged) {
 TEST_F(Channel, AnswerReplacesOnlyItsFirstNBytes) {
   RequestBlock& b = request(250, 40);
   const std::vector<std::uint8_t> before = snapshot();
-  ASSERT_EQ(sim_.control("SCRIPT NEXT N 20 PUT 16 A1A2A3A4A5A6A7A8"), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT N 20 PUT 16 A1A2A3A4A5A6A7A8"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   EXPECT_EQ(b.u32(16), 0xA4A3A2A1u);  // bytes 16-19 came back
   for (std::uint32_t i = 20; i < kBlockSize; ++i) {
     ASSERT_EQ(b.u8(i), before[i]) << "byte " << i;
   }
   // An answer larger than the request reaches past L.
-  ASSERT_EQ(sim_.control("SCRIPT NEXT N 64016 PUT 64012 01020304"), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT N 64016 PUT 64012 01020304"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   EXPECT_EQ(b.u32(64012), 0x04030201u);
 }
@@ -89,22 +90,22 @@ TEST_F(Channel, ServerModalitySendsNothingAndChangesNothing) {
   RequestBlock& b = request(250, 40);
   b.setResult(77);
   const std::vector<std::uint8_t> before = snapshot();
-  const int count = sim_.recordCount();
+  const int count = jnihost::simRecordCount();
   setServerModality(1);
   EXPECT_EQ(sendExecutorRequest(&b), 1);
   EXPECT_EQ(snapshot(), before);
-  EXPECT_EQ(sim_.recordCount(), count);
+  EXPECT_EQ(jnihost::simRecordCount(), count);
   EXPECT_EQ(openExecutorDevice(), 1);  // the probe still tells the truth
 }
 
 TEST_F(Channel, NullBlockAndRefusedLengths) {
   EXPECT_EQ(sendExecutorRequest(nullptr), -1);
-  const int count = sim_.recordCount();
+  const int count = jnihost::simRecordCount();
   for (std::uint32_t length : {0u, 15u, 64017u, 0xFFFFFFFFu}) {
     RequestBlock& b = request(250, length);
     EXPECT_EQ(sendExecutorRequest(&b), EINVAL) << length;
   }
-  EXPECT_EQ(sim_.recordCount(), count);
+  EXPECT_EQ(jnihost::simRecordCount(), count);
 }
 
 TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
@@ -128,25 +129,25 @@ TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
 // answer followed by a length word of 0).
 TEST_F(Channel, UnframeableAnswerNeverShiftsLaterAnswers) {
   RequestBlock& b = request(250, 40);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT WORD 64017 N 8 PUT 0 0000000000000000"), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT WORD 64017 N 8 PUT 0 0000000000000000"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), EPROTO);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT PUT 16 CAFEF00D RESULT 7"), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT PUT 16 CAFEF00D RESULT 7"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 7);
   EXPECT_EQ(b.u32(16), 0x0DF0FECAu);
-  EXPECT_EQ(sim_.recordCount(), 2);
+  EXPECT_EQ(jnihost::simRecordCount(), 2);
 }
 
 // An answer longer than its N leaves bytes that would frame as the next answers (N 16 and 16
 // bytes of result 0, then N 0): each later request still reads its own answer.
 TEST_F(Channel, SurplusAnswerBytesNeverShiftLaterAnswers) {
   RequestBlock& b = request(250, 40);
-  ASSERT_EQ(sim_.control("SCRIPT NEXT WORD 16 PUT 16 10000000" + std::string(40, '0')), "OK");
+  ASSERT_EQ(jnihost::simControl("SCRIPT NEXT WORD 16 PUT 16 10000000" + std::string(40, '0')), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   for (int result : {7, 8, 9}) {
-    ASSERT_EQ(sim_.control("SCRIPT NEXT RESULT " + std::to_string(result)), "OK");
+    ASSERT_EQ(jnihost::simControl("SCRIPT NEXT RESULT " + std::to_string(result)), "OK");
     EXPECT_EQ(sendExecutorRequest(&b), result);
   }
-  EXPECT_EQ(sim_.recordCount(), 4);
+  EXPECT_EQ(jnihost::simRecordCount(), 4);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
+// What no request layout reaches: accesses at the block's end and texts cut to their field. The
+// widths, byte orders and signs of every field are the JVM tests' (every layout, seeded block).
 #include "channel/request_block.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
+#include <string>
 
 namespace cmn {
 namespace {
@@ -13,53 +15,6 @@ RequestBlock& scratch() {
   static RequestBlock block;
   std::memset(block.raw(), 0xEE, kBlockSize);
   return block;
-}
-
-std::vector<std::uint8_t> bytesAt(const RequestBlock& b, std::uint32_t offset, std::uint32_t n) {
-  return std::vector<std::uint8_t>(b.raw() + offset, b.raw() + offset + n);
-}
-
-struct WidthCase {
-  const char* name;
-  void (*put)(RequestBlock&);
-  std::uint32_t offset;
-  std::vector<std::uint8_t> expected;
-};
-
-TEST(RequestBlock, WritesEachWidthInItsByteOrderAndTouchesNothingElse) {
-  const WidthCase cases[] = {
-      {"u8", [](RequestBlock& b) { b.putU8(20, 0xAB); }, 20, {0xAB}},
-      {"u16 host", [](RequestBlock& b) { b.putU16(20, 0x1234); }, 20, {0x34, 0x12}},
-      {"u16 network", [](RequestBlock& b) { b.putU16(20, 80, ByteOrder::Network); }, 20,
-       {0x00, 0x50}},
-      {"u32 host", [](RequestBlock& b) { b.putU32(20, 0x01020304); }, 20, {4, 3, 2, 1}},
-      {"u32 network", [](RequestBlock& b) { b.putU32(20, 0x0A010203, ByteOrder::Network); },
-       20, {10, 1, 2, 3}},
-      {"i64 of -1", [](RequestBlock& b) { b.putI64(32, -1); }, 32,
-       {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-      {"u64 host", [](RequestBlock& b) { b.putU64(32, 0x0000000100000005ull); }, 32,
-       {5, 0, 0, 0, 1, 0, 0, 0}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RequestBlock& b = scratch();
-    c.put(b);
-    EXPECT_EQ(bytesAt(b, c.offset, static_cast<std::uint32_t>(c.expected.size())), c.expected);
-    EXPECT_EQ(b.u8(c.offset - 1), 0xEE);
-    EXPECT_EQ(b.u8(c.offset + static_cast<std::uint32_t>(c.expected.size())), 0xEE);
-  }
-}
-
-TEST(RequestBlock, ReadsBackSignAndZeroExtensionAsStored) {
-  RequestBlock& b = scratch();
-  b.putU16(40, 0xFFFF);
-  EXPECT_EQ(b.u16(40), 0xFFFF);
-  EXPECT_EQ(b.i16(40), -1);
-  b.putU16(72, 8080, ByteOrder::Network);
-  EXPECT_EQ(b.u16(72, ByteOrder::Network), 8080);
-  EXPECT_EQ(b.u16(72), 0x901F);
-  b.putU64(48, 0x100000005ull);
-  EXPECT_EQ(static_cast<std::int32_t>(b.u64(48)), 5);
 }
 
 TEST(RequestBlock, AccessAtTheEndStaysInsideTheBlock) {

@@ -45,27 +45,4 @@ void SimProcess::stop() {
   pid_ = -1;
 }
 
-std::string SimProcess::control(const std::string& line) {
-  return jnihost::simControl(line);  // at VELKLB_DEVICE's control socket
-}
-
-int SimProcess::recordCount() {
-  const std::string answer = control("RECORD COUNT");
-  if (answer.rfind("OK ", 0) != 0) return -1;
-  return std::atoi(answer.c_str() + 3);
-}
-
-std::vector<std::uint8_t> SimProcess::record(int index) {
-  const std::string answer = control("RECORD GET " + std::to_string(index));
-  std::vector<std::uint8_t> bytes;
-  if (answer.rfind("OK ", 0) != 0) return bytes;
-  const std::size_t blank = answer.find(' ', 3);
-  if (blank == std::string::npos) return bytes;
-  const std::string hex = answer.substr(blank + 1);
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
-
 }  // namespace cmn::testing

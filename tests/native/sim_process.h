@@ -1,9 +1,7 @@
-// Starts a simulated executor daemon for one test and talks to its control socket.
+// Starts a simulated executor daemon for one test; jnihost's sim_link talks to it.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace cmn::testing {
 
@@ -16,11 +14,6 @@ class SimProcess {
   bool start();
   void stop();
   const std::string& devicePath() const { return device_; }
-
-  // One control line; the answer line without its end.
-  std::string control(const std::string& line);
-  int recordCount();
-  std::vector<std::uint8_t> record(int index);
 
  private:
   std::string dir_;

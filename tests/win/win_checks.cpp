@@ -69,18 +69,6 @@ bool replaceImport(HMODULE module, const char* dll, const char* function, void* 
   return replaced;
 }
 
-// The latest recorded request, as bytes.
-std::vector<unsigned char> latestRequest() {
-  const std::string answer = simMust("RECORD GET -1");
-  const std::string hex = answer.substr(answer.find(' ') + 1);
-  std::vector<unsigned char> bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(
-        static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
-  }
-  return bytes;
-}
-
 std::int32_t wordAt(const std::vector<unsigned char>& b, std::size_t at) {
   if (b.size() < at + 4) return 0x7FFFFFFF;
   return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
@@ -163,7 +151,7 @@ int main(int argc, char** argv) {
                 "DeviceIoControl failing with " + std::to_string(e.error));
     // The next request carries the block as the failed call left it.
     s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor"));
-    const std::vector<unsigned char> next = latestRequest();
+    const std::vector<unsigned char> next = jnihost::simRecord(-1);
     expect(wordAt(next, 4) == 0, "result field 0 after error " + std::to_string(e.error));
     expect(wordAt(next, 8) == -7, "reason unchanged after error " + std::to_string(e.error));
   }

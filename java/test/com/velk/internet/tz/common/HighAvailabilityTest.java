@@ -174,12 +174,4 @@ class HighAvailabilityTest extends ExecutorTestBase {
             assertEquals("0a0102030a020009", HEX.formatHex(sim.record(-1), 20, 28));
         }
     }
-
-    @ParameterizedTest(name = "reason {0} -> {1}")
-    @CsvSource({"-44, -44", "-45, -45", "-7, -35", "-1, -35", "0, -35"})
-    void aRefusedHeartbeatGivesItsReasonOnlyFor44And45(int reason, int expected) {
-        sim.command("ALIAS eth 0 10.1.2.3 255.255.0.0");
-        sim.script("CMD", "45", "RESULT", "-1", "REASON", "" + reason);
-        assertEquals(expected, lib.addHBNative("10.1.2.3", "10.2.0.9"));
-    }
 }

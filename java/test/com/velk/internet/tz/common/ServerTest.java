@@ -41,6 +41,21 @@ class ServerTest extends ExecutorTestBase {
             added.add(count);
             super.addListenersFromNative(count);
         }
+
+        /** The two values every listener record hands back, in the order the library calls: w, then t. */
+        final StringBuilder order = new StringBuilder();
+
+        @Override
+        public void setWaitForContinueFromNative(int w) {
+            order.append('w');
+            super.setWaitForContinueFromNative(w);
+        }
+
+        @Override
+        public void setConnectTimeoutFromNative(int t) {
+            order.append('t');
+            super.setConnectTimeoutFromNative(t);
+        }
     }
 
     /** Every setting flagged, two listeners, values that show width, byte order and sign. */
@@ -180,10 +195,10 @@ class ServerTest extends ExecutorTestBase {
     }
 
     static Stream<Arguments> reasons() {
-        int[][] record = {{0, -5, 0}, {-1, -58, -58}, {-1, -43, -43}, {-1, -36, -20}, {-1, -15, -32}, {-1, -14, -18},
-            {-1, -13, -28}, {-1, -11, -19}, {-1, -5, -5}, {-1, -1, -12}, {-1, -4, -99}, {5, -5, -5}};
-        int[][] lookup = {{-1, -11, -19}, {-1, -5, -5}, {-1, -1, -12}, {-1, -36, -99}};
-        int[][] rate = {{0, -5, 0}, {7, -5, 7}, {-1, -11, -1}};  // the send result as it is
+        // {result, reason, expected}: each reason's code is ReasonTest's; here that a failure writes nothing
+        int[][] record = {{0, -5, 0}, {-1, -58, -58}};
+        int[][] lookup = {{-1, -11, -19}};
+        int[][] rate = {{7, -5, 7}};
         return Stream.of("add", "set", "remove", "status", "report", "up", "down", "cps").flatMap(m -> Arrays.stream(
                 m.matches("add|set") ? record : m.equals("cps") ? rate : lookup)
                 .map(r -> Arguments.of(m, r[0], r[1], r[2])));
@@ -229,6 +244,22 @@ class ServerTest extends ExecutorTestBase {
         assertEquals(expected == 0 ? 1 : 0, sim.recordCount());
     }
 
+    /** Report fields from 56 on, every byte of each its own; the saved weight is 16 bits at 80, sign-extended. */
+    @Test
+    void reportTakesEachFieldFromItsOffset() {
+        byte[] a = new byte[96 - 56];
+        for (int i = 0; i < a.length; i++) {
+            a[i] = (byte) (0x80 + i);
+        }
+        sim.script("NEXT", "PUT", "56", HEX.formatHex(a));
+        Recording s = full();
+        assertEquals(0, lib.getServerReportNative(s));
+        assertEquals(List.of(0x83828180, 0x87868584, 0x8B8A8988, 0x8F8E8D8C, 0x93929190, 0x97969594, (int) (short) 0x9998,
+                0xA3A2A1A0), List.of(s.TotalConnections,
+                s.TotalTCPConnections, s.TotalUDPConnections, s.ActiveConnections, s.FINishedConnections,
+                s.CompleteConnections, s._iSavedWeight, s.iBytesPerSecond));
+    }
+
     /** Java's listener count J against the executor's R: refused, grown, or handed back record by record. */
     static Stream<Arguments> handBack() {
         return IntStream.range(0, 4).boxed().flatMap(j -> IntStream.range(0, 4).mapToObj(r -> Arguments.of(j, r,
@@ -267,6 +298,7 @@ class ServerTest extends ExecutorTestBase {
         assertEquals(records == 0 ? List.of(0, 0) : records == 1 ? List.of(77, -3) : List.of(88, -4),
                 List.of(s._iConnectTimeout, s._iWaitForComplete));
         assertEquals(List.of(-25536, (byte) 0), List.of(s._iWeight, s.IsRemote));
+        assertEquals("wt".repeat(records), s.order.toString());
     }
 
     /** The port report's count sizes the list, at most 726 entries; the answer's count lies at 36. */
