@@ -96,7 +96,7 @@ sums+=("$debug.tar.gz")
 collection=velk-balancer-$version
 cp -r "$src/ansible" "$stage/collection"
 sed -i "s/^version: .*/version: $version/" "$stage/collection/galaxy.yml"
-ansible-galaxy collection build "$stage/collection" --output-path "$stage" --force >/dev/null
+LC_ALL=C.UTF-8 ansible-galaxy collection build "$stage/collection" --output-path "$stage" --force >/dev/null
 mkdir "$stage/$collection"
 tar -xzf "$stage/$collection.tar.gz" -C "$stage/$collection"
 settle "$collection"
