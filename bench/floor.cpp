@@ -13,43 +13,52 @@
 
 namespace {
 
+// The library's block: a request is sent from one block, its answer read into a buffer of the
+// block's size, as the library's device call does (less the library's own work: the poll of the
+// cached connection before each write, the copy of the answer into the request block).
 constexpr std::size_t kBlockSize = 64016;
 
+// Writes all of `data`, as the library does (a signal's interruption resumes the write).
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
   return true;
 }
 
+// Reads exactly `size` bytes, as the library does.
 bool readAll(int fd, std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::recv(fd, data, size, 0);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::recv(fd, data + done, size - done, 0);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
   return true;
 }
+
+// The connection, the requests of the case being timed (one after the other in one buffer,
+// `g_lengths` their lengths) and the buffer each answer is read into.
+int g_fd = -1;
+std::vector<std::uint8_t> g_requests;
+std::vector<std::size_t> g_lengths;
+std::uint8_t g_answer[kBlockSize];
 
 // One request and its answer: the word N, then N bytes, or 0xFFFFFFFF and an error code.
-bool exchange(int fd, const std::vector<std::uint8_t>& request, std::uint8_t* block) {
-  if (!writeAll(fd, request.data(), request.size())) return false;
+bool exchange(int fd, const std::uint8_t* request, std::size_t length) {
+  if (!writeAll(fd, request, length)) return false;
   std::uint8_t word[4];
   if (!readAll(fd, word, sizeof(word))) return false;
   const std::uint32_t n = static_cast<std::uint32_t>(word[0]) | word[1] << 8 | word[2] << 16 |
                           static_cast<std::uint32_t>(word[3]) << 24;
   if (n == 0xFFFFFFFFu) return readAll(fd, word, sizeof(word));
-  return n <= kBlockSize && readAll(fd, block, n);
+  return n <= kBlockSize && readAll(fd, g_answer, n);
 }
-
-// The connection and the requests of the case being timed.
-int g_fd = -1;
-std::vector<std::vector<std::uint8_t>> g_requests;
-std::vector<std::uint8_t> g_block(kBlockSize);
 
 }  // namespace
 
@@ -67,13 +76,15 @@ extern "C" JNIEXPORT jint JNICALL Java_com_velk_internet_tz_common_Bench_open(
   if (!fits) return ENAMETOOLONG;
 
   g_requests.clear();
+  g_lengths.clear();
   for (jsize i = 0; i < env->GetArrayLength(requests); ++i) {
     auto bytes = static_cast<jbyteArray>(env->GetObjectArrayElement(requests, i));
-    std::vector<std::uint8_t> request(static_cast<std::size_t>(env->GetArrayLength(bytes)));
-    env->GetByteArrayRegion(bytes, 0, static_cast<jsize>(request.size()),
-                            reinterpret_cast<jbyte*>(request.data()));
+    const jsize length = env->GetArrayLength(bytes);
+    const std::size_t at = g_requests.size();
+    g_requests.resize(at + static_cast<std::size_t>(length));
+    env->GetByteArrayRegion(bytes, 0, length, reinterpret_cast<jbyte*>(g_requests.data() + at));
     env->DeleteLocalRef(bytes);
-    g_requests.push_back(std::move(request));
+    g_lengths.push_back(static_cast<std::size_t>(length));
   }
   if (g_fd >= 0) ::close(g_fd);
   g_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -90,8 +101,10 @@ extern "C" JNIEXPORT jint JNICALL Java_com_velk_internet_tz_common_Bench_open(
 // One call's requests, each answer read whole. 0, or an errno. Timed by the caller exactly as
 // a library call is, so that both include one pass from Java into native code and back.
 extern "C" JNIEXPORT jint JNICALL Java_com_velk_internet_tz_common_Bench_replay(JNIEnv*, jclass) {
-  for (const auto& request : g_requests) {
-    if (!exchange(g_fd, request, g_block.data())) return errno != 0 ? errno : EPROTO;
+  const std::uint8_t* request = g_requests.data();
+  for (const std::size_t length : g_lengths) {
+    if (!exchange(g_fd, request, length)) return errno != 0 ? errno : EPROTO;
+    request += length;
   }
   return 0;
 }

@@ -1,6 +1,5 @@
 #include "channel/request_block.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace cmn {
@@ -93,20 +92,6 @@ bool RequestBlock::putText(std::uint32_t offset, std::uint32_t width, const char
   std::memcpy(bytes_ + offset, text, length);
   bytes_[offset + length] = 0;
   return !cut;
-}
-
-std::size_t RequestBlock::getText(std::uint32_t offset, std::uint32_t width, char* out,
-                                  std::size_t outSize) const {
-  if (out == nullptr || outSize == 0) return 0;
-  std::size_t length = 0;
-  if (fits(offset, width)) {
-    const std::size_t most = std::min<std::size_t>(width, outSize - 1);
-    const void* end = std::memchr(bytes_ + offset, 0, most);
-    length = end != nullptr ? static_cast<const std::uint8_t*>(end) - (bytes_ + offset) : most;
-    std::memcpy(out, bytes_ + offset, length);
-  }
-  out[length] = '\0';
-  return length;
 }
 
 }  // namespace cmn

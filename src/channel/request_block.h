@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace cmn {
 
@@ -92,9 +93,23 @@ class RequestBlock {
 
   // Copies the text of the field [offset, offset + width) into `out` (capacity `outSize`): up to
   // its first NUL, never past the field's end or past outSize - 1 bytes, always terminated.
-  // Returns the number of characters copied.
+  // Returns the number of characters copied. Bytes of `out` past the terminator may be
+  // overwritten. Inline: a list of 888 entries reads one text per entry.
   std::size_t getText(std::uint32_t offset, std::uint32_t width, char* out,
-                      std::size_t outSize) const;
+                      std::size_t outSize) const {
+    if (out == nullptr || outSize == 0) return 0;
+    std::size_t length = 0;
+    if (fits(offset, width)) {
+      // The whole field in one move (a fixed width where the caller's is), then its end found
+      // in the copy: cheaper than finding the end first and copying up to it.
+      const std::size_t most = width < outSize - 1 ? width : outSize - 1;
+      std::memcpy(out, bytes_ + offset, most);
+      const void* end = std::memchr(out, 0, most);
+      length = end != nullptr ? static_cast<const char*>(end) - out : most;
+    }
+    out[length] = '\0';
+    return length;
+  }
 
   // The raw bytes, for the device call only.
   std::uint8_t* raw() { return bytes_; }

@@ -205,21 +205,8 @@ void JNICALL setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value
 
 // ---- Calls into Java ---------------------------------------------------------------------------
 
-Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
-             const char* function) {
-  Host& h = hostOf(env);
-  if (!enter(env, function)) return Value{};
-  Object* self = objectArg(env, obj, function);
-  if (self == nullptr || id == nullptr) {
-    if (id == nullptr) h.violation(std::string(function) + " given a null method ID");
-    return Value{};
-  }
-  const auto* m = reinterpret_cast<const MethodDef*>(id);
-  const std::string ret = returnType(m->signature);
-  if ((returns == 'L' && !isReference(ret)) || (returns != 'L' && ret != std::string(1, returns))) {
-    h.violation(std::string(function) + ": method " + m->name + " returns " + ret);
-    return Value{};
-  }
+// The arguments of a call to `m`, taken from `args` by its signature.
+std::vector<Value> arguments(Host& h, const MethodDef* m, va_list args) {
   std::vector<Value> values;
   for (const std::string& p : parameterTypes(m->signature)) {
     Value v;
@@ -235,7 +222,25 @@ Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
     }
     values.push_back(v);
   }
-  Value result = m->body(h, self, values);
+  return values;
+}
+
+Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
+             const char* function) {
+  Host& h = hostOf(env);
+  if (!enter(env, function)) return Value{};
+  Object* self = objectArg(env, obj, function);
+  if (self == nullptr || id == nullptr) {
+    if (id == nullptr) h.violation(std::string(function) + " given a null method ID");
+    return Value{};
+  }
+  const auto* m = reinterpret_cast<const MethodDef*>(id);
+  const std::string ret = returnType(m->signature);
+  if ((returns == 'L' && !isReference(ret)) || (returns != 'L' && ret != std::string(1, returns))) {
+    h.violation(std::string(function) + ": method " + m->name + " returns " + ret);
+    return Value{};
+  }
+  Value result = m->body(h, self, arguments(h, m, args));
   h.javaCallUnchecked = true;
   return result;
 }
@@ -251,6 +256,26 @@ jobject JNICALL callObjectMethodV(JNIEnv* env, jobject obj, jmethodID id, va_lis
 
 void JNICALL callVoidMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
   invoke(env, obj, id, args, 'V', "CallVoidMethodV");
+}
+
+// A constructor call: the object is made, then `<init>` runs on it as a method does.
+jobject JNICALL newObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list args) {
+  Host& h = hostOf(env);
+  if (!enter(env, "NewObjectV")) return nullptr;
+  Class* c = classArg(env, cls, "NewObjectV");
+  if (c == nullptr || id == nullptr) {
+    if (id == nullptr) h.violation("NewObjectV given a null method ID");
+    return nullptr;
+  }
+  const auto* m = reinterpret_cast<const MethodDef*>(id);
+  if (m->name != "<init>" || m->owner != c) {
+    h.violation("NewObjectV: " + m->name + " is not a constructor of " + c->name);
+    return nullptr;
+  }
+  Object* made = h.newObject(c->name);
+  m->body(h, made, arguments(h, m, args));
+  h.javaCallUnchecked = true;
+  return h.pending != nullptr ? nullptr : h.newLocal(made);
 }
 
 // ---- Exceptions and references ----------------------------------------------------------------
@@ -394,6 +419,16 @@ void JNICALL setRegion(JNIEnv* env, A array, jsize start, jsize length, const J*
     std::memcpy(items->data() + start, buffer, length * sizeof(T));
 }
 
+jbyteArray JNICALL newByteArrayJni(JNIEnv* env, jsize length) {
+  if (!enter(env, "NewByteArray")) return nullptr;
+  Host& h = hostOf(env);
+  if (length < 0) {
+    h.violation("NewByteArray given a negative length");
+    return nullptr;
+  }
+  return static_cast<jbyteArray>(h.newLocal(h.newByteArray(static_cast<std::size_t>(length))));
+}
+
 }  // namespace
 
 // ---- Host ---------------------------------------------------------------------------------------
@@ -423,7 +458,9 @@ Host::Host() : block_(new EnvBlock) {
   t.ExceptionCheck = exceptionCheck;
   t.DeleteLocalRef = deleteLocalRef;
   t.EnsureLocalCapacity = ensureLocalCapacity;
+  t.NewObjectV = newObjectV;
   t.NewStringUTF = newStringUTF;
+  t.NewByteArray = newByteArrayJni;
   t.GetStringUTFChars = getStringUTFChars;
   t.ReleaseStringUTFChars = releaseStringUTFChars;
   t.GetArrayLength = getArrayLength;
@@ -437,9 +474,32 @@ Host::Host() : block_(new EnvBlock) {
   for (const char* name :
        {"java/lang/Class", "java/lang/Object", "java/lang/String", "[I", "[B",
         "java/lang/NoSuchFieldError", "java/lang/NoSuchMethodError",
-        "java/lang/NoClassDefFoundError", "java/lang/ArrayIndexOutOfBoundsException"}) {
+        "java/lang/NoClassDefFoundError", "java/lang/ArrayIndexOutOfBoundsException",
+        "java/lang/StringIndexOutOfBoundsException"}) {
     defineClass(name);
   }
+  // String(byte[] ascii, int hibyte, int offset, int count): each byte one character, its high
+  // byte `hibyte`; the range must lie within the array, as Java checks.
+  addMethod(findClass("java/lang/String"), "<init>", "([BIII)V",
+            [](Host& h, Object* self, const std::vector<Value>& args) {
+              const Object* ascii = args[0].reference;
+              const std::int64_t offset = args[2].primitive, count = args[3].primitive;
+              if (ascii == nullptr || offset < 0 || count < 0 ||
+                  offset + count > static_cast<std::int64_t>(ascii->bytes.size())) {
+                h.throwNew("java/lang/StringIndexOutOfBoundsException", "ascii range");
+                return Value{};
+              }
+              for (std::int64_t i = offset; i < offset + count; ++i) {
+                const auto byte = static_cast<unsigned char>(ascii->bytes[i]);
+                // The model keeps text as modified UTF-8: only ASCII with a high byte of 0 is
+                // the same character in both.
+                if (args[1].primitive != 0 || byte == 0 || byte >= 0x80) {
+                  h.violation("String(byte[], int, int, int) given a character beyond ASCII");
+                }
+                self->text += static_cast<char>(byte);
+              }
+              return Value{};
+            });
   Class* buffer = defineClass("java/lang/StringBuffer");
   addMethod(buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;",
             [](Host&, Object* self, const std::vector<Value>& args) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "jnihost.h"
+
 namespace cmn::jni {
 namespace {
 
@@ -63,6 +65,27 @@ TEST(ModifiedUtf8, OffendingBytesAtEveryPlaceOfALongText) {
       EXPECT_EQ(toModifiedUtf8(text.c_str()), expected(text)) << at;
     }
   }
+}
+
+// A text of known length (a list's) reaches Java as the same characters whichever way it goes:
+// all ASCII as bytes, anything else through NewStringUTF after the replacements above. A byte
+// beyond ASCII at any place, within or after a run of 32, keeps the text off the byte path (the
+// host's String(byte[], int, int, int) reports a character beyond ASCII).
+TEST(ModifiedUtf8, TextsOfKnownLengthReachJavaAsExpected) {
+  jnihost::Host host;
+  JNIEnv* env = host.env();
+  host.beginCall("strings");
+  for (const std::string odd : {"", "\xff", "\xc3\xa9"}) {
+    for (std::size_t at = 0; at <= 70; ++at) {
+      const std::string text = std::string(at, 'a') + odd + std::string(40, 'z');
+      jstring string = newJavaString(env, text.c_str(), text.size());
+      ASSERT_NE(string, nullptr) << at;
+      EXPECT_EQ(host.deref(string)->text, expected(text)) << at;
+      env->DeleteLocalRef(string);
+    }
+  }
+  EXPECT_EQ(host.endCall(), "");
+  EXPECT_TRUE(host.violations().empty());
 }
 
 }  // namespace
