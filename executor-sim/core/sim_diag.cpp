@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -27,8 +28,8 @@ constexpr uint32_t kAffinityFit = (kBlockSize - kAffinityRecords) / kAffinityRec
 constexpr uint32_t kConnectionRecords = 32;
 constexpr uint32_t kConnectionRecordSize = 40;
 constexpr uint32_t kConnectionFit = (kBlockSize - kConnectionRecords) / kConnectionRecordSize;
-constexpr uint32_t kHalfOpenFit = (kBlockSize - 20) / 12;
-constexpr uint32_t kAttackFit = (kBlockSize - 44) / 8;
+constexpr uint32_t kHalfOpenFit = (kBlockSize - diag::kRecords) / diag::kHalfOpenSize;
+constexpr uint32_t kAttackFit = (kBlockSize - diag::kAttackRecords) / diag::kAttackSize;
 
 constexpr uint32_t kMtu = 1460;  // the TCP MSS the counter answer reports
 
@@ -67,15 +68,16 @@ void answerBindings(const DiagState& d, const uint8_t* cluster, const uint8_t* p
         if (count < kAffinityFit) {
             uint8_t* r = answer + kAffinityRecords + kAffinityRecordSize * count;
             std::memset(r, 0, kAffinityRecordSize);
-            std::memcpy(r + 0, a.client, 4);
-            std::memcpy(r + 4, a.server, 4);
-            storeU16(r + 12, static_cast<uint16_t>(i));  // the executor's own slot number
-            storeU32(r + 16, a.active);
-            storeU64(r + 24, a.lastUse);
+            std::memcpy(r + diag::kBindingClient, a.client, 4);
+            std::memcpy(r + diag::kBindingServer, a.server, 4);
+            // The executor's own slot number.
+            storeU16(r + diag::kBindingSlot, static_cast<uint16_t>(i));
+            storeU32(r + diag::kBindingActive, a.active);
+            storeU64(r + diag::kBindingLastUse, a.lastUse);
         }
         ++count;
     }
-    storeU32(answer + 44, count);
+    storeU32(answer + diag::kAffinityCount, count);
 }
 
 DiagAffinity* findBinding(DiagState& d, const uint8_t* cluster, const uint8_t* port,
@@ -88,21 +90,21 @@ DiagAffinity* findBinding(DiagState& d, const uint8_t* cluster, const uint8_t* p
 }
 
 void affinityReport(const ModelState& m, const uint8_t* request, uint8_t* answer) {
-    const uint8_t* cluster = request + 32;
-    const uint8_t* port = request + 40;
-    storeU64(answer + 24, now(m));
+    const uint8_t* cluster = request + diag::kAffinityCluster;
+    const uint8_t* port = request + diag::kAffinityPort;
+    storeU64(answer + diag::kAffinityTime, now(m));
     const DiagAffinityPort* p = affinityPort(m.diag, cluster, port);
-    storeU32(answer + 36, p ? p->stickyMask : 0);
-    storeU16(answer + 42, p ? p->serverDirected : 0);
+    storeU32(answer + diag::kAffinityStickyMask, p ? p->stickyMask : 0);
+    storeU16(answer + diag::kAffinityServerDirected, p ? p->serverDirected : 0);
     answerBindings(m.diag, cluster, port, answer);
 }
 
 void affinityExchange(ModelState& m, const uint8_t* request, uint8_t* answer) {
     DiagState& d = m.diag;
-    const int32_t sub = loadI32(request + 16);
-    const uint8_t* cluster = request + 32;
-    const uint8_t* port = request + 40;
-    uint32_t supplied = loadU32(request + 44);
+    const int32_t sub = loadI32(request + diag::kAffinitySubCommand);
+    const uint8_t* cluster = request + diag::kAffinityCluster;
+    const uint8_t* port = request + diag::kAffinityPort;
+    uint32_t supplied = loadU32(request + diag::kAffinityCount);
     if (supplied > kAffinityFit) supplied = kAffinityFit;
     int32_t changed = 0;
     if (sub == kAffinityBind) {
@@ -115,9 +117,9 @@ void affinityExchange(ModelState& m, const uint8_t* request, uint8_t* answer) {
                 std::memset(a, 0, sizeof *a);
                 std::memcpy(a->cluster, cluster, 4);
                 std::memcpy(a->port, port, 2);
-                std::memcpy(a->client, r, 4);
+                std::memcpy(a->client, r + diag::kBindingClient, 4);
             }
-            std::memcpy(a->server, r + 4, 4);
+            std::memcpy(a->server, r + diag::kBindingServer, 4);
             a->lastUse = now(m);
             ++changed;
         }
@@ -132,8 +134,8 @@ void affinityExchange(ModelState& m, const uint8_t* request, uint8_t* answer) {
     } else if (sub != kAffinityList) {
         return fail(answer, kReasonBadSubCommand);
     }
-    storeI32(answer + 20, changed);
-    storeU64(answer + 24, now(m));
+    storeI32(answer + diag::kAffinityChanged, changed);
+    storeU64(answer + diag::kAffinityTime, now(m));
     answerBindings(d, cluster, port, answer);
 }
 
@@ -148,8 +150,9 @@ void connectionQuery(const ModelState& m, const uint8_t* request, uint8_t* answe
     const DiagState& d = m.diag;
     uint8_t q[3][6];  // the three pairs, read before the answer overwrites them
     for (int p = 0; p < 3; ++p) {
-        std::memcpy(q[p], request + 16 + 8 * p, 4);
-        std::memcpy(q[p] + 4, request + 20 + 8 * p, 2);
+        const uint8_t* pair = request + diag::kPairs + diag::kPairSize * p;
+        std::memcpy(q[p], pair, 4);
+        std::memcpy(q[p] + 4, pair + diag::kPairPort, 2);
     }
     uint32_t count = 0;
     for (uint32_t i = 0; i < d.connectionCount; ++i) {
@@ -161,101 +164,102 @@ void connectionQuery(const ModelState& m, const uint8_t* request, uint8_t* answe
         if (count < kConnectionFit) {
             uint8_t* r = answer + kConnectionRecords + kConnectionRecordSize * count;
             std::memset(r, 0, kConnectionRecordSize);
-            std::memcpy(r + 0, c.cluster, 4);
-            std::memcpy(r + 4, c.client, 4);
-            std::memcpy(r + 8, c.clusterPort, 2);
-            std::memcpy(r + 10, c.clientPort, 2);
-            storeU64(r + 16, c.lastActivity);
-            r[24] = c.state;
-            r[25] = c.previousTcp;
-            r[26] = c.currentTcp;
-            std::memcpy(r + 28, c.server, 4);
-            r[32] = c.flag;
+            std::memcpy(r + diag::kConnectionCluster, c.cluster, 4);
+            std::memcpy(r + diag::kConnectionClient, c.client, 4);
+            std::memcpy(r + diag::kConnectionClusterPort, c.clusterPort, 2);
+            std::memcpy(r + diag::kConnectionClientPort, c.clientPort, 2);
+            storeU64(r + diag::kConnectionLastActivity, c.lastActivity);
+            r[diag::kConnectionState] = c.state;
+            r[diag::kConnectionPreviousTcp] = c.previousTcp;
+            r[diag::kConnectionCurrentTcp] = c.currentTcp;
+            std::memcpy(r + diag::kConnectionServer, c.server, 4);
+            r[diag::kConnectionFlag] = c.flag;
         }
         ++count;
     }
-    storeU32(answer + 16, count);
-    storeI32(answer + 20, d.nps);
-    storeU64(answer + 24, now(m));
+    storeU32(answer + diag::kCount, count);
+    storeI32(answer + diag::kNps, d.nps);
+    storeU64(answer + diag::kConnectionTime, now(m));
 }
 
 void halfOpenRecords(const DiagState& d, uint8_t* answer) {
     const uint32_t count = d.halfOpenCount < kHalfOpenFit ? d.halfOpenCount : kHalfOpenFit;
-    storeU32(answer + 16, d.halfOpenCount);
+    storeU32(answer + diag::kCount, d.halfOpenCount);
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* r = answer + 20 + 12 * i;
-        std::memset(r, 0, 12);
+        uint8_t* r = answer + diag::kRecords + diag::kHalfOpenSize * i;
+        std::memset(r, 0, diag::kHalfOpenSize);
         std::memcpy(r, d.halfOpen[i].address, 4);
-        std::memcpy(r + 4, d.halfOpen[i].port, 2);
-        r[8] = d.halfOpen[i].flag;
+        std::memcpy(r + diag::kHalfOpenPort, d.halfOpen[i].port, 2);
+        r[diag::kHalfOpenFlag] = d.halfOpen[i].flag;
     }
 }
 
 void attackers(const DiagState& d, const uint8_t* request, uint8_t* answer) {
     uint8_t target[6];
-    std::memcpy(target, request + 16, 6);
+    std::memcpy(target, request + diag::kAttackTarget, 6);
     uint32_t count = 0;
     int32_t total = 0;
     for (uint32_t i = 0; i < d.attackCount; ++i) {
         const DiagAttack& a = d.attacks[i];
         if (!selects(target, target + 4, a.target, a.targetPort)) continue;
         if (count < kAttackFit) {
-            uint8_t* r = answer + 44 + 8 * count;
+            uint8_t* r = answer + diag::kAttackRecords + diag::kAttackSize * count;
             std::memcpy(r, a.attacker, 4);
-            storeI32(r + 4, a.figure);
+            storeI32(r + diag::kAttackFigure, a.figure);
         }
         total = static_cast<int32_t>(static_cast<uint32_t>(total) +
                                      static_cast<uint32_t>(a.figure));
         ++count;
     }
-    storeU32(answer + 24, count);
-    storeI32(answer + 32, total);  // the figures of all attackers together
+    storeU32(answer + diag::kAttackCount, count);
+    storeI32(answer + diag::kAttackTotal, total);  // the figures of all attackers together
 }
 
 // ---- the miscellaneous command and its tables ------------------------------------------------
 
 void counters(ModelState& m, const uint8_t* request, uint8_t* answer) {
     DiagState& d = m.diag;
-    d.miscSubCommand = loadI32(request + 16);
-    for (int i = 0; i < 3; ++i) d.miscArguments[i] = loadI32(request + 20 + 4 * i);
-    for (uint32_t w = 0; w < kDiagCounterWords && 16 + 4 * w + 4 <= kBlockSize; ++w)
-        storeU32(answer + 16 + 4 * w, d.counters[w]);
-    storeI32(answer + 256, d.miscArguments[2]);  // "Arg28": the third argument, as it came
+    d.miscSubCommand = loadI32(request + diag::kMiscSubCommand);
+    for (int i = 0; i < 3; ++i) d.miscArguments[i] = loadI32(request + diag::kMiscArguments + 4 * i);
+    for (uint32_t w = 0; w < kDiagCounterWords && diag::kCounters + 4 * w + 4 <= kBlockSize; ++w)
+        storeU32(answer + diag::kCounters + 4 * w, d.counters[w]);
+    // "Arg28": the third argument, as it came.
+    storeI32(answer + diag::kArg28, d.miscArguments[2]);
 }
 
 uint32_t ratRecords(const DiagState& d, uint8_t* answer) {
-    storeU32(answer + 16, d.ratCount);
+    storeU32(answer + diag::kCount, d.ratCount);
     for (uint32_t i = 0; i < d.ratCount; ++i) {
-        uint8_t* r = answer + 20 + 16 * i;
+        uint8_t* r = answer + diag::kRecords + diag::kRatSize * i;
         std::memcpy(r, d.rats[i].address, 4);
-        storeI32(r + 4, d.rats[i].references);
-        std::memcpy(r + 8, d.rats[i].fsm, 4);
-        storeI32(r + 12, d.rats[i].portsInUse);
+        storeI32(r + diag::kRatReferences, d.rats[i].references);
+        std::memcpy(r + diag::kRatFsm, d.rats[i].fsm, 4);
+        storeI32(r + diag::kRatPortsInUse, d.rats[i].portsInUse);
     }
-    return 20 + 16 * d.ratCount;
+    return diag::kRecords + diag::kRatSize * d.ratCount;
 }
 
 uint32_t crllRecords(const DiagState& d, uint8_t* answer) {
-    storeU32(answer + 16, d.crllCount);
+    storeU32(answer + diag::kCount, d.crllCount);
     for (uint32_t i = 0; i < d.crllCount; ++i) {
         const DiagCrll& c = d.crlls[i];
-        uint8_t* r = answer + 20 + 32 * i;
-        std::memset(r, 0, 32);
+        uint8_t* r = answer + diag::kRecords + diag::kCrllSize * i;
+        std::memset(r, 0, diag::kCrllSize);
         std::memcpy(r, c.cluster, 4);
-        storeU16(r + 4, c.port);
-        std::memcpy(r + 6, c.name, kDiagListNameSize);
-        storeI32(r + 16, c.current);
-        storeI32(r + 20, c.reused);
-        storeI32(r + 24, c.stale);
-        storeI32(r + 28, c.timeout);
+        storeU16(r + diag::kCrllPort, c.port);
+        std::memcpy(r + diag::kCrllName, c.name, kDiagListNameSize);
+        storeI32(r + diag::kCrllCurrent, c.current);
+        storeI32(r + diag::kCrllReused, c.reused);
+        storeI32(r + diag::kCrllStale, c.stale);
+        storeI32(r + diag::kCrllTimeout, c.timeout);
     }
-    return 20 + 32 * d.crllCount;
+    return diag::kRecords + diag::kCrllSize * d.crllCount;
 }
 
 // One record per cluster port that holds bindings, in order of first binding: bindings with
 // active connections, and those without.
 uint32_t affinityLists(const DiagState& d, uint8_t* answer) {
-    constexpr uint32_t kFit = (kBlockSize - 20) / 24;
+    constexpr uint32_t kFit = (kBlockSize - diag::kRecords) / diag::kAffinityListSize;
     uint32_t count = 0;
     for (uint32_t i = 0; i < d.affinityCount; ++i) {
         const DiagAffinity& a = d.affinities[i];
@@ -269,15 +273,15 @@ uint32_t affinityLists(const DiagState& d, uint8_t* answer) {
             if (!same4(b.cluster, a.cluster) || !same2(b.port, a.port)) continue;
             ++(b.active ? active : idle);
         }
-        uint8_t* r = answer + 20 + 24 * count++;
-        std::memset(r, 0, 24);
+        uint8_t* r = answer + diag::kRecords + diag::kAffinityListSize * count++;
+        std::memset(r, 0, diag::kAffinityListSize);
         std::memcpy(r, a.cluster, 4);
-        std::memcpy(r + 4, a.port, 2);
-        storeU32(r + 8, active);
-        storeU32(r + 12, idle);
+        std::memcpy(r + diag::kAffinityListPort, a.port, 2);
+        storeU32(r + diag::kAffinityListActive, active);
+        storeU32(r + diag::kAffinityListIdle, idle);
     }
-    storeU32(answer + 16, count);
-    return 20 + 24 * count;
+    storeU32(answer + diag::kCount, count);
+    return diag::kRecords + diag::kAffinityListSize * count;
 }
 
 // The cluster tree: at 24 the number of clusters; from 80 each cluster's 52-byte entry (address,
@@ -285,39 +289,42 @@ uint32_t affinityLists(const DiagState& d, uint8_t* answer) {
 // each followed by its servers' 20-byte entries (address at 0: the server key, which is the
 // address of a server named by its address). Stops where the block ends.
 void clusterTree(const ModelState& m, uint8_t* answer) {
-    std::memset(answer + 16, 0, kBlockSize - 16);
-    uint32_t at = 80;
+    std::memset(answer + kHeaderSize, 0, kBlockSize - kHeaderSize);
+    uint32_t at = diag::kTreeEntries;
     uint32_t clusters = 0;
     for (uint32_t c = 0; c < m.clusterCount; ++c) {
         const uint8_t* cr = m.clusters[c].record;
-        if (at + 52 > kBlockSize) break;
+        if (at + diag::kTreeClusterSize > kBlockSize) break;
         uint8_t* ce = answer + at;
-        at += 52;
+        at += diag::kTreeClusterSize;
         ++clusters;
-        std::memcpy(ce, cr + 16, 4);
+        std::memcpy(ce, cr + cluster::kAddress, 4);
         uint32_t ports = 0;
         for (uint32_t p = 0; p < m.portCount; ++p) {
             const uint8_t* pr = m.ports[p].record;
-            if (loadU32(pr + 16) != loadU32(cr + 100) || at + 36 > kBlockSize) continue;
+            if (loadU32(pr + port::kClusterKey) != loadU32(cr + cluster::kKey) ||
+                at + diag::kTreePortSize > kBlockSize)
+                continue;
             uint8_t* pe = answer + at;
-            at += 36;
+            at += diag::kTreePortSize;
             ++ports;
-            std::memcpy(pe, pr + 20, 2);
+            std::memcpy(pe, pr + port::kNumber, 2);
             uint32_t servers = 0;
             for (uint32_t s = 0; s < m.servers.count; ++s) {
                 const uint8_t* sr = m.servers.servers[s].record;
-                if (loadU32(sr + 88) != loadU32(pr + 16) || !same2(sr + 92, pr + 20) ||
-                    at + 20 > kBlockSize)
+                if (loadU32(sr + server::kClusterKey) != loadU32(pr + port::kClusterKey) ||
+                    !same2(sr + server::kPort, pr + port::kNumber) ||
+                    at + diag::kTreeServerSize > kBlockSize)
                     continue;
-                std::memcpy(answer + at, sr + 84, 4);
-                at += 20;
+                std::memcpy(answer + at, sr + server::kKey, 4);
+                at += diag::kTreeServerSize;
                 ++servers;
             }
-            storeU32(pe + 12, servers);
+            storeU32(pe + diag::kTreeCount, servers);
         }
-        storeU32(ce + 12, ports);
+        storeU32(ce + diag::kTreeCount, ports);
     }
-    storeU32(answer + 24, clusters);
+    storeU32(answer + diag::kTreeClusters, clusters);
 }
 
 // ---- control lines ---------------------------------------------------------------------------
@@ -434,18 +441,11 @@ const char* fill(ModelState& m, const DiagArg& table, uint32_t n) {
 }  // namespace
 
 uint32_t diagMinimumLength(uint32_t command) {
-    switch (command) {
-        case 39: return 44;
-        case 52: case 59: return kAffinityRecords;
-        case 53: return 280;
-        case 57: case 58: return 24;
-        case 65: return 80;
-        case 67: return 20;
-        case 68: return 44;
-        case 69: return 48;
-        case 84: case 85: case 86: return 20;
-        default: return 0;
-    }
+    static constexpr CommandLength kLengths[] = {
+        {39, 44}, {52, kAffinityRecords}, {59, kAffinityRecords}, {53, 280}, {57, 24}, {58, 24},
+        {65, 80}, {67, 20}, {68, 44}, {69, 48}, {84, 20}, {85, 20}, {86, 20},
+    };
+    return lengthOf(kLengths, command);
 }
 
 void modelDiagReset(ModelState& m) {
@@ -475,19 +475,19 @@ uint32_t modelDiagServe(ModelState& m, uint32_t command, const uint8_t* request,
         case 52: affinityReport(m, request, answer); break;
         case 53: counters(m, request, answer); end = 260; break;
         case 57:
-            storeI32(answer + 16, d.icmpGotResponse);
-            storeU32(answer + 20, d.icmpAddress);
+            storeI32(answer + diag::kIcmpGotResponse, d.icmpGotResponse);
+            storeU32(answer + diag::kIcmpAddress, d.icmpAddress);
             break;
         case 58:
-            d.icmpGotResponse = loadI32(request + 16);
-            d.icmpAddress = loadU32(request + 20);
+            d.icmpGotResponse = loadI32(request + diag::kIcmpGotResponse);
+            d.icmpAddress = loadU32(request + diag::kIcmpAddress);
             break;
         case 59: affinityExchange(m, request, answer); break;
         case 65: clusterTree(m, answer); break;
         case 67: halfOpenRecords(d, answer); break;
         case 68: attackers(d, request, answer); break;
         case 69:
-            for (int i = 0; i < 8; ++i) d.dos[i] = loadU16(request + 16 + 4 * i);
+            for (int i = 0; i < 8; ++i) d.dos[i] = loadU16(request + diag::kDosValues + 4 * i);
             break;
         case 84: end = ratRecords(d, answer); break;
         case 85: end = crllRecords(d, answer); break;
@@ -560,7 +560,7 @@ const char* modelDiagControl(ModelState& m, const DiagArg* argv, uint32_t argc) 
         if (!a.done()) return "ERR usage: ATTACKER target port attacker figure";
         d.attacks[d.attackCount++] = r;
     } else if (isWord(table, "COUNTER")) {
-        const int64_t offset = a.number(16, 16 + 4 * (kDiagCounterWords - 1));
+        const int64_t offset = a.number(diag::kCounters, diag::kCounters + 4 * (kDiagCounterWords - 1));
         const int32_t value = a.i32();
         if (!a.done() || offset % 4 != 0) return "ERR usage: COUNTER offset value";
         d.counters[(offset - 16) / 4] = static_cast<uint32_t>(value);

@@ -146,9 +146,6 @@ uint32_t modelPortRuleCount(const ModelState& m, uint32_t clusterKey, const uint
 // Forgets the rules, and their bindings, of a cluster's ports or of one port (onlyPort).
 void modelRulesForget(ModelState& m, uint32_t clusterKey, const uint8_t* onlyPort);
 
-// The identifier text of the server with that ID key on that port, or nullptr if none.
-const char* modelServerIdentifier(const ModelState& m, uint32_t clusterKey, const uint8_t* portNet, uint32_t serverKey);
-
 // Interface names and high availability (sim_network.cpp). Serves commands 40, 41, 43 to 48,
 // 50, 51 and 61 into `answer`, growing the answer length *n where it writes further; returns 0,
 // or the reason code of a refusal.

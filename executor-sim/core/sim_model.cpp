@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -82,38 +83,35 @@ struct Exchange {
     }
 };
 
+// The shortest requests of the commands this file, the rules and the network model serve; the
+// server and diagnostics models keep their own.
+constexpr CommandLength kMinimumLengths[] = {
+    {1, kSettingsLength},      {2, kSettingsLength},      {3, report::kLength},
+    {71, report::kLength},     {4, kClusterRecordLength}, {5, kClusterRecordLength},
+    {7, kClusterRecordLength}, {8, kClusterRecordLength}, {6, cluster::kListEntries},
+    {9, cluster::kReportLength}, {72, cluster::kReportLength}, {15, port::kReportLength},
+    {80, port::kReportLength}, {10, kPortRecordLength},   {11, kPortRecordLength},
+    {13, kPortRecordLength},   {14, kPortRecordLength},   {12, port::kListEntries},
+    {18, kRuleRecordLength},   {19, kRuleRecordLength},   {21, kRuleRecordLength},
+    {22, kRuleRecordLength},   {20, rules::kListEntries}, {23, rules::kReportLength},
+    {81, rules::kReportLength},                 {24, kServerRecordLength}, {25, kServerRecordLength},
+    {26, server::kListEntries},                  {34, connection::kLength}, {63, connection::kLength},
+    {35, 32},                  {36, logtext::kSize + 4},  {55, nic::kRecords},
+    {40, 280},                 {43, 280},                 {44, 280},
+    {45, 280},                 {46, 280},                 {48, 280},
+    {51, 280},                 {47, 1712},                {61, 76},
+};
+
 uint32_t minimumLength(uint32_t command) {
-    switch (command) {
-        case 1: case 2: return kSettingsLength;
-        case 3: case 71: return 240;
-        case 4: case 5: case 7: case 8: return kClusterRecordLength;
-        case 6: return 20;
-        case 9: case 15: case 72: case 80: return 72;
-        case 10: case 11: case 13: case 14: return kPortRecordLength;
-        case 12: return 24;
-        case 18: case 19: case 21: case 22: return kRuleRecordLength;
-        case 20: return 28;
-        case 23: case 81: return 188;
-        case 24: case 25: return 1952;
-        case 26: return 48;
-        case 34: case 63: return 40;
-        case 35: return 32;
-        case 36: return 28;
-        case 55: return 20;
-        case 16: case 17: case 27: case 28: case 29: case 30: case 31: case 32: case 33:
-        case 56: case 83: return serverMinimumLength(command);
-        case 40: case 43: case 44: case 45: case 46: case 48: case 51: return 280;
-        case 47: return 1712;
-        case 61: return 76;
-        case 39: case 52: case 53: case 57: case 58: case 59: case 65: case 67: case 68: case 69:
-        case 84: case 85: case 86: return diagMinimumLength(command);
-        default: return kHeaderSize;
-    }
+    if (const uint32_t length = serverMinimumLength(command)) return length;
+    if (const uint32_t length = diagMinimumLength(command)) return length;
+    if (const uint32_t length = lengthOf(kMinimumLengths, command)) return length;
+    return kHeaderSize;
 }
 
 // ---- clusters and ports ----------------------------------------------------------------------
 
-uint32_t clusterKey(const ClusterEntry& c) { return loadU32(c.record + 100); }
+uint32_t clusterKey(const ClusterEntry& c) { return loadU32(c.record + cluster::kKey); }
 
 ClusterEntry* findCluster(ModelState& m, uint32_t key) {
     for (uint32_t i = 0; i < m.clusterCount; ++i)
@@ -124,7 +122,8 @@ ClusterEntry* findCluster(ModelState& m, uint32_t key) {
 PortEntry* findPort(ModelState& m, uint32_t key, const uint8_t* portNumber) {
     for (uint32_t i = 0; i < m.portCount; ++i) {
         const uint8_t* r = m.ports[i].record;
-        if (loadU32(r + 16) == key && r[20] == portNumber[0] && r[21] == portNumber[1])
+        if (loadU32(r + port::kClusterKey) == key && r[port::kNumber] == portNumber[0] &&
+            r[port::kNumber + 1] == portNumber[1])
             return &m.ports[i];
     }
     return nullptr;
@@ -133,7 +132,7 @@ PortEntry* findPort(ModelState& m, uint32_t key, const uint8_t* portNumber) {
 uint32_t portsOf(const ModelState& m, uint32_t key) {
     uint32_t count = 0;
     for (uint32_t i = 0; i < m.portCount; ++i)
-        if (loadU32(m.ports[i].record + 16) == key) ++count;
+        if (loadU32(m.ports[i].record + port::kClusterKey) == key) ++count;
     return count;
 }
 
@@ -143,20 +142,21 @@ void removePortsOf(ModelState& m, uint32_t key, const uint8_t* onlyPort) {
     uint32_t kept = 0;
     for (uint32_t i = 0; i < m.portCount; ++i) {
         const uint8_t* r = m.ports[i].record;
-        bool match = loadU32(r + 16) == key &&
-                     (!onlyPort || (r[20] == onlyPort[0] && r[21] == onlyPort[1]));
+        bool match = loadU32(r + port::kClusterKey) == key &&
+                     (!onlyPort || (r[port::kNumber] == onlyPort[0] &&
+                                    r[port::kNumber + 1] == onlyPort[1]));
         if (!match) m.ports[kept++] = m.ports[i];
     }
     m.portCount = kept;
 }
 
 uint32_t clusterLimit(const ModelState& m) {
-    uint32_t limit = loadU32(m.settings + 604);
+    uint32_t limit = loadU32(m.settings + settings::kMaxClusters);
     return (limit == 0 || limit > kClusterMax) ? kClusterMax : limit;
 }
 
 void addCluster(ModelState& m, Exchange& x) {
-    uint32_t key = loadU32(x.req + 100);
+    uint32_t key = loadU32(x.req + cluster::kKey);
     if (findCluster(m, key)) return x.fail(kReasonClusterExists);
     if (m.clusterCount >= clusterLimit(m)) return x.fail(kReasonClusterLimit);
     ClusterEntry& c = m.clusters[m.clusterCount++];
@@ -164,23 +164,26 @@ void addCluster(ModelState& m, Exchange& x) {
     uint8_t* r = c.record;
     // What the add does not set comes from the executor-wide defaults.
     const uint8_t* s = m.settings;
-    std::memcpy(r + 20, s + 28, 4);  // maximum ports
-    std::memcpy(r + 24, s + 56, 4);  // port maximum servers
-    std::memcpy(r + 32, s + 72, 8);  // port sticky time
-    std::memcpy(r + 40, s + 80, 2);  // port affinity type
-    std::memcpy(r + 42, s + 82, 2);  // port weight bound
-    std::memcpy(r + 44, s + 84, 2);  // port type and replicate setting
-    std::memcpy(r + 48, s + 64, 8);  // port stale timeout
-    applyFlagged(r, x.req, kClusterFields, 95);
-    std::memcpy(r + 16, x.req + 16, 4);
-    storeU32(r + 100, key);
-    std::memcpy(r + 104, x.req + 104, 64);  // identifier, at most 64 characters
-    r[168] = 0;
+    std::memcpy(r + cluster::kMaxPorts, s + settings::kDefaultClusterMaxPorts, 4);
+    std::memcpy(r + cluster::kPortMaxServers, s + settings::kDefaultPortMaxServers, 4);
+    std::memcpy(r + cluster::kPortStickyTime, s + settings::kDefaultPortStickyTime, 8);
+    std::memcpy(r + cluster::kPortAffinityType, s + settings::kDefaultPortAffinityType, 2);
+    std::memcpy(r + cluster::kPortWeightBound, s + settings::kDefaultPortWeightBound, 2);
+    std::memcpy(r + cluster::kPortType, s + settings::kDefaultPortTypeAndReplicate, 2);
+    std::memcpy(r + cluster::kPortStaleTimeout, s + settings::kDefaultPortStaleTimeout, 8);
+    applyFlagged(r, x.req, kClusterFields, cluster::kSetAddressFlag);
+    std::memcpy(r + cluster::kAddress, x.req + cluster::kAddress, 4);
+    storeU32(r + cluster::kKey, key);
+    // The identifier: at most 64 characters, kept terminated.
+    std::memcpy(r + cluster::kIdentifier, x.req + cluster::kIdentifier,
+                cluster::kIdentifierWidth - 1);
+    r[cluster::kIdentifier + cluster::kIdentifierWidth - 1] = 0;
 }
 
 void clusterCommand(ModelState& m, Exchange& x, uint32_t command) {
     if (command == 4) return addCluster(m, x);
-    uint32_t key = loadU32(x.req + (command == 9 || command == 72 ? 16 : 100));
+    uint32_t key =
+        loadU32(x.req + (command == 9 || command == 72 ? cluster::kReportKey : cluster::kKey));
     ClusterEntry* c = findCluster(m, key);
     if (!c) return x.fail(kReasonNotFound);
     switch (command) {
@@ -191,23 +194,27 @@ void clusterCommand(ModelState& m, Exchange& x, uint32_t command) {
             --m.clusterCount;
             break;
         case 7:
-            std::memcpy(x.ans + 16, c->record + 16, kClusterRecordLength - 16);
-            storeU32(x.ans + 96, portsOf(m, key));
+            std::memcpy(x.ans + kHeaderSize, c->record + kHeaderSize,
+                        kClusterRecordLength - kHeaderSize);
+            storeU32(x.ans + cluster::kPorts, portsOf(m, key));
             break;
         case 8:
             applyFlagged(c->record, x.req, kClusterFields);
             break;
         case 9: {
             uint8_t* a = x.ans;
-            std::memset(a + 20, 0, 52);  // no packets flow through the simulated executor
-            std::memcpy(a + 20, c->record + 16, 4);
-            storeU32(a + 24, portsOf(m, key));
-            storeU32(a + 64, c->connectionsPerSecond * kBytesPerConnection);
-            storeU32(a + 68, c->connectionsPerSecond);
+            // No packets flow through the simulated executor.
+            std::memset(a + cluster::kReportAddress, 0,
+                        cluster::kReportLength - cluster::kReportAddress);
+            std::memcpy(a + cluster::kReportAddress, c->record + cluster::kAddress, 4);
+            storeU32(a + cluster::kReportPorts, portsOf(m, key));
+            storeU32(a + cluster::kReportBytesPerSecond,
+                     c->connectionsPerSecond * kBytesPerConnection);
+            storeU32(a + cluster::kReportConnectionsPerSecond, c->connectionsPerSecond);
             break;
         }
         case 72:
-            c->connectionsPerSecond = loadU32(x.req + 68);
+            c->connectionsPerSecond = loadU32(x.req + cluster::kReportConnectionsPerSecond);
             break;
         default:
             break;
@@ -215,84 +222,89 @@ void clusterCommand(ModelState& m, Exchange& x, uint32_t command) {
 }
 
 void listClusters(ModelState& m, Exchange& x) {
-    const uint32_t entrySize = 72;
+    const uint32_t entrySize = cluster::kListEntrySize;
     uint32_t count = m.clusterCount;
-    const uint32_t fits = (kBlockSize - 20) / entrySize;
+    const uint32_t fits = (kBlockSize - cluster::kListEntries) / entrySize;
     if (count > fits) count = fits;
-    storeU32(x.ans + 16, count);
+    storeU32(x.ans + cluster::kListCount, count);
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* e = x.ans + 20 + entrySize * i;
+        uint8_t* e = x.ans + cluster::kListEntries + entrySize * i;
         std::memset(e, 0, entrySize);
-        std::memcpy(e, m.clusters[i].record + 104, 65);
-        storeU32(e + 68, clusterKey(m.clusters[i]));
+        std::memcpy(e, m.clusters[i].record + cluster::kIdentifier, cluster::kIdentifierWidth);
+        storeU32(e + cluster::kListEntryKey, clusterKey(m.clusters[i]));
     }
-    x.grow(20 + entrySize * count);
+    x.grow(cluster::kListEntries + entrySize * count);
 }
 
 void addPort(ModelState& m, Exchange& x, ClusterEntry& c) {
-    uint32_t key = loadU32(x.req + 16);
-    if (findPort(m, key, x.req + 20)) return x.fail(kReasonPortExists);
-    uint32_t limit = loadU32(c.record + 20);
+    uint32_t key = loadU32(x.req + port::kClusterKey);
+    if (findPort(m, key, x.req + port::kNumber)) return x.fail(kReasonPortExists);
+    uint32_t limit = loadU32(c.record + cluster::kMaxPorts);
     if (m.portCount == kPortMax || (limit && portsOf(m, key) >= limit))
         return x.fail(kReasonPortLimit);
     PortEntry& p = m.ports[m.portCount++];
     std::memset(&p, 0, sizeof p);
     uint8_t* r = p.record;
     // What the add does not set comes from the cluster's port defaults.
-    std::memcpy(r + 32, c.record + 24, 4);  // maximum servers
-    std::memcpy(r + 40, c.record + 32, 8);  // sticky time
-    std::memcpy(r + 56, c.record + 48, 8);  // stale timeout
-    std::memcpy(r + 64, c.record + 42, 2);  // weight bound
-    r[66] = c.record[44];                   // type
-    r[70] = c.record[45];                   // replicate setting
+    std::memcpy(r + port::kMaxServers, c.record + cluster::kPortMaxServers, 4);
+    std::memcpy(r + port::kStickyTime, c.record + cluster::kPortStickyTime, 8);
+    std::memcpy(r + port::kStaleTimeout, c.record + cluster::kPortStaleTimeout, 8);
+    std::memcpy(r + port::kWeightBound, c.record + cluster::kPortWeightBound, 2);
+    r[port::kType] = c.record[cluster::kPortType];
+    r[port::kReplicate] = c.record[cluster::kPortReplicate];
     applyFlagged(r, x.req, kPortFields);
-    std::memcpy(r + 16, x.req + 16, 6);  // cluster key and port number as sent
+    std::memcpy(r + port::kClusterKey, x.req + port::kClusterKey, 6);  // key and number as sent
 }
 
 void portCommand(ModelState& m, Exchange& x, uint32_t command) {
-    uint32_t key = loadU32(x.req + 16);
+    uint32_t key = loadU32(x.req + port::kClusterKey);
     ClusterEntry* c = findCluster(m, key);
     if (!c) return x.fail(kReasonNotFound);
     if (command == 10) return addPort(m, x, *c);
     if (command == 12) {
         uint32_t count = 0;
-        const uint32_t fits = (kBlockSize - 24) / 8;
+        const uint32_t fits = (kBlockSize - port::kListEntries) / port::kListEntrySize;
         for (uint32_t i = 0; i < m.portCount && count < fits; ++i) {
-            if (loadU32(m.ports[i].record + 16) != key) continue;
-            uint8_t* e = x.ans + 24 + 8 * count++;
-            std::memset(e, 0, 8);
-            std::memcpy(e, m.ports[i].record + 20, 2);
+            if (loadU32(m.ports[i].record + port::kClusterKey) != key) continue;
+            uint8_t* e = x.ans + port::kListEntries + port::kListEntrySize * count++;
+            std::memset(e, 0, port::kListEntrySize);
+            std::memcpy(e, m.ports[i].record + port::kNumber, 2);
         }
-        storeU32(x.ans + 20, count);
-        x.grow(24 + 8 * count);
+        storeU32(x.ans + port::kListCount, count);
+        x.grow(port::kListEntries + port::kListEntrySize * count);
         return;
     }
-    PortEntry* p = findPort(m, key, x.req + 20);
+    PortEntry* p = findPort(m, key, x.req + port::kNumber);
     if (!p) return x.fail(kReasonNotFound);
     switch (command) {
         case 11:
-            removePortsOf(m, key, x.req + 20);
+            removePortsOf(m, key, x.req + port::kNumber);
             break;
         case 13:
-            std::memcpy(x.ans + 16, p->record + 16, kPortRecordLength - 16);
-            storeU32(x.ans + 28, 0);  // the server model counts them (modelPortServerCounts)
+            std::memcpy(x.ans + kHeaderSize, p->record + kHeaderSize,
+                        kPortRecordLength - kHeaderSize);
+            storeU32(x.ans + port::kServers, 0);  // the server model counts them
             break;
         case 14:
             applyFlagged(p->record, x.req, kPortFields);
             break;
         case 15: {
             uint8_t* a = x.ans;
-            std::memset(a + 24, 0, 48);  // no traffic; the server model fills in its counts
-            storeU32(a + 24, p->connectionsPerSecond);
-            storeI32(a + 48, static_cast<int16_t>(loadU16(p->record + 64)));  // maximum weight
-            storeU32(a + 40, modelPortRuleCount(m, key, x.req + 20));
-            storeU32(a + 60, p->connectionsPerSecond * kBytesPerConnection);
-            std::memcpy(a + 68, p->record + 48, 2);  // protocol
-            std::memcpy(a + 70, p->record + 68, 2);  // method
+            // No traffic; the server model fills in its counts.
+            std::memset(a + port::kReportConnectionsPerSecond, 0,
+                        port::kReportLength - port::kReportConnectionsPerSecond);
+            storeU32(a + port::kReportConnectionsPerSecond, p->connectionsPerSecond);
+            storeI32(a + port::kReportMaxWeight,
+                     static_cast<int16_t>(loadU16(p->record + port::kWeightBound)));
+            storeU32(a + port::kReportRules, modelPortRuleCount(m, key, x.req + port::kNumber));
+            storeU32(a + port::kReportBytesPerSecond,
+                     p->connectionsPerSecond * kBytesPerConnection);
+            std::memcpy(a + port::kReportProtocol, p->record + port::kProtocol, 2);
+            std::memcpy(a + port::kReportMethod, p->record + port::kMethod, 2);
             break;
         }
         case 80:
-            p->connectionsPerSecond = loadU32(x.req + 24);
+            p->connectionsPerSecond = loadU32(x.req + port::kReportConnectionsPerSecond);
             break;
         default:
             break;
@@ -303,27 +315,28 @@ void portCommand(ModelState& m, Exchange& x, uint32_t command) {
 
 void executorReport(ModelState& m, Exchange& x) {
     uint8_t* a = x.ans;
-    std::memcpy(a + 16, m.settings + 16, 4);
-    std::memset(a + 20, 0, 100);
-    std::memcpy(a + 20, kVersionText, sizeof kVersionText);
-    storeU64(a + 120, m.startTime);
+    std::memcpy(a + report::kNonForwardingAddress, m.settings + settings::kNonForwardingAddress, 4);
+    std::memset(a + report::kVersion, 0, report::kVersionWidth);
+    std::memcpy(a + report::kVersion, kVersionText, sizeof kVersionText);
+    storeU64(a + report::kStartTime, m.startTime);
     // Distinct counters with their high halves in use, growing with every request served.
-    for (uint32_t k = 0; k < 11; ++k)
-        storeU64(a + 128 + 8 * k, (static_cast<uint64_t>(k + 1) << 32) + m.served);
-    storeU32(a + 216, kHashBuckets);
-    storeU32(a + 220, m.clusterCount);
-    storeU32(a + 224, 0);
-    storeU32(a + 228, m.executorConnectionsPerSecond * kBytesPerConnection);
-    storeU32(a + 232, m.executorConnectionsPerSecond);
-    storeU32(a + 236, 0);
+    for (uint32_t k = 0; k < report::kPacketCounterCount; ++k)
+        storeU64(a + report::kPacketCounters + 8 * k,
+                 (static_cast<uint64_t>(k + 1) << 32) + m.served);
+    storeU32(a + report::kHashBuckets, kHashBuckets);
+    storeU32(a + report::kClusters, m.clusterCount);
+    storeU32(a + report::kReserved, 0);
+    storeU32(a + report::kBytesPerSecond, m.executorConnectionsPerSecond * kBytesPerConnection);
+    storeU32(a + report::kConnectionsPerSecond, m.executorConnectionsPerSecond);
+    storeU32(a + report::kLast, 0);
 }
 
 // Log text for head (35) and tail (36): whole lines where the size allows, never more than
 // the size asked for, NUL-terminated at 16.
 void logText(const ModelState& m, Exchange& x, bool head) {
-    int32_t asked = loadI32(x.req + 24);
+    int32_t asked = loadI32(x.req + logtext::kSize);
     uint32_t limit = asked > 0 ? static_cast<uint32_t>(asked) : 0;
-    if (limit > kBlockSize - 16 - 1) limit = kBlockSize - 16 - 1;
+    if (limit > kBlockSize - logtext::kText - 1) limit = kBlockSize - logtext::kText - 1;
     uint32_t begin = 0, end = m.logLength;
     if (end - begin > limit) {
         if (head) {
@@ -338,8 +351,8 @@ void logText(const ModelState& m, Exchange& x, bool head) {
             if (cut < end) begin = cut;
         }
     }
-    std::memcpy(x.ans + 16, m.logText + begin, end - begin);
-    x.ans[16 + end - begin] = 0;
+    std::memcpy(x.ans + logtext::kText, m.logText + begin, end - begin);
+    x.ans[logtext::kText + end - begin] = 0;
 }
 
 void appendLog(ModelState& m, const uint8_t* ans, uint32_t command, uint32_t length) {
@@ -371,13 +384,13 @@ void appendLog(ModelState& m, const uint8_t* ans, uint32_t command, uint32_t len
 }
 
 void connectionKey(const uint8_t* req, uint8_t* key) {
-    std::memcpy(key, req + 16, 24);
+    std::memcpy(key, req + connection::kKey, connection::kKeySize);
     key[2] = key[3] = 0;    // bytes 18-19 are left unset by the library
     key[10] = key[11] = 0;  // bytes 26-27 too
 }
 
 void connectionCommand(ModelState& m, Exchange& x, bool allocate) {
-    uint8_t key[24];
+    uint8_t key[connection::kKeySize];
     connectionKey(x.req, key);
     for (uint32_t i = 0; i < m.connectionCount; ++i) {
         if (std::memcmp(m.connections[i].key, key, sizeof key) != 0) continue;
@@ -391,24 +404,24 @@ void connectionCommand(ModelState& m, Exchange& x, bool allocate) {
 }
 
 void nicRecords(const ModelState& m, Exchange& x) {
-    storeI32(x.ans + 16, static_cast<int32_t>(m.aliasCount));
+    storeI32(x.ans + nic::kCount, static_cast<int32_t>(m.aliasCount));
     for (uint32_t i = 0; i < m.aliasCount; ++i) {
         const AliasEntry& a = m.aliases[i];
-        uint8_t* r = x.ans + 20 + 64 * i;
-        std::memset(r, 0, 64);
+        uint8_t* r = x.ans + nic::kRecords + nic::kRecordSize * i;
+        std::memset(r, 0, nic::kRecordSize);
         uint8_t network[4];
         for (int b = 0; b < 4; ++b)
             network[b] = static_cast<uint8_t>(a.address[b] & (a.mask >> (24 - 8 * b)));
-        std::memcpy(r + 0, network, 4);  // network, network byte order
-        storeU32(r + 4, a.mask);         // masks in host byte order
-        std::memcpy(r + 8, network, 4);  // subnet
-        storeU32(r + 12, a.mask);
-        std::memcpy(r + 16, a.address, 4);
-        std::memcpy(r + 20, a.name, sizeof a.name);
-        storeI32(r + 52, a.unit);
-        storeU32(r + 60, kNicMtu);
+        std::memcpy(r + nic::kNet, network, 4);  // network, network byte order
+        storeU32(r + nic::kNetMask, a.mask);     // masks in host byte order
+        std::memcpy(r + nic::kSubnet, network, 4);
+        storeU32(r + nic::kSubnetMask, a.mask);
+        std::memcpy(r + nic::kAddress, a.address, 4);
+        std::memcpy(r + nic::kName, a.name, sizeof a.name);
+        storeI32(r + nic::kUnit, a.unit);
+        storeU32(r + nic::kMtu, kNicMtu);
     }
-    x.grow(20 + 64 * m.aliasCount);
+    x.grow(nic::kRecords + nic::kRecordSize * m.aliasCount);
 }
 
 }  // namespace
@@ -417,14 +430,14 @@ void modelReset(ModelState& m, uint64_t clock) {
     std::memset(&m, 0, sizeof m);
     m.startTime = clock;
     uint8_t* s = m.settings;
-    storeU32(s + 28, 64);    // default maximum ports per cluster
-    storeU64(s + 32, 60);    // FIN timeout
-    storeU64(s + 40, 10);    // high-availability timeout
-    storeU64(s + 48, 30);    // high-availability synchronisation timeout
-    storeU32(s + 56, 32);    // default maximum servers per port
-    storeU64(s + 64, 300);   // default port stale timeout
-    storeU16(s + 82, 20);    // default port weight bound
-    storeU32(s + 604, 100);  // maximum number of clusters
+    storeU32(s + settings::kDefaultClusterMaxPorts, 64);
+    storeU64(s + settings::kFinTimeout, 60);
+    storeU64(s + settings::kHaTimeout, 10);
+    storeU64(s + settings::kHaSyncTimeout, 30);
+    storeU32(s + settings::kDefaultPortMaxServers, 32);
+    storeU64(s + settings::kDefaultPortStaleTimeout, 300);
+    storeU16(s + settings::kDefaultPortWeightBound, 20);
+    storeU32(s + settings::kMaxClusters, 100);
     modelDiagReset(m);
 }
 
@@ -440,11 +453,13 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
     } else {
         switch (command) {
             case 1:
-                std::memcpy(answer + 16, m.settings + 16, kSettingsLength - 16);
+                std::memcpy(answer + kHeaderSize, m.settings + kHeaderSize,
+                            kSettingsLength - kHeaderSize);
                 break;
             case 2:
                 applyFlagged(m.settings, request, kSettingsFields);
-                m.settings[86 + 255] = 0;  // the file name stays terminated within its field
+                // The file name stays terminated within its field.
+                m.settings[settings::kConfigFileName + settings::kConfigFileNameWidth - 1] = 0;
                 break;
             case 3: executorReport(m, x); break;
             case 6: listClusters(m, x); break;
@@ -467,7 +482,9 @@ uint32_t modelServe(ModelState& m, const uint8_t* request, uint32_t length, uint
             case 36: logText(m, x, false); break;
             case 37: m.logLength = 0; break;
             case 55: nicRecords(m, x); break;
-            case 71: m.executorConnectionsPerSecond = loadU32(request + 232); break;
+            case 71:
+                m.executorConnectionsPerSecond = loadU32(request + report::kConnectionsPerSecond);
+                break;
             case 40: case 41: case 43: case 44: case 45: case 46: case 47: case 48: case 50:
             case 51: case 61:
                 if (int32_t reason = modelNetworkServe(m, command, request, answer, &x.n))

@@ -21,6 +21,26 @@ constexpr uint8_t kUp = 1;
 
 // HA information answer (command 47).
 constexpr uint32_t kInfoLength = 1712;
+constexpr uint32_t kInfoMode = 16;
+constexpr uint32_t kInfoRole = 24;
+constexpr uint32_t kInfoStrategy = 26;
+constexpr uint32_t kInfoState = 27;
+constexpr uint32_t kInfoPort = 30;
+constexpr uint32_t kInfoHeartbeatCount = 32;
+constexpr uint32_t kInfoPeer = 34;
+// Within a heartbeat record: local and remote address, status; within a reach record: target,
+// mask, type, address and remote status, local stamp.
+constexpr uint32_t kRemote = 4;
+constexpr uint32_t kHeartbeatStatus = 14;
+constexpr uint32_t kReachMask = 4;
+constexpr uint32_t kReachType = 8;
+constexpr uint32_t kReachAddressStatus = 9;
+constexpr uint32_t kReachRemoteStatus = 10;
+constexpr uint32_t kReachLocalStamp = 16;
+// HA requests: up to three 32-bit values from 20.
+constexpr uint32_t kFirst = 20;
+constexpr uint32_t kSecond = 24;
+constexpr uint32_t kThird = 28;
 constexpr uint32_t kHeartbeatsAt = 36;
 constexpr uint32_t kHeartbeatSize = 20;
 constexpr uint32_t kReachCountAt = 680;
@@ -80,30 +100,31 @@ int32_t interfaceName(const NetworkState& net, const uint8_t* request, uint8_t* 
 
 void info(const ModelState& m, uint8_t* a, uint32_t* n) {
     const NetworkState& net = m.network;
-    std::memset(a + 24, 0, kInfoLength - 24);  // the state machine address at 20 is echoed
-    storeU32(a + 16, net.backup);
-    a[24] = net.role;
-    a[26] = net.strategy;
-    a[27] = net.state;
-    storeU16(a + 30, net.port);
-    storeU16(a + 32, static_cast<uint16_t>(net.heartbeatCount));
-    a[34] = net.heartbeatCount ? 1 : 0;  // a peer is known once a heartbeat runs
+    // The state machine address (at 20) is echoed; everything after it is the model's.
+    std::memset(a + kInfoRole, 0, kInfoLength - kInfoRole);
+    storeU32(a + kInfoMode, net.backup);
+    a[kInfoRole] = net.role;
+    a[kInfoStrategy] = net.strategy;
+    a[kInfoState] = net.state;
+    storeU16(a + kInfoPort, net.port);
+    storeU16(a + kInfoHeartbeatCount, static_cast<uint16_t>(net.heartbeatCount));
+    a[kInfoPeer] = net.heartbeatCount ? 1 : 0;  // a peer is known once a heartbeat runs
     for (uint32_t i = 0; i < net.heartbeatCount; ++i) {
         uint8_t* r = a + kHeartbeatsAt + kHeartbeatSize * i;
         std::memcpy(r, net.heartbeats[i].local, 4);
-        std::memcpy(r + 4, net.heartbeats[i].remote, 4);
-        r[14] = net.heartbeats[i].status;
+        std::memcpy(r + kRemote, net.heartbeats[i].remote, 4);
+        r[kHeartbeatStatus] = net.heartbeats[i].status;
     }
     storeU16(a + kReachCountAt, static_cast<uint16_t>(net.reachCount));
     for (uint32_t i = 0; i < net.reachCount; ++i) {
         const ReachEntry& e = net.reaches[i];
         uint8_t* r = a + kReachesAt + kReachSize * i;
         std::memcpy(r, e.address, 4);
-        std::memcpy(r + 4, e.mask, 4);
-        r[8] = e.type;
-        r[9] = e.addressStatus;
-        r[10] = e.remoteStatus;
-        storeU32(r + 16, e.localStamp);
+        std::memcpy(r + kReachMask, e.mask, 4);
+        r[kReachType] = e.type;
+        r[kReachAddressStatus] = e.addressStatus;
+        r[kReachRemoteStatus] = e.remoteStatus;
+        storeU32(r + kReachLocalStamp, e.localStamp);
     }
     if (*n < kInfoLength) *n = kInfoLength;
 }
@@ -118,9 +139,9 @@ int32_t modelNetworkServe(ModelState& m, uint32_t command, const uint8_t* q, uin
         case 47: info(m, a, n); return 0;
         case 40:  // backup role: role, strategy and port as the library sends them
             net.backup = 1;
-            net.role = q[20];
-            net.strategy = q[24];
-            net.port = loadU16(q + 28);
+            net.role = q[kFirst];
+            net.strategy = q[kSecond];
+            net.port = loadU16(q + kThird);
             net.state = kStateBackup;
             return 0;
         case 41:
@@ -129,52 +150,52 @@ int32_t modelNetworkServe(ModelState& m, uint32_t command, const uint8_t* q, uin
             net.port = 0;
             return 0;
         case 43: {
-            if (findBy(net.reaches, net.reachCount, q + 20, targetOf)) return kReasonExists;
+            if (findBy(net.reaches, net.reachCount, q + kFirst, targetOf)) return kReasonExists;
             if (net.reachCount == kHaRecordMax) return kReasonFull;
             ReachEntry& e = net.reaches[net.reachCount++];
             std::memset(&e, 0, sizeof e);
-            std::memcpy(e.address, q + 20, 4);
-            std::memcpy(e.mask, q + 24, 4);
-            e.type = q[28];
+            std::memcpy(e.address, q + kFirst, 4);
+            std::memcpy(e.mask, q + kSecond, 4);
+            e.type = q[kThird];
             e.addressStatus = kUp;
             e.localStamp = static_cast<uint32_t>(m.served);
             return 0;
         }
         case 44: {
-            ReachEntry* e = findBy(net.reaches, net.reachCount, q + 20, targetOf);
+            ReachEntry* e = findBy(net.reaches, net.reachCount, q + kFirst, targetOf);
             if (!e) return kReasonNotFound;
             removeAt(net.reaches, net.reachCount, e);
             return 0;
         }
         case 45: {
-            if (!isAlias(m, q + 20)) return kReasonNotAliased;
-            if (findBy(net.heartbeats, net.heartbeatCount, q + 24, remoteOf))
+            if (!isAlias(m, q + kFirst)) return kReasonNotAliased;
+            if (findBy(net.heartbeats, net.heartbeatCount, q + kSecond, remoteOf))
                 return kReasonHeartbeatExists;
             if (net.heartbeatCount == kHaRecordMax) return kReasonFull;
             HeartbeatEntry& h = net.heartbeats[net.heartbeatCount++];
-            std::memcpy(h.local, q + 20, 4);
-            std::memcpy(h.remote, q + 24, 4);
+            std::memcpy(h.local, q + kFirst, 4);
+            std::memcpy(h.remote, q + kSecond, 4);
             h.status = kUp;
             return 0;
         }
         case 46: {
-            HeartbeatEntry* h = findBy(net.heartbeats, net.heartbeatCount, q + 20, remoteOf);
+            HeartbeatEntry* h = findBy(net.heartbeats, net.heartbeatCount, q + kFirst, remoteOf);
             if (!h) return kReasonNotFound;
             removeAt(net.heartbeats, net.heartbeatCount, h);
             return 0;
         }
         case 48: {  // reach target (host-order int), its type and its address status
             uint8_t target[4];
-            addressBytes(loadU32(q + 20), target);
+            addressBytes(loadU32(q + kFirst), target);
             ReachEntry* e = findBy(net.reaches, net.reachCount, target, targetOf);
             if (!e) return kReasonNotFound;
-            e->type = q[24];
-            e->addressStatus = q[28];
+            e->type = q[kSecond];
+            e->addressStatus = q[kThird];
             return 0;
         }
         case 50: ++net.timerRequests; return 0;
         case 51:  // only a backup takes over, and only from a heartbeat partner
-            if (!net.backup || !findBy(net.heartbeats, net.heartbeatCount, q + 20, remoteOf))
+            if (!net.backup || !findBy(net.heartbeats, net.heartbeatCount, q + kFirst, remoteOf))
                 return kReasonNotFound;
             net.state = kStateActive;
             return 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -49,8 +50,8 @@ constexpr FlaggedField kRuleFields[] = {
 // Texts stay terminated within their fields whatever a request carried.
 void terminateTexts(uint8_t* r) {
     r[kName + kNameWidth - 1] = 0;
-    r[84 + 99] = 0;
-    r[204 + 99] = 0;
+    r[rules::kPattern + rules::kTextWidth - 1] = 0;
+    r[rules::kCookieName + rules::kTextWidth - 1] = 0;
     r[kHashId + kHashIdWidth - 1] = 0;
 }
 
@@ -76,8 +77,8 @@ RuleEntry* findRule(ModelState& m, const uint8_t* req, uint32_t keyAt, uint32_t 
     uint32_t key = loadU32(req + keyAt);
     for (uint32_t i = 0; i < rm.ruleCount; ++i) {
         uint8_t* r = rm.rules[i].record;
-        if (samePort(r, key, req + keyAt + 4) && sameName(r + kName, req + nameAt))
-            return &rm.rules[i];
+        const uint8_t* portNet = req + keyAt + sizeof(uint32_t);  // after the cluster key
+        if (samePort(r, key, portNet) && sameName(r + kName, req + nameAt)) return &rm.rules[i];
     }
     return nullptr;
 }
@@ -153,48 +154,50 @@ void addRule(ModelState& m, const uint8_t* req, Answer& a) {
 
 // Rule list (command 20): 28-byte entries from 28 with the rule name, as many as asked and fit.
 void listRules(const ModelState& m, const uint8_t* req, Answer& a) {
-    const uint32_t entrySize = 28;
-    uint32_t limit = loadU32(req + 24);
-    const uint32_t fits = (kBlockSize - 28) / entrySize;
+    const uint32_t entrySize = rules::kListEntrySize;
+    uint32_t limit = loadU32(req + rules::kListCount);
+    const uint32_t fits = (kBlockSize - rules::kListEntries) / entrySize;
     if (limit > fits) limit = fits;
     uint32_t count = 0;
     for (uint32_t i = 0; i < m.rules.ruleCount && count < limit; ++i) {
         const uint8_t* r = m.rules.rules[i].record;
         if (!samePort(r, loadU32(req + kKey), req + kPort)) continue;
-        uint8_t* e = a.ans + 28 + entrySize * count++;
+        uint8_t* e = a.ans + rules::kListEntries + entrySize * count++;
         std::memset(e, 0, entrySize);
         std::memcpy(e, r + kName, kNameWidth);
     }
-    storeU32(a.ans + 24, count);
-    if (28 + entrySize * count > a.n) a.n = 28 + entrySize * count;
+    storeU32(a.ans + rules::kListCount, count);
+    const uint32_t end = rules::kListEntries + entrySize * count;
+    if (end > a.n) a.n = end;
 }
 
 // A rule's servers (command 26): the server list layout, 88-byte entries from 48 with the server
 // key first and the identifier from entry byte 8, as many as asked and fit.
 void listRuleServers(const ModelState& m, const RuleEntry& rule, const uint8_t* req, Answer& a) {
-    const uint32_t entrySize = 88;
-    uint32_t limit = loadU32(req + 44);
-    const uint32_t fits = (kBlockSize - 48) / entrySize;
+    const uint32_t entrySize = server::kListEntrySize;
+    uint32_t limit = loadU32(req + server::kListCount);
+    const uint32_t fits = (kBlockSize - server::kListEntries) / entrySize;
     if (limit > fits) limit = fits;
     uint32_t count = 0;
     if (limit > 0) {
         forEachBoundServer(m, rule, [&](const RuleBinding& b, const char* id) {
-            uint8_t* e = a.ans + 48 + entrySize * count++;
+            uint8_t* e = a.ans + server::kListEntries + entrySize * count++;
             std::memset(e, 0, entrySize);
             storeU32(e, b.serverKey);
             size_t length = std::strlen(id);
-            if (length > 64) length = 64;
-            std::memcpy(e + 8, id, length);
+            if (length > server::kIdentifierMost) length = server::kIdentifierMost;
+            std::memcpy(e + server::kListEntryIdentifier, id, length);
             return count < limit;
         });
     }
-    storeU32(a.ans + 44, count);
-    if (48 + entrySize * count > a.n) a.n = 48 + entrySize * count;
+    storeU32(a.ans + server::kListCount, count);
+    const uint32_t end = server::kListEntries + entrySize * count;
+    if (end > a.n) a.n = end;
 }
 
 void bindServer(ModelState& m, const RuleEntry& rule, const uint8_t* req, bool bind, Answer& a) {
     RuleModel& rm = m.rules;
-    const uint32_t serverKey = loadU32(req + 84);
+    const uint32_t serverKey = loadU32(req + server::kKey);
     for (uint32_t i = 0; i < rm.bindingCount; ++i) {
         RuleBinding& b = rm.bindings[i];
         if (b.ruleId != rule.uniqueId || b.serverKey != serverKey) continue;
@@ -204,10 +207,12 @@ void bindServer(ModelState& m, const RuleEntry& rule, const uint8_t* req, bool b
         return;
     }
     if (!bind) return a.fail(kReasonNotBound);
-    if (!modelServerIdentifier(m, loadU32(req + 88), req + 92, serverKey))
+    if (!modelServerIdentifier(m, loadU32(req + server::kClusterKey), req + server::kPort,
+                               serverKey))
         return a.fail(kReasonNoServer);
     if (rm.bindingCount == kRuleBindingMax) return a.fail(kReasonBindingLimit);
-    rm.bindings[rm.bindingCount++] = RuleBinding{rule.uniqueId, serverKey, loadI32(req + 1948)};
+    rm.bindings[rm.bindingCount++] =
+        RuleBinding{rule.uniqueId, serverKey, loadI32(req + server::kBindingArgument)};
 }
 
 }  // namespace
@@ -217,13 +222,14 @@ uint32_t modelRuleServe(ModelState& m, uint32_t command, const uint8_t* req, uin
     Answer a{ans, length};
     // Where the request puts the cluster key (the port number follows it) and the rule name.
     uint32_t keyAt = kKey, nameAt = kName;
-    if (command == 23 || command == 81) nameAt = 32;
-    if (command == 24 || command == 25) keyAt = 88, nameAt = 94;
+    if (command == 23 || command == 81) nameAt = rules::kReportName;
+    if (command == 24 || command == 25) keyAt = server::kClusterKey, nameAt = server::kBindingRuleName;
     const uint32_t key = loadU32(req + keyAt);
     bool clusterFound = false;
     for (uint32_t i = 0; i < m.clusterCount; ++i)
-        if (loadU32(m.clusters[i].record + 100) == key) clusterFound = true;
-    if (!clusterFound || !portExists(m, key, req + keyAt + 4)) {
+        if (loadU32(m.clusters[i].record + cluster::kKey) == key) clusterFound = true;
+    // The port number follows the cluster key in every layout.
+    if (!clusterFound || !portExists(m, key, req + keyAt + sizeof(uint32_t))) {
         a.fail(kReasonNotFound);
         return a.n;
     }
@@ -243,22 +249,24 @@ uint32_t modelRuleServe(ModelState& m, uint32_t command, const uint8_t* req, uin
     switch (command) {
         case 19: removeRule(m.rules, rule); break;
         case 21:
-            std::memcpy(ans + 16, rule->record + 16, kRuleRecordLength - 16);
+            std::memcpy(ans + kHeaderSize, rule->record + kHeaderSize,
+                        kRuleRecordLength - kHeaderSize);
             storeU32(ans + kNumServers, boundServers(m, *rule));
             break;
         case 22: applyRuleRecord(rule->record, req, false); break;
         case 23:
             // No traffic flows through the simulated executor: connection counts stay 0.
-            storeU32(ans + 24, rule->connectionsPerSecond);
-            storeU32(ans + 28, 0);
-            storeU32(ans + 56, rule->uniqueId);
-            storeU32(ans + 60, 0);
-            storeU32(ans + 64, boundServers(m, *rule));
-            storeU32(ans + 84, rule->connectionsPerSecond * kBytesPerConnection);
+            storeU32(ans + rules::kReportConnectionsPerSecond, rule->connectionsPerSecond);
+            storeU32(ans + rules::kReportActive, 0);
+            storeU32(ans + rules::kReportUniqueId, rule->uniqueId);
+            storeU32(ans + rules::kReportTimesFired, 0);
+            storeU32(ans + rules::kReportServers, boundServers(m, *rule));
+            storeU32(ans + rules::kReportBytesPerSecond,
+                     rule->connectionsPerSecond * kBytesPerConnection);
             break;
         case 24: case 25: bindServer(m, *rule, req, command == 24, a); break;
         case 26: listRuleServers(m, *rule, req, a); break;
-        case 81: rule->connectionsPerSecond = loadU32(req + 24); break;
+        case 81: rule->connectionsPerSecond = loadU32(req + rules::kReportConnectionsPerSecond); break;
         default: break;
     }
     return a.n;

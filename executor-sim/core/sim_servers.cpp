@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim_internal.h"
+#include "sim_layout.h"
 
 namespace velksim {
 
@@ -32,7 +33,11 @@ constexpr uint32_t kListenerCount = 116;
 constexpr uint32_t kListeners = 120;
 constexpr uint32_t kListenerSize = 532;
 constexpr uint32_t kListenerMax = 2;
+constexpr uint32_t kListenerKeyRing = 20;
+constexpr uint32_t kListenerStashFile = 276;
+constexpr uint32_t kListenerTextWidth = 256;
 constexpr uint32_t kSetListeners = 1184;
+constexpr uint32_t kFixedWeight = 1194;
 constexpr uint32_t kWeight = 1192;
 constexpr uint32_t kRemote = 1195;
 constexpr uint32_t kRouter = 1196;
@@ -48,15 +53,26 @@ constexpr uint32_t kListAnswerCount = 36;
 constexpr uint32_t kListCount = 44;
 constexpr uint32_t kListEntries = 48;
 constexpr uint32_t kListEntrySize = 88;
+constexpr uint32_t kListEntryIdentifier = 8;
 
 // Server report (33, 83).
+constexpr uint32_t kReportLength = 96;
 constexpr uint32_t kReportServerKey = 44;
+constexpr uint32_t kReportCounts = 56;
+constexpr uint32_t kReportSavedWeight = 80;
+constexpr uint32_t kReportBytesPerSecond = 88;
 constexpr uint32_t kReportRate = 92;
 
 // Weights (16, 17): key and port at 16 and 20, n at 24, records of 96 bytes from 28.
 constexpr uint32_t kWeightsCount = 24;
 constexpr uint32_t kWeightsRecords = 28;
 constexpr uint32_t kWeightsRecordSize = 96;
+constexpr uint32_t kWeightIdentifier = 4;
+constexpr uint32_t kWeightAddress = 72;
+constexpr uint32_t kWeightWeight = 78;
+constexpr uint32_t kWeightResult = 88;
+constexpr uint32_t kWeightFixed = 92;
+constexpr uint32_t kWeightQuiescedDown = 93;
 
 // Port record offsets the server model reads.
 constexpr uint32_t kPortMaxServers = 32;
@@ -89,14 +105,15 @@ bool samePort(const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] 
 
 bool clusterExists(const ModelState& m, uint32_t key) {
     for (uint32_t i = 0; i < m.clusterCount; ++i)
-        if (loadU32(m.clusters[i].record + 100) == key) return true;
+        if (loadU32(m.clusters[i].record + cluster::kKey) == key) return true;
     return false;
 }
 
 const PortEntry* findPort(const ModelState& m, uint32_t key, const uint8_t* portNet) {
     for (uint32_t i = 0; i < m.portCount; ++i) {
         const uint8_t* r = m.ports[i].record;
-        if (loadU32(r + 16) == key && samePort(r + 20, portNet)) return &m.ports[i];
+        if (loadU32(r + port::kClusterKey) == key && samePort(r + port::kNumber, portNet))
+            return &m.ports[i];
     }
     return nullptr;
 }
@@ -150,8 +167,9 @@ void applyServerRecord(uint8_t* record, const uint8_t* req) {
         std::memcpy(record + kListeners, req + kListeners, kListenerSize * count);
         for (uint32_t i = 0; i < count; ++i) {
             uint8_t* l = record + kListeners + kListenerSize * i;
-            l[20 + 255] = 0;  // key ring and stash file stay terminated
-            l[276 + 255] = 0;
+            // Key ring and stash file stay terminated.
+            l[kListenerKeyRing + kListenerTextWidth - 1] = 0;
+            l[kListenerStashFile + kListenerTextWidth - 1] = 0;
         }
     }
     for (uint16_t flag : kFlagBytes) record[flag] = 0;
@@ -220,7 +238,7 @@ uint32_t listServers(const ModelState& m, const uint8_t* req, uint8_t* ans, uint
         uint8_t* e = ans + kListEntries + kListEntrySize * count++;
         std::memset(e, 0, kListEntrySize);
         std::memcpy(e, s.record + kServerKey, 4);
-        std::memcpy(e + 8, s.record + kIdentifier, kIdentifierWidth);
+        std::memcpy(e + kListEntryIdentifier, s.record + kIdentifier, kIdentifierWidth);
     }
     storeU32(ans + kListAnswerCount, count);
     storeU32(ans + kListCount, count);
@@ -229,9 +247,10 @@ uint32_t listServers(const ModelState& m, const uint8_t* req, uint8_t* ans, uint
 }
 
 void serverReport(const ServerEntry& s, uint8_t* ans) {
-    std::memset(ans + 56, 0, 40);  // no traffic flows through the simulated executor
-    storeI32(ans + 80, static_cast<int16_t>(loadU16(s.record + kWeight)));  // saved weight
-    storeU32(ans + 88, s.connectionsPerSecond * kBytesPerConnection);
+    // No traffic flows through the simulated executor.
+    std::memset(ans + kReportCounts, 0, kReportLength - kReportCounts);
+    storeI32(ans + kReportSavedWeight, static_cast<int16_t>(loadU16(s.record + kWeight)));
+    storeU32(ans + kReportBytesPerSecond, s.connectionsPerSecond * kBytesPerConnection);
 }
 
 // The address of a server named by a plain dotted quad is its ID key; others have none here.
@@ -274,17 +293,17 @@ void getWeights(const ModelState& m, const uint8_t* req, uint32_t length, uint8_
         uint8_t* w = ans + kWeightsRecords + kWeightsRecordSize * r++;
         std::memset(w, 0, kWeightsRecordSize);
         std::memcpy(w, s.record + kServerKey, 4);
-        std::memcpy(w + 4, s.record + kIdentifier, kIdentifierWidth);
-        serverAddress(s, w + 72);
-        std::memcpy(w + 78, s.record + kWeight, 2);
-        w[92] = s.record[1194];
-        w[93] = s.quiescedDown;
+        std::memcpy(w + kWeightIdentifier, s.record + kIdentifier, kIdentifierWidth);
+        serverAddress(s, w + kWeightAddress);
+        std::memcpy(w + kWeightWeight, s.record + kWeight, 2);
+        w[kWeightFixed] = s.record[kFixedWeight];
+        w[kWeightQuiescedDown] = s.quiescedDown;
     }
     // Records asked for beyond the port's servers name none.
     for (; r < records; ++r) {
         uint8_t* w = ans + kWeightsRecords + kWeightsRecordSize * r;
         std::memset(w, 0, kWeightsRecordSize);
-        storeI32(w + 88, kReasonNoServer);
+        storeI32(w + kWeightResult, kReasonNoServer);
     }
 }
 
@@ -299,7 +318,7 @@ void setWeights(ModelState& m, const uint8_t* req, uint32_t length, uint8_t* ans
         const uint8_t* w = req + kWeightsRecords + kWeightsRecordSize * r;
         int32_t result = 0;
         const int32_t index = findServer(m, clusterKey, req + kListPort, loadU32(w));
-        const int16_t weight = static_cast<int16_t>(loadU16(w + 78));
+        const int16_t weight = static_cast<int16_t>(loadU16(w + kWeightWeight));
         if (index < 0) {
             result = kReasonNoServer;
         } else if (!weightFits(weight, port)) {
@@ -307,10 +326,10 @@ void setWeights(ModelState& m, const uint8_t* req, uint32_t length, uint8_t* ans
         } else {
             ServerEntry& s = m.servers.servers[index];
             storeU16(s.record + kWeight, static_cast<uint16_t>(weight));
-            s.record[1194] = w[92];
-            s.quiescedDown = w[93];
+            s.record[kFixedWeight] = w[kWeightFixed];
+            s.quiescedDown = w[kWeightQuiescedDown];
         }
-        storeI32(ans + kWeightsRecords + kWeightsRecordSize * r + 88, result);
+        storeI32(ans + kWeightsRecords + kWeightsRecordSize * r + kWeightResult, result);
         if (result != 0) allApplied = false;
     }
     if (!allApplied) fail(ans, kReasonNotFound);
@@ -321,14 +340,14 @@ void setWeights(ModelState& m, const uint8_t* req, uint32_t length, uint8_t* ans
 bool modelServesServers(uint32_t command) { return serverMinimumLength(command) != 0; }
 
 uint32_t serverMinimumLength(uint32_t command) {
-    switch (command) {
-        case 27: case 28: case 32: case 56: return kServerRecordLength;
-        case 29: case 30: return kListEntries + kListEntrySize;
-        case 31: return kListEntries;
-        case 33: case 83: return 96;
-        case 16: case 17: return kWeightsRecords;
-        default: return 0;
-    }
+    static constexpr CommandLength kLengths[] = {
+        {27, kServerRecordLength}, {28, kServerRecordLength},
+        {32, kServerRecordLength}, {56, kServerRecordLength},
+        {29, kListEntries + kListEntrySize}, {30, kListEntries + kListEntrySize},
+        {31, kListEntries},        {33, kReportLength}, {83, kReportLength},
+        {16, kWeightsRecords},     {17, kWeightsRecords},
+    };
+    return lengthOf(kLengths, command);
 }
 
 uint32_t modelServerRequest(ModelState& m, uint32_t command, const uint8_t* req,
@@ -378,11 +397,12 @@ uint32_t modelServerRequest(ModelState& m, uint32_t command, const uint8_t* req,
 void modelPortServerCounts(const ModelState& m, uint32_t command, const uint8_t* req,
                            uint8_t* ans) {
     if (loadI32(ans + kOffResult) != 0) return;
-    const uint32_t key = loadU32(req + 16);
-    if (command == 13) storeU32(ans + 28, serversOn(m, key, req + 20, false));
+    const uint32_t key = loadU32(req + port::kClusterKey);
+    const uint8_t* portNet = req + port::kNumber;
+    if (command == 13) storeU32(ans + port::kServers, serversOn(m, key, portNet, false));
     if (command == 15) {
-        storeU32(ans + 36, serversOn(m, key, req + 20, false));
-        storeU32(ans + 44, serversOn(m, key, req + 20, true));
+        storeU32(ans + port::kReportNodes, serversOn(m, key, portNet, false));
+        storeU32(ans + port::kReportNodesDown, serversOn(m, key, portNet, true));
     }
 }
 

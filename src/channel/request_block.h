@@ -107,6 +107,40 @@ class RequestBlock {
   alignas(8) std::uint8_t bytes_[kBlockSize];
 };
 
+// A run of fixed-size records in the block: record i begins at first + size * i. The run holds
+// `capacity` records, by default as many as fit whole between `first` and the block's end; where
+// the layout has one, the 32-bit count at `count` says how many a request asks for or an answer
+// carries.
+struct Records {
+  std::uint32_t count;
+  std::uint32_t first;
+  std::uint32_t size;
+  std::uint32_t capacity;
+
+  constexpr Records(std::uint32_t count, std::uint32_t first, std::uint32_t size,
+                    std::uint32_t capacity = 0)
+      : count(count),
+        first(first),
+        size(size),
+        capacity(capacity != 0 ? capacity : (kBlockSize - first) / size) {}
+
+  // Where record i begins; for an i past the run, the block's end, where every access reads
+  // zero and writes nothing.
+  constexpr std::uint32_t at(std::uint32_t i) const {
+    return i < capacity ? first + size * i : kBlockSize;
+  }
+  // The length of a request that carries the first n records (never more than the run holds).
+  constexpr std::uint32_t lengthFor(std::uint32_t n) const {
+    return first + size * (n < capacity ? n : capacity);
+  }
+  // How many records a count stands for: none for 0 or less, never more than the run holds.
+  constexpr std::uint32_t fitting(std::int64_t n) const {
+    return n <= 0 ? 0 : n < capacity ? static_cast<std::uint32_t>(n) : capacity;
+  }
+  // The records the answer standing in `b` carries, by its count.
+  std::uint32_t held(const RequestBlock& b) const { return fitting(b.i32(count)); }
+};
+
 // The process-wide block. Zero at load, never cleared: a request writes only its own fields and
 // every other byte keeps what the previous request or answer left there.
 RequestBlock& requestBlock();

@@ -15,22 +15,10 @@
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
-
-// NIC record query (command 55): the count at 16, 64-byte records from 20. The request length
-// holds 33 records; an answer may run further, up to the block's end.
-constexpr std::uint32_t kNicQueryLength = 2132;
-constexpr ListLayout kNicRecords{55, 16, 20, 64};
-
-// Within a NIC record.
-constexpr std::uint32_t kNicSubnetMask = 12;  // host order
-constexpr std::uint32_t kNicAddress = 16;
-constexpr std::uint32_t kNicName = 20;
-constexpr std::uint32_t kNicNameWidth = 32;
-constexpr std::uint32_t kNicUnit = 52;
 
 // Shell lines are built in buffers of this size.
 constexpr std::size_t kShellLineSize = 112;
@@ -62,16 +50,16 @@ int runShellWords(int refused, const char* format, Words... words) {
 }
 
 // The text of the NIC record's name field, never past the field.
-void nicName(const RequestBlock& b, std::uint32_t record, char (&out)[kNicNameWidth + 1]) {
-  b.getText(record + kNicName, kNicNameWidth, out, sizeof(out));
+void nicName(const RequestBlock& b, std::uint32_t record, char (&out)[nic::kNameWidth + 1]) {
+  b.getText(record + nic::kName, nic::kNameWidth, out, sizeof(out));
 }
 
 // The full interface name: the name text followed by the unit number in decimal.
 template <std::size_t N>
 bool fullInterfaceName(const RequestBlock& b, std::uint32_t record, char (&out)[N]) {
-  char name[kNicNameWidth + 1];
+  char name[nic::kNameWidth + 1];
   nicName(b, record, name);
-  const int length = std::snprintf(out, N, "%s%d", name, b.i32(record + kNicUnit));
+  const int length = std::snprintf(out, N, "%s%d", name, b.i32(record + nic::kUnit));
   return length >= 0 && static_cast<std::size_t>(length) < N;
 }
 
@@ -102,7 +90,7 @@ jint configureAddress(JNIEnv* env, jobject object) {
   if (!readAddress(text, &address)) return kNotConfigurable;
   std::int8_t provided = 0;
   getByteFieldByName(env, object, "ConfigInfoProvided", &provided);
-  const diag::InterfaceRecord* found = findInterfaceForAddress(address);
+  const InterfaceRecord* found = findInterfaceForAddress(address);
   char source[kDottedTextSize] = "0.0.0.0";
   if (found != nullptr) formatDottedAddress(found->address, source);
 
@@ -130,9 +118,9 @@ jint unconfigureAddress(JNIEnv* env, jobject object) {
   if (record == 0) return kNotConfigured;
   // The unit number goes after the name in place, only while the name stays in its field.
   RequestBlock& b = requestBlock();
-  char name[kNicNameWidth];
+  char name[nic::kNameWidth];
   if (!fullInterfaceName(b, record, name)) return kNotConfigured;
-  b.putText(record + kNicName, kNicNameWidth, name);
+  b.putText(record + nic::kName, nic::kNameWidth, name);
   return runShellWords(kNotConfigured, "zoconfig %s %s delete", name, text.get());
 }
 
@@ -140,7 +128,7 @@ jint clusterConfigureStatus(JNIEnv* env, jobject object) {
   const std::uint32_t record = configuredRecordOf(env, object);
   if (record == 0) return kNotConfigured;
   // An address configured on the loopback interface is not a cluster address on a card.
-  char name[kNicNameWidth + 1];
+  char name[nic::kNameWidth + 1];
   nicName(requestBlock(), record, name);
   return std::strcmp(name, "lo") == 0 ? kNotConfigured : 0;
 }
@@ -152,7 +140,7 @@ jint addressConfigureInfo(JNIEnv* env, jobject object) {
   char name[100];
   fullInterfaceName(b, record, name);  // 32 name bytes and a unit number always fit
   char netmask[kDottedTextSize];
-  formatDottedAddress(addressFromHostOrder(b.u32(record + kNicSubnetMask)), netmask);
+  formatDottedAddress(addressFromHostOrder(b.u32(record + nic::kSubnetMask)), netmask);
   setStringFieldFromText(env, object, "NetMask", netmask);
   setStringFieldFromText(env, object, "InterfaceName", name);
   return 0;
@@ -160,10 +148,10 @@ jint addressConfigureInfo(JNIEnv* env, jobject object) {
 
 }  // namespace
 
-const diag::InterfaceRecord* findInterfaceForAddress(std::uint32_t address) {
-  const diag::InterfaceTable& table = diag::interfaceTable();
+const InterfaceRecord* findInterfaceForAddress(std::uint32_t address) {
+  const InterfaceTable& table = interfaceTable();
   for (std::int32_t i = 0; i < table.used(); ++i) {
-    const diag::InterfaceRecord& r = table.records[i];
+    const InterfaceRecord& r = table.records[i];
     if (r.mask != 0 && r.network == (address & r.mask)) return &r;
   }
   return nullptr;
@@ -171,17 +159,16 @@ const diag::InterfaceRecord* findInterfaceForAddress(std::uint32_t address) {
 
 int queryNicRecords() {
   RequestBlock& b = requestBlock();
-  b.begin(kNicRecords.command, kNicQueryLength);
+  b.begin(kNicQuery, kNicQueryLength);
   return sendExecutorRequest(&b);
 }
 
 std::uint32_t findConfiguredAddress(std::uint32_t address) {
   const RequestBlock& b = requestBlock();
-  const std::uint32_t count =
-      entriesThatFit(b.i32(kNicRecords.countOffset), kNicRecords.maxEntries());
+  const std::uint32_t count = kNicRecords.held(b);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t record = kNicRecords.entriesOffset + kNicRecords.entrySize * i;
-    if (b.address(record + kNicAddress) == address) return record;
+    const std::uint32_t record = kNicRecords.at(i);
+    if (b.address(record + nic::kAddress) == address) return record;
   }
   return 0;
 }
@@ -191,10 +178,6 @@ int runAliasLine(const char* interfaceName, const char* address, const char* net
   return runShellWords(refused, "zoconfig %s alias %s netmask %s source %s", interfaceName, address,
                        netmask, source);
 }
-
-}  // namespace cmn::config
-
-using namespace cmn;
 
 CMN_NATIVE(jint, configureAddressNative)(JNIEnv* env, jobject, jobject address) {
   return enterWithObjects(env, {address}, [&] { return config::configureAddress(env, address); });
@@ -213,3 +196,5 @@ CMN_NATIVE(jint, getAddressConfigureInfoNative)(JNIEnv* env, jobject, jobject ad
   return enterWithObjects(env, {address},
                           [&] { return config::addressConfigureInfo(env, address); });
 }
+
+}  // namespace cmn::config

@@ -4,15 +4,37 @@
 
 #include <cstdint>
 
-#include "diag/interfaces.h"
+#include "channel/interface_table.h"
+#include "channel/request_block.h"
 
 namespace cmn::config {
 
+// The NIC record query (command 55): the count at 16, 64-byte records from 20. The request length
+// holds 33 records; an answer may run further, up to the block's end.
+inline constexpr std::uint32_t kNicQuery = 55;
+inline constexpr std::uint32_t kNicQueryLength = 2132;
+inline constexpr Records kNicRecords{16, 20, 64};
+
+// Within a NIC record: network number, masks and subnet as host-order values, the address in
+// network order, the interface's name text and unit number, its flags and MTU.
+namespace nic {
+inline constexpr std::uint32_t kNet = 0;
+inline constexpr std::uint32_t kNetMask = 4;
+inline constexpr std::uint32_t kSubnet = 8;
+inline constexpr std::uint32_t kSubnetMask = 12;
+inline constexpr std::uint32_t kAddress = 16;
+inline constexpr std::uint32_t kName = 20;
+inline constexpr std::uint32_t kNameWidth = 32;
+inline constexpr std::uint32_t kUnit = 52;
+inline constexpr std::uint32_t kFlags = 56;
+inline constexpr std::uint32_t kMtu = 60;
+}  // namespace nic
+
 // The first interface of the process-wide table whose mask is nonzero and whose network number
 // equals address AND mask (address in network order); null when none does.
-const diag::InterfaceRecord* findInterfaceForAddress(std::uint32_t address);
+const InterfaceRecord* findInterfaceForAddress(std::uint32_t address);
 
-// The NIC record query (command 55): the send result, unchanged.
+// Sends the NIC record query: the send result, unchanged.
 int queryNicRecords();
 
 // The block offset of the first NIC record of the last query's answer whose address equals

@@ -14,9 +14,9 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -33,11 +33,9 @@ constexpr std::uint32_t kSetClusterRate = 72;
 // Cluster record (commands 4, 5, 7, 8).
 constexpr std::uint32_t kRecordLength = 192;
 constexpr std::uint32_t kAddress = 16;
-constexpr std::uint32_t kSetIpAddress = 95;
 constexpr std::uint32_t kKey = 100;
 constexpr std::uint32_t kIdentifier = 104;
 constexpr std::uint32_t kIdentifierWidth = 65;
-constexpr std::uint32_t kSetNatPt = 169;
 constexpr std::uint32_t kNatPt = 172;
 constexpr std::uint32_t kNatPtWidth = 4;
 constexpr std::size_t kMaxIdentifier = kIdentifierWidth - 1;
@@ -47,37 +45,41 @@ constexpr std::uint32_t kReportLength = 72;
 constexpr std::uint32_t kReportKey = 16;
 constexpr std::uint32_t kReportRate = 68;
 
-// Cluster list (command 6): entries of 72 bytes that begin with the identifier; 888 fit.
-constexpr ListLayout kClusterList{kListClusters, 16, 20, 72};
 
 const FlaggedSpec kOptionalSettings[] = {
-    {"SetMaxNumberOfPorts", 84, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
-    {"SetPrimaryHost", 93, {{"sPrimaryHost", S::Address, W::Addr, 80}}},
-    {"SetDefaultPortMaxServers", 85, {{"DefaultPortMaxServers", S::Int, W::U32, 24}}},
-    {"SetDefaultPortStickyTime", 86, {{"DefaultPortStickyTime", S::Int, W::I64, 32}}},
-    {"SetDefaultPortAffinityType", 87, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
-    {"SetDefaultPortWeightBound", 88, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
-    {"SetDefaultPortStaleTimeout", 91, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
-    {"SetClusterProportions",
-     94,
+    {{"SetMaxNumberOfPorts", 84}, {{"MaxNumberOfPorts", S::Int, W::U32, 20}}},
+    {{"SetPrimaryHost", 93}, {{"sPrimaryHost", S::Address, W::Addr, 80}}},
+    {{"SetDefaultPortMaxServers", 85}, {{"DefaultPortMaxServers", S::Int, W::U32, 24}}},
+    {{"SetDefaultPortStickyTime", 86}, {{"DefaultPortStickyTime", S::Int, W::I64, 32}}},
+    {{"SetDefaultPortAffinityType", 87}, {{"DefaultPortAffinityType", S::Int, W::U16, 40}}},
+    {{"SetDefaultPortWeightBound", 88}, {{"DefaultPortWeightBound", S::Int, W::I16, 42}}},
+    {{"SetDefaultPortStaleTimeout", 91}, {{"DefaultPortStaleTimeout", S::Int, W::I64, 48}}},
+    {{"SetClusterProportions",
+     94},
      {{"iActiveConnsProp", S::Int, W::U32, 64},
       {"iNewConnsProp", S::Int, W::U32, 68},
       {"iPortSpecificProp", S::Int, W::U32, 72},
       {"iSystemProp", S::Int, W::U32, 76}},
      4},
-    {"SetSharedBandwidth", 92, {{"iSharedBytesPerSecond", S::Int, W::U32, 56}}},
-    {"SetDefaultPortType", 89, {{"DefaultPortType", S::Char, W::U8, 44}}},
-    {"SetDefaultPortReplicate", 90, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
+    {{"SetSharedBandwidth", 92}, {{"iSharedBytesPerSecond", S::Int, W::U32, 56}}},
+    {{"SetDefaultPortType", 89}, {{"DefaultPortType", S::Char, W::U8, 44}}},
+    {{"SetDefaultPortReplicate", 90}, {{"DefaultPortReplicate", S::Char, W::U8, 45}}},
 };
 
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetMaxNumberOfPorts", 84},        {"SetPrimaryHost", 93},
-    {"SetDefaultPortMaxServers", 85},   {"SetDefaultPortStickyTime", 86},
-    {"SetDefaultPortAffinityType", 87}, {"SetDefaultPortWeightBound", 88},
-    {"SetDefaultPortType", 89},         {"SetDefaultPortReplicate", 90},
-    {"SetDefaultPortStaleTimeout", 91}, {"SetClusterProportions", 94},
-    {"SetSharedBandwidth", 92},         {"SetIPAddress", 95},
-    {"SetNatPtAddress", 169},
+constexpr jint kAddressUnresolved = -3;
+
+// The address settings, sent after the identifier.
+const FlaggedSpec kAddressSettings[] = {
+    {{"SetIPAddress", 95}, {{"Address", S::Resolved, W::Addr, kAddress}}, 1, kAddressUnresolved},
+    {{"SetNatPtAddress", 169}, {{"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth}}},
+};
+
+// Written back in this order, which is not the order they are sent in.
+FlagsBack kFlagsWrittenBack[] = {
+    &kOptionalSettings[0].flag, &kOptionalSettings[1].flag, &kOptionalSettings[2].flag,
+    &kOptionalSettings[3].flag, &kOptionalSettings[4].flag, &kOptionalSettings[5].flag,
+    &kOptionalSettings[9].flag, &kOptionalSettings[10].flag, &kOptionalSettings[6].flag,
+    &kOptionalSettings[7].flag, &kOptionalSettings[8].flag, &kAddressSettings[0].flag, &kAddressSettings[1].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -123,7 +125,6 @@ const ReasonCode kRecordReasons[] = {
 };
 const ReasonCode kLookupReasons[] = {{-5, -5}};
 
-constexpr jint kAddressUnresolved = -3;
 constexpr jint kOtherFailure = -99;
 constexpr jint kNoListMemory = -28;
 
@@ -155,16 +156,7 @@ jint submitClusterRecord(JNIEnv* env, jobject cluster) {
   }
   putField(env, cluster, b, {"iClusterIdKey", S::Int, W::U32, kKey});
 
-  if (putFlag(env, cluster, b, "SetIPAddress", kSetIpAddress) == 1) {
-    if (putAddressField(env, cluster, b, "Address", kAddress) != 0) {
-      return kAddressUnresolved;
-    }
-  }
-
-  if (putFlag(env, cluster, b, "SetNatPtAddress", kSetNatPt) == 1 &&
-      !putField(env, cluster, b, {"natPtAddress", S::ByteArray, W::Bytes, kNatPt, kNatPtWidth})) {
-    return kFlaggedValueMissing;
-  }
+  if (const jint refused = putFlaggedFields(env, cluster, b, kAddressSettings)) return refused;
 
   const int sent = sendExecutorRequest(&b);
   const jint result = sent == 0 ? 0 : mapReason(kRecordReasons, b.reason(), kOtherFailure);
@@ -211,13 +203,13 @@ jint listClusters(JNIEnv* env, jobject stringBuffer) {
   jint result = executor::queryExecutorReport();
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kClusterList.begin(b, b.u32(executor::kReportClusterCount));
+    beginList(b, kListClusters, kClusterList, b.u32(executor::kReportClusterCount));
     if (sendExecutorRequest(&b) != 0) {
       result = kOtherFailure;
     } else {
-      kClusterList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kClusterList, kClusterList.held(b), [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // An identifier runs at most to the end of its entry.
-        return namedEntryLine(b, entry, kClusterList.entrySize, line);
+        return namedEntryLine(b, entry, kClusterList.size, line);
       });
     }
   }
@@ -233,11 +225,6 @@ int queryClusterReport(std::uint32_t clusterKey) {
   b.putU32(kReportKey, clusterKey);
   return sendExecutorRequest(&b);
 }
-
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, addClusterNative)(JNIEnv* env, jobject, jobject cluster) {
   return enterWithObjects(env, {cluster}, [&] { return addCluster(env, cluster); });
@@ -280,3 +267,5 @@ CMN_NATIVE(jint, setClusterCPSNative)(JNIEnv* env, jobject, jobject cluster) {
 CMN_NATIVE(jint, getClustersListNative)(JNIEnv* env, jobject, jobject stringBuffer) {
   return enterWithObjects(env, {stringBuffer}, [&] { return listClusters(env, stringBuffer); });
 }
+
+}  // namespace cmn::config

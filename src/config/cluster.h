@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "channel/request_block.h"
 #include "jni/entry.h"
 
 namespace cmn::config {
@@ -15,5 +16,9 @@ inline constexpr int kIdentifierTooLong = -90;
 int queryClusterReport(std::uint32_t clusterKey);
 
 inline constexpr std::uint32_t kClusterReportPortCount = 24;
+
+// Cluster list (command 6): the count at 16, entries of 72 bytes from 20 that begin with the
+// identifier; 888 fit.
+inline constexpr Records kClusterList{16, 20, 72};
 
 }  // namespace cmn::config

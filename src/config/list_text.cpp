@@ -9,23 +9,12 @@
 
 namespace cmn::config {
 
-int appendListText(char** buffer, const char* text, std::uint32_t* capacity) {
-  if (buffer == nullptr || *buffer == nullptr || text == nullptr || capacity == nullptr) return -1;
-  const std::size_t used = std::strlen(*buffer);
-  const std::size_t added = std::strlen(text);
-  const std::size_t need = used + added + 1;
-  if (need > *capacity) {
-    const std::size_t grown = need + kListTextGrowth;
-    if (grown > 0xFFFFFFFFu) return -1;
-    char* larger = static_cast<char*>(std::malloc(grown));
-    if (larger == nullptr) return -1;
-    std::memcpy(larger, *buffer, used + 1);
-    std::free(*buffer);
-    *buffer = larger;
-    *capacity = static_cast<std::uint32_t>(grown);
-  }
-  std::memcpy(*buffer + used, text, added + 1);
-  return 0;
+std::uint32_t beginList(RequestBlock& b, std::uint32_t command, const Records& run,
+                        std::uint32_t expected) {
+  const std::uint32_t asked = run.fitting(expected);
+  b.begin(command, run.lengthFor(asked));
+  b.putU32(run.count, asked);
+  return asked;
 }
 
 ListText::ListText()
@@ -65,11 +54,9 @@ bool ListText::makeRoom(std::size_t added) {
 }
 
 void ListText::appendTo(JNIEnv* env, jobject stringBuffer) const {
-  jstring string =
-      text_ != nullptr ? jni::newJavaString(env, text_, length_) : jni::newJavaString(env, "");
-  if (string == nullptr) return;
-  jni::appendToStringBuffer(env, stringBuffer, string);
-  env->DeleteLocalRef(string);
+  const jni::LocalRef<jstring> string(
+      env, text_ != nullptr ? jni::newJavaString(env, text_, length_) : jni::newJavaString(env, ""));
+  if (string.get() != nullptr) jni::appendToStringBuffer(env, stringBuffer, string.get());
 }
 
 }  // namespace cmn::config

@@ -17,50 +17,18 @@ inline constexpr std::uint32_t kListTextGrowth = 10000;
 // Lines are formatted into a buffer of this size before they are appended.
 inline constexpr std::uint32_t kListLineSize = 100;
 
-// How many list entries to ask for or to read: the executor's count, trusted only as far as
-// the block can hold (a signed count of 0 or less means none).
-inline std::uint32_t entriesThatFit(std::int64_t count, std::uint32_t fitting) {
-  if (count <= 0) return 0;
-  return count < fitting ? static_cast<std::uint32_t>(count) : fitting;
-}
-
 class ListText;
 
-// The shape of a list request and its answer: a 32-bit count (the entries expected in the
-// request, those returned in the answer), then fixed-size entries.
-struct ListLayout {
-  std::uint32_t command;
-  std::uint32_t countOffset;
-  std::uint32_t entriesOffset;
-  std::uint32_t entrySize;
+// A list request of `command` for `expected` records of `run`, never more than one answer can
+// hold, so that the length never passes the block. Returns the count asked for.
+std::uint32_t beginList(RequestBlock& b, std::uint32_t command, const Records& run,
+                        std::uint32_t expected);
 
-  constexpr std::uint32_t maxEntries() const { return (kBlockSize - entriesOffset) / entrySize; }
-
-  // Starts the request for `expected` entries, never more than one answer can hold, so that the
-  // length never passes the block. Returns the count asked for.
-  std::uint32_t begin(RequestBlock& b, std::uint32_t expected) const {
-    const std::uint32_t asked = entriesThatFit(expected, maxEntries());
-    b.begin(command, entriesOffset + entrySize * asked);
-    b.putU32(countOffset, asked);
-    return asked;
-  }
-
-  // Formats one line per entry of the answer with line(entry offset, line buffer), trusting the
-  // answer's count only as far as the block holds entries; stops when memory runs out. A line
-  // function that returns the line's length spares the list a scan for its end.
-  template <typename Line>
-  void render(const RequestBlock& b, ListText& list, Line&& line) const;
-
-  // The same for the first `count` entries, for answers whose length is the count asked for
-  // (at most maxEntries(), as begin() returned it).
-  template <typename Line>
-  void renderEntries(ListText& list, std::uint32_t count, Line&& line) const;
-};
-
-// Appends `text` to the heap text at *buffer of capacity *capacity, growing it to the needed
-// length plus 10000 bytes when it is full. 0, or -1 with buffer and capacity unchanged when no
-// memory could be had.
-int appendListText(char** buffer, const char* text, std::uint32_t* capacity);
+// Formats one line per record with line(record offset, line buffer), for the first `count`
+// records of the run (never more than it holds); stops when memory runs out. A line function
+// that returns the line's length spares the list a scan for its end.
+template <typename Line>
+void renderList(ListText& list, Records run, std::uint32_t count, Line&& line);
 
 // A list text buffer owned for the length of one call. It keeps its length, so an append costs
 // what it adds, whatever the list holds already, and it grows by at least its own size.
@@ -73,6 +41,9 @@ class ListText {
 
   // False when the initial buffer could not be allocated.
   bool ok() const { return text_ != nullptr; }
+  // Room for `added` more bytes at once, so a long list is not copied each time it doubles.
+  // False when no memory could be had; the text is unchanged then.
+  bool reserve(std::size_t added) { return makeRoom(added); }
   // Appends the text (the first `length` bytes of `text`, which holds no NUL among them).
   // 0, or -1 with the text unchanged when no memory could be had.
   int append(const char* text);
@@ -148,24 +119,24 @@ inline std::size_t numberedEntryLine(std::uint32_t number, char (&line)[kListLin
 }
 
 template <typename Line>
-void ListLayout::render(const RequestBlock& b, ListText& list, Line&& line) const {
-  renderEntries(list, entriesThatFit(b.i32(countOffset), maxEntries()), line);
-}
-
-template <typename Line>
-void ListLayout::renderEntries(ListText& list, std::uint32_t count, Line&& line) const {
-  if (count > maxEntries()) count = maxEntries();
-  using LineResult = decltype(line(entriesOffset, std::declval<char(&)[kListLineSize]>()));
+void renderList(ListText& list, Records run, std::uint32_t count, Line&& line) {
+  if (count > run.capacity) count = run.capacity;
+  // A line holds a record's text and its '+' at the most: room for all of them, estimated.
+  list.reserve(std::size_t{count} * (run.size < kListLineSize ? run.size + 1 : kListLineSize));
+  using LineResult = decltype(line(run.first, std::declval<char(&)[kListLineSize]>()));
   for (std::uint32_t i = 0; i < count; ++i) {
+    // Within the run (count is): the offset computed from i lets the compiler see that the
+    // record's reads stay within the block, sparing the longest lists a bound check per entry.
+    const std::uint32_t entry = run.first + run.size * i;
     if constexpr (std::is_void_v<LineResult>) {
       char text[kListLineSize];
-      line(entriesOffset + entrySize * i, text);
+      line(entry, text);
       if (list.append(text) != 0) break;
     } else {
       // A line that says its length is written straight into the list.
       char(*room)[kListLineSize] = list.lineRoom();
       if (room == nullptr) break;
-      list.commitLine(line(entriesOffset + entrySize * i, *room));
+      list.commitLine(line(entry, *room));
     }
   }
 }

@@ -2,7 +2,6 @@
 
 #include "config/port.h"
 
-
 #include "channel/channel.h"
 #include "config/cluster.h"
 #include "config/list_text.h"
@@ -12,9 +11,9 @@
 #include "jni/record_fields.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -28,17 +27,11 @@ constexpr std::uint32_t kSetPort = 14;
 constexpr std::uint32_t kPortReport = 15;
 constexpr std::uint32_t kSetPortRate = 80;
 
-// Port record (commands 10, 11, 13, 14) and port report (15, 80) share the address of a port:
-// the cluster key at 16 and the port number in network order at 20.
+// Port record (commands 10, 11, 13, 14) and port report (15, 80).
 constexpr std::uint32_t kRecordLength = 96;
 constexpr std::uint32_t kReportLength = 72;
-constexpr std::uint32_t kClusterKey = 16;
-constexpr std::uint32_t kPortNumber = 20;
 constexpr std::uint32_t kReportRate = 24;
 
-// Port list (command 12): the cluster key at 16, the count at 20, entries of 8 bytes from 24
-// that begin with a port number in network order; 7999 fit.
-constexpr ListLayout kPortList{kListPorts, 20, 24, 8};
 
 // The executor is busy: the request is sent again after these pauses.
 constexpr std::uint32_t kFirstRetryPause = 6789;
@@ -46,33 +39,26 @@ constexpr std::uint32_t kSecondRetryPause = 6543;
 constexpr std::int32_t kBusyReason = -2;
 
 const FlaggedSpec kOptionalSettings[] = {
-    {"SetMaxNumberOfServers", 80, {{"MaxNumberOfServers", S::Int, W::U32, 32}}},
-    {"SetStaleTimeout", 84, {{"StaleTimeout", S::Int, W::I64, 56}}},
-    {"SetStickyTime", 81, {{"StickyTime", S::Int, W::I64, 40}}},
-    {"SetStickyBits", 83, {{"iStickyBits", S::Int, W::U32, 52}}},
-    {"SetWeightBound", 85, {{"WeightBound", S::Int, W::I16, 64}}},
-    {"SetType", 86, {{"Type", S::Char, W::I8, 66}}},
-    {"SetMethod", 87, {{"iMethod", S::Int, W::I16, 68}}},
-    {"SetPortProtocol", 82, {{"iPortProtocol", S::Int, W::U16, 48}}},
-    {"SetReplicate", 88, {{"Replicate", S::Int, W::U8, 70}}},
-    {"SetMaxHalfOpen", 90, {{"iMaxHalfOpen", S::Int, W::U32, 76}}},
-    {"SetCrossPort", 89, {{"iCrossPort", S::Int, W::Net16, 72}}},
-    {"SetSendReset", 91, {{"SendReset", S::Byte, W::U8, 92}}},
+    {{"SetMaxNumberOfServers", 80}, {{"MaxNumberOfServers", S::Int, W::U32, 32}}},
+    {{"SetStaleTimeout", 84}, {{"StaleTimeout", S::Int, W::I64, 56}}},
+    {{"SetStickyTime", 81}, {{"StickyTime", S::Int, W::I64, 40}}},
+    {{"SetStickyBits", 83}, {{"iStickyBits", S::Int, W::U32, 52}}},
+    {{"SetWeightBound", 85}, {{"WeightBound", S::Int, W::I16, 64}}},
+    {{"SetType", 86}, {{"Type", S::Char, W::I8, 66}}},
+    {{"SetMethod", 87}, {{"iMethod", S::Int, W::I16, 68}}},
+    {{"SetPortProtocol", 82}, {{"iPortProtocol", S::Int, W::U16, 48}}},
+    {{"SetReplicate", 88}, {{"Replicate", S::Int, W::U8, 70}}},
+    {{"SetMaxHalfOpen", 90}, {{"iMaxHalfOpen", S::Int, W::U32, 76}}},
+    {{"SetCrossPort", 89}, {{"iCrossPort", S::Int, W::Net16, 72}}},
+    {{"SetSendReset", 91}, {{"SendReset", S::Byte, W::U8, 92}}},
 };
 
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetMaxNumberOfServers", 80},
-    {"SetStickyTime", 81},
-    {"SetPortProtocol", 82},
-    {"SetStickyBits", 83},
-    {"SetStaleTimeout", 84},
-    {"SetWeightBound", 85},
-    {"SetType", 86},
-    {"SetMethod", 87},
-    {"SetReplicate", 88},
-    {"SetMaxHalfOpen", 90},
-    {"SetCrossPort", 89},
-    {"SetSendReset", 91},
+// Written back in this order, which is not the order they are sent in.
+FlagsBack kFlagsWrittenBack[] = {
+    &kOptionalSettings[0].flag, &kOptionalSettings[2].flag,  &kOptionalSettings[7].flag,
+    &kOptionalSettings[3].flag, &kOptionalSettings[1].flag,  &kOptionalSettings[4].flag,
+    &kOptionalSettings[5].flag, &kOptionalSettings[6].flag,  &kOptionalSettings[8].flag,
+    &kOptionalSettings[9].flag, &kOptionalSettings[10].flag, &kOptionalSettings[11].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -126,7 +112,7 @@ jint putPortAddress(JNIEnv* env, jobject port, RequestBlock& b) {
   std::int32_t number = -1;
   getIntFieldByName(env, port, "PortNumber", &number);
   if (number < 0 || number > 0xFFFF) return kPortOutOfRange;
-  b.putU32(kClusterKey, key);
+  b.putU32(kPortClusterKey, key);
   b.putU16(kPortNumber, static_cast<std::uint16_t>(number), ByteOrder::Network);
   return 0;
 }
@@ -182,12 +168,12 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
   jint result = queryClusterReport(key);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kPortList.begin(b, b.u32(kClusterReportPortCount));
-    b.putU32(kClusterKey, key);
+    beginList(b, kListPorts, kPortList, b.u32(kClusterReportPortCount));
+    b.putU32(kPortClusterKey, key);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
-      kPortList.render(b, list, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kPortList, kPortList.held(b), [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         return numberedEntryLine(b.u16(entry, ByteOrder::Network), line);
       });
     }
@@ -198,18 +184,13 @@ jint listPorts(JNIEnv* env, jstring clusterId, jobject stringBuffer) {
 
 }  // namespace
 
-int queryPortReport(std::uint32_t clusterKey, std::int32_t portNumber) {
+int queryPortReport(std::uint32_t clusterKey, std::uint16_t port) {
   RequestBlock& b = requestBlock();
   b.begin(kPortReport, kReportLength);
-  b.putU32(kClusterKey, clusterKey);
-  b.putU16(kPortNumber, static_cast<std::uint16_t>(portNumber), ByteOrder::Network);
+  b.putU32(kPortClusterKey, clusterKey);
+  b.putU16(kPortNumber, port, ByteOrder::Network);
   return sendExecutorRequest(&b);
 }
-
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, addPortNative)(JNIEnv* env, jobject, jobject port) {
   return enterWithObjects(env, {port}, [&] {
@@ -260,3 +241,5 @@ CMN_NATIVE(jint, getPortsListNative)
   return enterWithObjects(env, {clusterId, stringBuffer},
                           [&] { return listPorts(env, clusterId, stringBuffer); });
 }
+
+}  // namespace cmn::config

@@ -6,15 +6,16 @@
 #include "config/cluster.h"
 #include "config/list_text.h"
 #include "config/port.h"
+#include "config/server.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -35,23 +36,18 @@ constexpr std::uint32_t kSetRuleRate = 81;
 constexpr std::uint32_t kNameWidth = 21;
 constexpr std::size_t kMaxName = kNameWidth - 1;
 
-// Where a layout puts the address of a rule: cluster key, port number (network order), name.
-struct RulePlace {
-  std::uint32_t key;
-  std::uint32_t port;
-  std::uint32_t name;
-};
+// Where a layout puts the address of a rule: cluster key, port number (network order), name. Its
+// fields are read and checked (checkRuleAddress) before anything is sent.
+constexpr FieldSpec kKeyAt16{"ClusterId", S::IdKey, W::U32, kPortClusterKey};
+constexpr FieldSpec kPortAt20{"PortNumber", S::Int, W::Net16, kPortNumber};
 
 // Rule record (commands 18, 19, 21, 22).
 constexpr std::uint32_t kRecordLength = 344;
-constexpr RulePlace kRecordPlace{16, 20, 22};
+constexpr FieldSpec kRecordPlace[] = {kKeyAt16, kPortAt20, {"RuleName", S::Text, W::Text, 22, kNameWidth}};
 constexpr std::uint32_t kRuleType = 43;
 constexpr std::uint32_t kConfigSource = 80;
 constexpr std::uint32_t kTosMustBeZero = 184;
 constexpr std::uint32_t kTosMustBeOne = 185;
-constexpr std::uint32_t kSetRuleType = 186;
-constexpr std::uint32_t kSetConfigSource = 190;
-constexpr std::uint32_t kSetServiceTos = 192;
 constexpr std::uint32_t kHashId = 304;
 constexpr std::uint32_t kHashIdWidth = 40;
 
@@ -62,85 +58,72 @@ constexpr unsigned kTosBits = 8;
 
 // Rule report (commands 23, 81).
 constexpr std::uint32_t kReportLength = 188;
-constexpr RulePlace kReportPlace{16, 20, 32};
+constexpr FieldSpec kReportPlace[] = {kKeyAt16, kPortAt20, {"RuleName", S::Text, W::Text, 32, kNameWidth}};
 constexpr std::uint32_t kReportRate = 24;
 
-// Rule list (command 20): entries of 28 bytes that begin with the rule name; 2285 fit.
-constexpr ListLayout kRuleList{kListRules, 24, 28, 28};
-constexpr RulePlace kRuleListPlace{16, 20, 0};
+// Rule list (command 20): the count at 24, entries of 28 bytes from 28 that begin with the rule
+// name; 2285 fit.
+constexpr Records kRuleList{24, 28, 28};
 
-// A rule's servers (command 26), in the server list layout: 88-byte entries with the server
-// identifier from entry byte 8; 726 fit.
-constexpr ListLayout kRuleServerList{kListRuleServers, 44, 48, 88};
-constexpr RulePlace kRuleServerListPlace{16, 20, 22};
-constexpr std::uint32_t kEntryIdentifier = 8;
+// A rule's servers (command 26), in the server list layout, addressed as a rule record is.
 
 // Binding of a server to a rule (commands 24, 25), in the server record layout.
-constexpr std::uint32_t kBindingLength = 1952;
-constexpr RulePlace kBindingPlace{88, 92, 94};
-constexpr std::uint32_t kBindingServerKey = 84;
+constexpr FieldSpec kBindingPlace[] = {
+    {"ClusterId", S::IdKey, W::U32, kServerRecordClusterKey},
+    {"PortNumber", S::Int, W::Net16, kServerRecordPort},
+    {"RuleName", S::Text, W::Text, 94, kNameWidth},
+};
 constexpr std::uint32_t kBindingArgument = 1948;
 
-// A range end: an int for most rule types, an address held in host order for address ranges.
-struct RangeSpec {
-  const char* flag;
-  std::uint32_t flagOffset;
-  FieldSpec number;
-  FieldSpec address;
-  jint unresolved;
-};
+constexpr FlagSpec kSetRuleType{"SetRuleType", 186};
+constexpr FlagSpec kSetConfigSource{"SetConfigSource", 190};
+constexpr FlagSpec kSetServiceTos{"SetServiceTOS", 192};
 
-const RangeSpec kRanges[] = {
-    {"SetBeginRange",
-     187,
-     {"BeginRange", S::Int, W::U32, 44},
-     {"AddressBeginRange", S::Address, W::Ip32, 44},
-     -53},
-    {"SetEndRange",
-     188,
-     {"EndRange", S::Int, W::U32, 48},
-     {"AddressEndRange", S::Address, W::Ip32, 48},
-     -54},
+// A range end: an int for most rule types, an address held in host order for address ranges,
+// which refuse a text that names no address, null included (the block would otherwise carry
+// whatever address a previous request left there).
+constexpr std::uint32_t kBeginRange = 44;
+constexpr std::uint32_t kEndRange = 48;
+constexpr FlagSpec kSetBeginRange{"SetBeginRange", 187};
+constexpr FlagSpec kSetEndRange{"SetEndRange", 188};
+const FlaggedSpec kNumberRanges[] = {
+    {kSetBeginRange, {{"BeginRange", S::Int, W::U32, kBeginRange}}},
+    {kSetEndRange, {{"EndRange", S::Int, W::U32, kEndRange}}},
+};
+const FlaggedSpec kAddressRanges[] = {
+    {kSetBeginRange, {{"AddressBeginRange", S::Resolved, W::Ip32, kBeginRange}}, 1, -53},
+    {kSetEndRange, {{"AddressEndRange", S::Resolved, W::Ip32, kEndRange}}, 1, -54},
 };
 
 // The optional settings before and after the type-of-service masks, which are more than a move.
 const FlaggedSpec kSettingsBeforeTos[] = {
-    {"SetPriority", 189, {{"Priority", S::Int, W::U32, 72}}},
-    {"SetShareLevel", 193, {{"iShareLevel", S::Int, W::U32, 76}}},
+    {{"SetPriority", 189}, {{"Priority", S::Int, W::U32, 72}}},
+    {{"SetShareLevel", 193}, {{"iShareLevel", S::Int, W::U32, 76}}},
 };
 const FlaggedSpec kSettingsAfterTos[] = {
-    {"SetPattern", 191, {{"Pattern", S::OptText, W::Text, 84, 100}}},
-    {"SetEvaluate", 194, {{"bEvaluate", S::Byte, W::U32, 52}}},
-    {"SetWhatAffinity", 195, {{"WhatAffinity", S::Int, W::U32, 56}}},
-    {"SetStickyTime", 196, {{"StickyTime", S::Int, W::I64, 64}}},
-    {"SetCookieName", 197, {{"CookieName", S::OptText, W::Text, 204, 100}}},
+    {{"SetPattern", 191}, {{"Pattern", S::OptText, W::Text, 84, 100}}},
+    {{"SetEvaluate", 194}, {{"bEvaluate", S::Byte, W::U32, 52}}},
+    {{"SetWhatAffinity", 195}, {{"WhatAffinity", S::Int, W::U32, 56}}},
+    {{"SetStickyTime", 196}, {{"StickyTime", S::Int, W::I64, 64}}},
+    {{"SetCookieName", 197}, {{"CookieName", S::OptText, W::Text, 204, 100}}},
 };
 constexpr FieldSpec kHashIdField{"sHashID", S::OptText, W::Text, kHashId, kHashIdWidth};
 
-// Texts that must fit their fields whole, with the flag that sends them (null: always sent).
-struct BoundedText {
-  const char* flag;
-  const char* java;
-  std::uint32_t width;
-};
-const BoundedText kBoundedTexts[] = {
-    {"SetPattern", "Pattern", 100},
-    {"SetCookieName", "CookieName", 100},
-    {nullptr, "sHashID", kHashIdWidth},
-};
-
-const FlagSpec kFlagsWrittenBack[] = {
-    {"SetRuleType", 186},     {"SetBeginRange", 187}, {"SetEndRange", 188},   {"SetPriority", 189},
-    {"SetPattern", 191},      {"SetServiceTOS", 192}, {"SetShareLevel", 193}, {"SetEvaluate", 194},
-    {"SetWhatAffinity", 195}, {"SetStickyTime", 196}, {"SetCookieName", 197},
+// Written back in this order (type, ranges, priority, pattern, type of service, share level,
+// evaluation, affinity, sticky time, cookie name); the configuration source is not.
+FlagsBack kFlagsWrittenBack[] = {
+    &kSetRuleType,          &kSetBeginRange, &kSetEndRange,
+    &kSettingsBeforeTos[0].flag, &kSettingsAfterTos[0].flag, &kSetServiceTos,
+    &kSettingsBeforeTos[1].flag, &kSettingsAfterTos[1].flag, &kSettingsAfterTos[2].flag,
+    &kSettingsAfterTos[3].flag,  &kSettingsAfterTos[4].flag,
 };
 
 const FieldSpec kStatusReadBack[] = {
     {"RuleType", S::Byte, W::U8, kRuleType},
-    {"AddressBeginRange", S::Address, W::Ip32, 44},
-    {"BeginRange", S::Int, W::U32, 44},
-    {"AddressEndRange", S::Address, W::Ip32, 48},
-    {"EndRange", S::Int, W::U32, 48},
+    {"AddressBeginRange", S::Address, W::Ip32, kBeginRange},
+    {"BeginRange", S::Int, W::U32, kBeginRange},
+    {"AddressEndRange", S::Address, W::Ip32, kEndRange},
+    {"EndRange", S::Int, W::U32, kEndRange},
     {"Priority", S::Int, W::U32, 72},
     {"_iConfigSource", S::Int, W::U32, kConfigSource},
     {"iShareLevel", S::Int, W::U32, 76},
@@ -175,54 +158,28 @@ constexpr jint kTextTooLong = -90;
 constexpr jint kNoListMemory = -28;
 constexpr jint kOtherFailure = -99;
 
-// A rule as every rule request addresses it, read and checked before anything is sent.
-struct RuleAddress {
-  std::uint32_t key = 0;
-  std::uint16_t port = 0;
-  char name[kNameWidth] = {};
-};
-
 enum class PortCheck : std::uint8_t { InRange, LowBits };
 
 // 0, or the refusal: -88 without a cluster identifier (the block's stale key could name another
 // cluster), -10 for a port outside 0 to 65535 (unless only its low bits count), -51 for a null
 // name or one longer than its field holds.
-jint readRuleAddress(JNIEnv* env, jobject rule, RuleAddress& a, PortCheck check) {
-  if (!idKeyOfField(env, rule, "ClusterId", &a.key)) return kIdentifierMissing;
+jint checkRuleAddress(JNIEnv* env, jobject rule, PortCheck check) {
+  std::uint32_t key = 0;
+  if (!idKeyOfField(env, rule, "ClusterId", &key)) return kIdentifierMissing;
   std::int32_t number = -1;
   getIntFieldByName(env, rule, "PortNumber", &number);
   if (check == PortCheck::InRange && (number < 0 || number > 0xFFFF)) return kPortOutOfRange;
-  a.port = static_cast<std::uint16_t>(number);
   jstring text = nullptr;
   getStringFieldByName(env, rule, "RuleName", &text);
-  UtfChars name(env, text);
-  if (!name) return kBadRuleName;
-  const std::size_t length = std::strlen(name.get());
-  if (length > kMaxName) return kBadRuleName;
-  std::memcpy(a.name, name.get(), length + 1);
-  return 0;
-}
-
-void putRuleAddress(RequestBlock& b, const RuleAddress& a, const RulePlace& at) {
-  b.putU32(at.key, a.key);
-  b.putU16(at.port, a.port, ByteOrder::Network);
-  if (at.name != 0) b.putText(at.name, kNameWidth, a.name);
+  const UtfChars name(env, text);
+  return name && std::strlen(name.get()) <= kMaxName ? 0 : kBadRuleName;
 }
 
 // -90 when a text that goes out would not fit its field whole: a cut pattern, cookie name or
 // hash identifier would select something else than the caller asked for.
 jint checkTextLengths(JNIEnv* env, jobject rule) {
-  for (const BoundedText& t : kBoundedTexts) {
-    std::int8_t flag = 1;
-    if (t.flag != nullptr && (!getByteFieldByName(env, rule, t.flag, &flag) || flag != 1)) {
-      continue;
-    }
-    jstring text = nullptr;
-    getStringFieldByName(env, rule, t.java, &text);
-    UtfChars chars(env, text);
-    if (chars && std::strlen(chars.get()) >= t.width) return kTextTooLong;
-  }
-  return 0;
+  const bool fit = flaggedTextsFit(env, rule, kSettingsAfterTos) && textFits(env, rule, kHashIdField);
+  return fit ? 0 : kTextTooLong;
 }
 
 // "ServiceTOS", bit 7 first: "0" the bit must be 0, "1" it must be 1, anything else leaves it
@@ -254,18 +211,6 @@ void getTosText(JNIEnv* env, jobject rule, const RequestBlock& b) {
   setStringFieldFromText(env, rule, "ServiceTOS", text);
 }
 
-// A range end whose flag is 1. An address range refuses a text that names no address, null
-// included: the block would otherwise carry whatever address a previous request left there.
-jint putRange(JNIEnv* env, jobject rule, RequestBlock& b, const RangeSpec& r) {
-  if (putFlag(env, rule, b, r.flag, r.flagOffset) != 1) return 0;
-  if (b.u8(kRuleType) != kAddressRangeType) {
-    putField(env, rule, b, r.number);
-    return 0;
-  }
-  return putResolvedAddress(env, rule, b, r.address) == 0 ? 0
-                                                                                   : r.unresolved;
-}
-
 // Command 21 with the block as it stands; on 0 the stored rule fills the block.
 jint fetchRuleRecord() {
   RequestBlock& b = requestBlock();
@@ -280,14 +225,13 @@ jint fetchRuleRecord() {
 jint submitRuleRecord(JNIEnv* env, jobject rule) {
   RequestBlock& b = requestBlock();
   const std::uint32_t command = b.command();
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   if (const jint refused = checkTextLengths(env, rule)) return refused;
-  putRuleAddress(b, a, kRecordPlace);
-  putFlag(env, rule, b, "SetConfigSource", kSetConfigSource);
+  putFields(env, rule, b, kRecordPlace);
+  putFlag(env, rule, b, kSetConfigSource);
   putField(env, rule, b, {"_iConfigSource", S::Int, W::U32, kConfigSource});
 
-  if (putFlag(env, rule, b, "SetRuleType", kSetRuleType) == 1) {
+  if (putFlag(env, rule, b, kSetRuleType) == 1) {
     std::int8_t type = -1;
     getByteFieldByName(env, rule, "RuleType", &type);
     if (type < 0 || type > kMaxRuleType) return kBadRuleType;
@@ -296,11 +240,13 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
     return failed;
   }
 
-  for (const RangeSpec& range : kRanges) {
-    if (const jint refused = putRange(env, rule, b, range)) return refused;
+  const bool addresses = b.u8(kRuleType) == kAddressRangeType;
+  if (const jint refused =
+          putFlaggedFields(env, rule, b, addresses ? kAddressRanges : kNumberRanges)) {
+    return refused;
   }
   if (const jint refused = putFlaggedFields(env, rule, b, kSettingsBeforeTos)) return refused;
-  if (putFlag(env, rule, b, "SetServiceTOS", kSetServiceTos) == 1) putTosMasks(env, rule, b);
+  if (putFlag(env, rule, b, kSetServiceTos) == 1) putTosMasks(env, rule, b);
   if (const jint refused = putFlaggedFields(env, rule, b, kSettingsAfterTos)) return refused;
   putField(env, rule, b, kHashIdField);
 
@@ -312,46 +258,46 @@ jint submitRuleRecord(JNIEnv* env, jobject rule) {
 }
 
 // A request that names a rule and nothing else: remove, status, report.
+template <std::size_t N>
 jint sendRuleLookup(JNIEnv* env, jobject rule, std::uint32_t command, std::uint32_t length,
-                    const RulePlace& at) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+                    const FieldSpec (&place)[N]) {
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   RequestBlock& b = requestBlock();
   b.begin(command, length);
-  putRuleAddress(b, a, at);
+  putFields(env, rule, b, place);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
 
 jint setRuleRate(JNIEnv* env, jobject rule) {
   // Only the port number's low 16 bits travel here; the name is checked as everywhere else.
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::LowBits)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::LowBits)) return refused;
   RequestBlock& b = requestBlock();
   b.begin(kSetRuleRate, kReportLength);
   putField(env, rule, b, {"iConnectionsPerSecond", S::Int, W::U32, kReportRate});
-  putRuleAddress(b, a, kReportPlace);
+  putFields(env, rule, b, kReportPlace);
   return sendExecutorRequest(&b);
 }
 
 jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) {
   ListText list;
   if (!list.ok()) return kNoListMemory;
-  RuleAddress a;
-  if (!idKeyOfString(env, clusterId, &a.key)) return kIdentifierMissing;
+  std::uint32_t key = 0;
+  if (!idKeyOfString(env, clusterId, &key)) return kIdentifierMissing;
   if (port < 0 || port > 0xFFFF) return kPortOutOfRange;
-  a.port = static_cast<std::uint16_t>(port);
-  jint result = queryPortReport(a.key, port);
+  const auto number = static_cast<std::uint16_t>(port);
+  jint result = queryPortReport(key, number);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    const std::uint32_t asked = kRuleList.begin(b, b.u32(kPortReportRuleCount));
-    putRuleAddress(b, a, kRuleListPlace);
+    const std::uint32_t asked = beginList(b, kListRules, kRuleList, b.u32(kPortReportRuleCount));
+    b.putU32(kPortClusterKey, key);
+    b.putU16(kPortNumber, number, ByteOrder::Network);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
-      kRuleList.renderEntries(list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      renderList(list, kRuleList, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
         // A name runs at most to the end of its entry.
-        return namedEntryLine(b, entry, kRuleList.entrySize, line);
+        return namedEntryLine(b, entry, kRuleList.size, line);
       });
     }
   }
@@ -360,26 +306,23 @@ jint listRules(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer) 
 }
 
 jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   std::int32_t servers = 0;
   getIntFieldByName(env, rule, "NumServers", &servers);
   if (servers < 0) return kNegativeServerCount;
   ListText list;
   if (!list.ok()) return kNoListMemory;
   RequestBlock& b = requestBlock();
-  const std::uint32_t asked = kRuleServerList.begin(b, static_cast<std::uint32_t>(servers));
-  putRuleAddress(b, a, kRuleServerListPlace);
+  const std::uint32_t asked =
+      beginList(b, kListRuleServers, kServerList, static_cast<std::uint32_t>(servers));
+  putFields(env, rule, b, kRecordPlace);
   jint result = 0;
   if (sendExecutorRequest(&b) != 0) {
     result = mapReason(kLookupReasons, b.reason(), kOtherFailure);
   } else {
-    kRuleServerList.renderEntries(
-        list, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
-          // An identifier runs at most to the end of its entry.
-          constexpr std::uint32_t kWidth = kRuleServerList.entrySize - kEntryIdentifier;
-          return namedEntryLine(b, entry + kEntryIdentifier, kWidth, line);
-        });
+    renderList(list, kServerList, asked, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+      return serverListLine(b, entry, line);
+    });
   }
   list.appendTo(env, stringBuffer);
   return result;
@@ -388,22 +331,17 @@ jint listRuleServers(JNIEnv* env, jobject rule, jobject stringBuffer) {
 // Binds a server to a rule or unbinds it (the command is already in the header). The argument
 // means something to the executor only; it travels unchanged.
 jint submitRuleServerBinding(JNIEnv* env, jobject rule, jobject server, jint argument) {
-  RuleAddress a;
-  if (const jint refused = readRuleAddress(env, rule, a, PortCheck::InRange)) return refused;
+  if (const jint refused = checkRuleAddress(env, rule, PortCheck::InRange)) return refused;
   RequestBlock& b = requestBlock();
-  b.setLength(kBindingLength);
-  putRuleAddress(b, a, kBindingPlace);
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kBindingServerKey});
+  b.setLength(kServerRecordLength);
+  putFields(env, rule, b, kBindingPlace);
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerRecordServerKey});
   b.putI32(kBindingArgument, argument);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kBindingReasons, b.reason(), kOtherFailure);
 }
 
 }  // namespace
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, addRuleNative)(JNIEnv* env, jobject, jobject rule) {
   return enterWithObjects(env, {rule}, [&] {
@@ -472,3 +410,5 @@ CMN_NATIVE(jint, removeServerfromRuleNative)
     return submitRuleServerBinding(env, rule, server, argument);
   });
 }
+
+}  // namespace cmn::config

@@ -9,15 +9,17 @@
 
 #include "channel/channel.h"
 #include "config/cluster.h"
+#include "config/list_text.h"
+#include "config/port.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -31,15 +33,11 @@ constexpr std::uint32_t kSetServer = 32;
 constexpr std::uint32_t kServerReport = 33;
 constexpr std::uint32_t kGetServer = 56;
 constexpr std::uint32_t kSetServerRate = 83;
-constexpr std::uint32_t kPortReport = 15;
+constexpr std::uint32_t kListServers = 31;
 
 // Server record (commands 27, 28, 32, 56).
-constexpr std::uint32_t kRecordLength = 1952;
 constexpr std::uint32_t kIdentifier = 16;
 constexpr std::uint32_t kIdentifierWidth = 65;
-constexpr std::uint32_t kServerKey = 84;
-constexpr std::uint32_t kClusterKey = 88;
-constexpr std::uint32_t kPort = 92;
 constexpr std::uint32_t kListenerCount = 116;
 constexpr std::uint32_t kSetListeners = 1184;
 constexpr std::uint32_t kWeight = 1192;
@@ -50,16 +48,15 @@ constexpr std::uint32_t kSetWeight = 1220;
 constexpr std::uint32_t kRouterGiven = 1223;
 constexpr std::uint32_t kSetRouter = 1224;
 constexpr std::uint32_t kSetReturn = 1225;
-constexpr RepeatedRecord kListeners{120, 532, 2};
+constexpr Records kListeners{kListenerCount, 120, 532, 2};  // the count is 16 bits
 
-// Up and down (29, 30): a server list request of one entry.
-constexpr std::uint32_t kMarkLength = 136;
-constexpr std::uint32_t kListClusterKey = 16;
-constexpr std::uint32_t kListPort = 20;
-constexpr std::uint32_t kMarkCount = 44;
-constexpr std::uint32_t kMarkServerKey = 48;
+constexpr FieldSpec kIdentifierField{"sServerID", S::Text, W::Text, kIdentifier, kIdentifierWidth};
+constexpr FieldSpec kServerKeyField{"iServerIdKey", S::Int, W::U32, kServerRecordServerKey};
 
-// Server report (33, 83).
+// Up and down (29, 30) are a server list request of one entry; the answer's count lies at 36.
+constexpr std::uint32_t kServerListAnswerCount = 36;
+
+// Server report (33, 83), addressed to its port.
 constexpr std::uint32_t kReportLength = 96;
 constexpr std::uint32_t kReportServerKey = 44;
 constexpr std::uint32_t kReportRate = 92;
@@ -93,33 +90,32 @@ const MethodSpec kListenerServerBack[] = {
     {"setConnectTimeoutFromNative", S::Int, W::U32, 12, 0, Callee::Holder, -78},
 };
 
-const FlaggedSpec kFixedWeight[] = {
-    {"SetFixedWeight", 1221, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
-};
-const FlaggedSpec kPlacement[] = {
-    // Bytes that travel as 32-bit values, sign-extended.
-    {"SetCollocated", 1226, {{"bCollocated", S::Byte, W::U32, 1204}}},
-    {"SetSticky", 1227, {{"bSticky", S::Byte, W::U32, 1208}}},
-    {"SetQuiesced", 1228, {{"_iQuiesced", S::Int, W::U32, 1212}}},
-};
-const FlaggedSpec kCpsMaximum[] = {
-    {"SetCPSMaximum", 1231, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
-};
+constexpr jint kReturnUnresolved = -76;
 
-// Optional texts: flag, field, and where the text goes.
-struct FlaggedText {
-  const char* flag;
-  std::uint32_t flagOffset;
-  const char* field;
-  std::uint32_t offset;
-  std::uint32_t width;
-  bool emptiedWhenUnflagged;
+// The settings between the weight and the router. A null return address with its flag set gives
+// nothing to send: refused as unresolvable.
+const FlaggedSpec kEarlySettings[] = {
+    {{"SetFixedWeight", 1221}, {{"_bFixedWeight", S::Byte, W::U8, 1194}}},
+    {{"SetReturnAddress", kSetReturn}, {{"_sReturnAddress", S::Resolved, W::Addr, kReturn}}, 1,
+     kReturnUnresolved},
 };
-const FlaggedText kTexts[] = {
-    {"SetAdvisorRequest", 1229, "_sAdvisorRequest", 1232, 256, false},
-    {"SetAdvisorResponse", 1230, "_sAdvisorResponse", 1488, 256, false},
-    {"SetCookieValue", 1744, "CookieValue", 1745, 100, true},
-    {"SetCloneID", 1845, "CloneID", 1846, 102, false},
+constexpr jint kTextTooLong = -85;
+
+// The settings after the addresses.
+const FlaggedSpec kLaterSettings[] = {
+    // Bytes that travel as 32-bit values, sign-extended.
+    {{"SetCollocated", 1226}, {{"bCollocated", S::Byte, W::U32, 1204}}},
+    {{"SetSticky", 1227}, {{"bSticky", S::Byte, W::U32, 1208}}},
+    {{"SetQuiesced", 1228}, {{"_iQuiesced", S::Int, W::U32, 1212}}},
+    // Texts that would not fit whole are refused; an unset cookie value goes out empty.
+    {{"SetAdvisorRequest", 1229}, {{"_sAdvisorRequest", S::OptText, W::Text, 1232, 256}}, 1,
+     kTextTooLong},
+    {{"SetAdvisorResponse", 1230}, {{"_sAdvisorResponse", S::OptText, W::Text, 1488, 256}}, 1,
+     kTextTooLong},
+    {{"SetCookieValue", 1744}, {{"CookieValue", S::OptText, W::Text, 1745, 100}}, 1, kTextTooLong,
+     true},
+    {{"SetCloneID", 1845}, {{"CloneID", S::OptText, W::Text, 1846, 102}}, 1, kTextTooLong},
+    {{"SetCPSMaximum", 1231}, {{"_iCPSMaximum", S::Int, W::U32, 1216}}},
 };
 
 const FieldSpec kStatusReadBack[] = {
@@ -157,10 +153,8 @@ constexpr jint kNumberOutOfRange = -10;  // a port, or a listener count beyond t
 constexpr jint kListenerUnreachable = -17;
 constexpr jint kListenerFault = -78;
 constexpr jint kNegativeWeight = -20;
-constexpr jint kReturnUnresolved = -76;
 constexpr jint kRouterUnresolved = -49;
 constexpr jint kServerIdMissing = -80;
-constexpr jint kTextTooLong = -85;
 constexpr jint kOtherFailure = -99;
 constexpr jint kNoListMemory = -28;
 
@@ -189,16 +183,15 @@ jint putListener(JNIEnv* env, jobject server, RequestBlock& b, std::int32_t i) {
       listener == nullptr) {
     return kListenerUnreachable;
   }
-  const jint result = putMethodValues(env, listener, server, b, kListeners.at(i), kListenerOut);
-  env->DeleteLocalRef(listener);
-  return result;
+  const LocalRef<jobject> held(env, listener);
+  return putMethodValues(env, listener, server, b, kListeners.at(i), kListenerOut);
 }
 
 jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
   std::int32_t count = 0;
   getIntFieldByName(env, server, "_iNumListeners", &count);
   b.putU16(kListenerCount, static_cast<std::uint16_t>(count));
-  if (putFlag(env, server, b, "SetListeners", kSetListeners) != 1) return 0;
+  if (putFlag(env, server, b, {"SetListeners", kSetListeners}) != 1) return 0;
   if (count < 0 || static_cast<std::uint32_t>(count) > kListeners.capacity) {
     return kNumberOutOfRange;
   }
@@ -209,19 +202,14 @@ jint putListeners(JNIEnv* env, jobject server, RequestBlock& b) {
 }
 
 jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
-  if (putFlag(env, server, b, "SetWeight", kSetWeight) == 1) {
+  if (putFlag(env, server, b, {"SetWeight", kSetWeight}) == 1) {
     std::int32_t weight = 0;
     getIntFieldByName(env, server, "_iWeight", &weight);
     if (weight < 0) return kNegativeWeight;
     b.putU16(kWeight, static_cast<std::uint16_t>(weight));
   }
-  if (const jint refused = putFlaggedFields(env, server, b, kFixedWeight)) return refused;
-  // A null address with its flag set gives nothing to send: refused as unresolvable.
-  if (putFlag(env, server, b, "SetReturnAddress", kSetReturn) == 1 &&
-      putAddressField(env, server, b, "_sReturnAddress", kReturn) != 0) {
-    return kReturnUnresolved;
-  }
-  const bool routerGiven = putFlag(env, server, b, "SetRouterAddress", kSetRouter) == 1;
+  if (const jint refused = putFlaggedFields(env, server, b, kEarlySettings)) return refused;
+  const bool routerGiven = putFlag(env, server, b, {"SetRouterAddress", kSetRouter}) == 1;
   b.putU8(kRouterGiven, routerGiven ? 1 : 0);
   if (routerGiven) {
     if (putAddressField(env, server, b, "_sRouterAddress", kRouter)) {
@@ -229,19 +217,26 @@ jint putOptionalSettings(JNIEnv* env, jobject server, RequestBlock& b) {
     }
     b.putU8(kRemote, b.address(kRouter) != 0 ? 1 : 0);
   }
-  if (const jint refused = putFlaggedFields(env, server, b, kPlacement)) return refused;
-  for (const FlaggedText& t : kTexts) {
-    const bool flagged = putFlag(env, server, b, t.flag, t.flagOffset) == 1;
-    if (!flagged) {
-      if (t.emptiedWhenUnflagged) b.putText(t.offset, t.width, "");
-      continue;
-    }
-    const TextPut put = putWholeText(env, server, b, t.field, t.offset, t.width);
-    if (put == TextPut::TooLong) return kTextTooLong;
-    if (put == TextPut::Null) b.putText(t.offset, t.width, "");  // set to nothing: empty
-  }
-  if (const jint refused = putFlaggedFields(env, server, b, kCpsMaximum)) return refused;
+  if (const jint refused = putFlaggedFields(env, server, b, kLaterSettings)) return refused;
   return 0;
+}
+
+// Builds the rest of a server record request from a server object (the command is already in
+// the header), sends it and maps the outcome.
+jint submitServerRecord(JNIEnv* env, jobject server) {
+  RequestBlock& b = requestBlock();
+  b.setLength(kServerRecordLength);
+  if (!textFits(env, server, kIdentifierField)) return kTextTooLong;
+  if (!putField(env, server, b, kIdentifierField)) return kServerIdMissing;
+  putField(env, server, b, kServerKeyField);
+  if (const jint refused =
+          putServerPort(env, server, b, kServerRecordClusterKey, kServerRecordPort)) {
+    return refused;
+  }
+  if (const jint refused = putListeners(env, server, b)) return refused;
+  if (const jint refused = putOptionalSettings(env, server, b)) return refused;
+  if (sendExecutorRequest(&b) == 0) return 0;
+  return mapReason(kRecordReasons, b.reason(), kOtherFailure);
 }
 
 jint addServer(JNIEnv* env, jobject server) {
@@ -260,21 +255,24 @@ jint addServer(JNIEnv* env, jobject server) {
 // Remove and status: the server's three keys in a server record.
 jint sendServerRecordLookup(JNIEnv* env, jobject server, std::uint32_t command) {
   RequestBlock& b = requestBlock();
-  b.begin(command, kRecordLength);
-  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
+  b.begin(command, kServerRecordLength);
+  if (const jint refused =
+          putServerPort(env, server, b, kServerRecordClusterKey, kServerRecordPort)) {
+    return refused;
+  }
+  putField(env, server, b, kServerKeyField);
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
 
 jint markServer(JNIEnv* env, jobject server, std::uint32_t command) {
   RequestBlock& b = requestBlock();
-  b.begin(command, kMarkLength);
-  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+  b.begin(command, kServerList.lengthFor(1));
+  if (const jint refused = putServerPort(env, server, b, kPortClusterKey, kPortNumber)) {
     return refused;
   }
-  b.putU32(kMarkCount, 1);
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kMarkServerKey});
+  b.putU32(kServerList.count, 1);
+  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerList.at(0)});
   if (sendExecutorRequest(&b) == 0) return 0;
   return mapReason(kLookupReasons, b.reason(), kOtherFailure);
 }
@@ -301,14 +299,15 @@ jint listenersBack(JNIEnv* env, jobject server, const RequestBlock& b) {
         listener == nullptr) {
       return kListenerFault;
     }
+    const LocalRef<jobject> held(env, listener);
     const std::uint32_t at = kListeners.at(i);
-    jint result = callBackValues(env, listener, server, b, at, kListenerAddressBack);
-    if (result == 0) {
-      getFieldsAt(env, listener, b, at, kListenerFieldsBack);
-      result = callBackValues(env, listener, server, b, at, kListenerServerBack);
+    if (const jint refused = callBackValues(env, listener, server, b, at, kListenerAddressBack)) {
+      return refused;
     }
-    env->DeleteLocalRef(listener);
-    if (result != 0) return result;
+    getFieldsAt(env, listener, b, at, kListenerFieldsBack);
+    if (const jint refused = callBackValues(env, listener, server, b, at, kListenerServerBack)) {
+      return refused;
+    }
   }
   return 0;
 }
@@ -326,7 +325,7 @@ jint serverStatus(JNIEnv* env, jobject server) {
 // Report and rate: the server's keys in a server report record.
 jint putReportKeys(JNIEnv* env, jobject server, RequestBlock& b, std::uint32_t command) {
   b.begin(command, kReportLength);
-  if (const jint refused = putServerPort(env, server, b, kListClusterKey, kListPort)) {
+  if (const jint refused = putServerPort(env, server, b, kPortClusterKey, kPortNumber)) {
     return refused;
   }
   putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kReportServerKey});
@@ -354,6 +353,23 @@ jint setServerRate(JNIEnv* env, jobject server) {
   return sendExecutorRequest(&b);
 }
 
+// Renders the server list answer standing in the block as "+id" lines and stores each listed
+// server's key in `keys` (an int[]; never past its end, nothing when null).
+void renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys) {
+  const std::uint32_t count = kServerList.fitting(b.i32(kServerListAnswerCount));
+  std::vector<jint> listed;
+  listed.reserve(count);
+  renderList(list, kServerList, count, [&](std::uint32_t entry, char(&line)[kListLineSize]) {
+    listed.push_back(static_cast<jint>(b.u32(entry)));
+    return serverListLine(b, entry, line);
+  });
+  if (keys != nullptr && !listed.empty()) {
+    const jsize room = env->GetArrayLength(keys);
+    const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));
+    env->SetIntArrayRegion(keys, 0, stored, listed.data());
+  }
+}
+
 jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer, jintArray keys) {
   ListText list;
   if (!list.ok()) return kNoListMemory;
@@ -364,9 +380,9 @@ jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer
   jint result = queryPortReport(key, number);
   if (result == 0) {
     RequestBlock& b = requestBlock();
-    kServerList.begin(b, b.u32(kPortReportServerCount));
-    b.putU32(kListClusterKey, key);
-    b.putU16(kListPort, number, ByteOrder::Network);
+    beginList(b, kListServers, kServerList, b.u32(kPortReportServerCount));
+    b.putU32(kPortClusterKey, key);
+    b.putU16(kPortNumber, number, ByteOrder::Network);
     if (sendExecutorRequest(&b) != 0) {
       result = mapReason(kListReasons, b.reason(), kOtherFailure);
     } else {
@@ -377,67 +393,17 @@ jint listServers(JNIEnv* env, jstring clusterId, jint port, jobject stringBuffer
   return result;
 }
 
-// 0 when a list request for one object more than `count` stays under 64000 bytes, else -1.
-// Computed in 64 bits, so that no count wraps around into a size that seems to fit.
-jint checkListRoom(jint count, std::int64_t fixed, std::int64_t perEntry) {
+// 0 when a list request of `run` for one entry more than `count` stays under 64000 bytes, else
+// -1. Computed in 64 bits, so that no count wraps around into a size that seems to fit.
+jint checkListRoom(jint count, const Records& run) {
   constexpr std::int64_t kListLimit = 64000;
-  return fixed + perEntry * static_cast<std::int64_t>(count) < kListLimit ? 0 : -1;
+  const std::int64_t length = run.first + std::int64_t{run.size} * (std::int64_t{count} + 1);
+  return length < kListLimit ? 0 : -1;
 }
+
+
 
 }  // namespace
-
-jint submitServerRecord(JNIEnv* env, jobject server) {
-  RequestBlock& b = requestBlock();
-  b.setLength(kRecordLength);
-  switch (putWholeText(env, server, b, "sServerID", kIdentifier, kIdentifierWidth)) {
-    case TextPut::Null: return kServerIdMissing;
-    case TextPut::TooLong: return kTextTooLong;
-    case TextPut::Stored: break;
-  }
-  putField(env, server, b, {"iServerIdKey", S::Int, W::U32, kServerKey});
-  if (const jint refused = putServerPort(env, server, b, kClusterKey, kPort)) return refused;
-  if (const jint refused = putListeners(env, server, b)) return refused;
-  if (const jint refused = putOptionalSettings(env, server, b)) return refused;
-  if (sendExecutorRequest(&b) == 0) return 0;
-  return mapReason(kRecordReasons, b.reason(), kOtherFailure);
-}
-
-int queryPortReport(std::uint32_t clusterKey, std::uint16_t port) {
-  constexpr std::uint32_t kPortReportLength = 72;
-  RequestBlock& b = requestBlock();
-  b.begin(kPortReport, kPortReportLength);
-  b.putU32(kListClusterKey, clusterKey);
-  b.putU16(kListPort, port, ByteOrder::Network);
-  return sendExecutorRequest(&b);
-}
-
-std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys) {
-  const std::uint32_t count =
-      entriesThatFit(b.i32(kServerListAnswerCount), kServerList.maxEntries());
-  std::vector<jint> listed;
-  listed.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t entry = kServerList.entriesOffset + kServerList.entrySize * i;
-    constexpr std::uint32_t kEntryIdentifier = 8;
-    // An identifier runs at most to the end of its entry.
-    char(*line)[kListLineSize] = list.lineRoom();
-    if (line == nullptr) break;
-    list.commitLine(namedEntryLine(b, entry + kEntryIdentifier,
-                                   kServerList.entrySize - kEntryIdentifier, *line));
-    listed.push_back(static_cast<jint>(b.u32(entry)));
-  }
-  if (keys != nullptr && !listed.empty()) {
-    const jsize room = env->GetArrayLength(keys);
-    const jsize stored = std::min<jsize>(room, static_cast<jsize>(listed.size()));
-    env->SetIntArrayRegion(keys, 0, stored, listed.data());
-  }
-  return static_cast<std::uint32_t>(listed.size());
-}
-
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, addServerNative)(JNIEnv* env, jobject, jobject server) {
   return enterWithObjects(env, {server}, [&] { return addServer(env, server); });
@@ -496,13 +462,15 @@ CMN_NATIVE(jint, removeHostNative)(JNIEnv* env, jobject, jobject) {
 
 // Sizes of the cluster, port and server list requests for count + 1 entries.
 CMN_NATIVE(jint, checkMaxClustersNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 92, 72); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kClusterList); });
 }
 
 CMN_NATIVE(jint, checkMaxPortsNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 32, 8); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kPortList); });
 }
 
 CMN_NATIVE(jint, checkMaxServersNative)(JNIEnv* env, jobject, jint count) {
-  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, 136, 88); });
+  return enterNative<jint>(env, -1, [&] { return checkListRoom(count, kServerList); });
 }
+
+}  // namespace cmn::config

@@ -1,34 +1,33 @@
-// Server records: what the rule bindings and the rule server list share with the server methods.
+// The server record and the server list layouts, which the rule bindings and a rule's server list
+// share with the server methods.
 #pragma once
-
-#include <jni.h>
 
 #include <cstdint>
 
+#include "channel/request_block.h"
 #include "config/list_text.h"
 
 namespace cmn::config {
 
-// Builds the rest of a server record request from a server object (the command is already in
-// the header), sends it and maps the outcome. The rule bindings send the same record with
-// their own fields added around it.
-jint submitServerRecord(JNIEnv* env, jobject server);
+// Server record (commands 27, 28, 32, 56, and the rule bindings 24, 25): the server's key at 84,
+// its port's cluster key at 88 and number (network order) at 92.
+inline constexpr std::uint32_t kServerRecordLength = 1952;
+inline constexpr std::uint32_t kServerRecordServerKey = 84;
+inline constexpr std::uint32_t kServerRecordClusterKey = 88;
+inline constexpr std::uint32_t kServerRecordPort = 92;
 
-// Command 15 for the port with this cluster key and number: the send result, unchanged; on 0
-// the port report stands in the block (number of servers at 36, of rules at 40).
-int queryPortReport(std::uint32_t clusterKey, std::uint16_t port);
+// Server lists (command 31, and a rule's servers, 26), addressed to their port: the count asked
+// for at 44, entries of 88 bytes from 48, each with the server's key in its first 4 bytes and its
+// identifier text from byte 8; 726 fit.
+inline constexpr Records kServerList{44, 48, 88};
+inline constexpr std::uint32_t kServerListIdentifier = 8;
 
-inline constexpr std::uint32_t kPortReportServerCount = 36;
-
-// Server list (command 31): count at 44, entries of 88 bytes from 48, each with the server's
-// key in its first 4 bytes and its identifier text from byte 8; 726 fit. The answer's count
-// lies at 36.
-inline constexpr ListLayout kServerList{31, 44, 48, 88};
-inline constexpr std::uint32_t kServerListAnswerCount = 36;
-
-// Renders the server list answer standing in the block as "+id" lines and stores each listed
-// server's key in `keys` (an int[]; never past its end, nothing when null). Returns the number
-// of lines.
-std::uint32_t renderServerList(JNIEnv* env, const RequestBlock& b, ListText& list, jintArray keys);
+// The "+id" line of the server list entry at `entry`: its identifier runs at most to the end of
+// the entry.
+inline std::size_t serverListLine(const RequestBlock& b, std::uint32_t entry,
+                                  char (&line)[kListLineSize]) {
+  return namedEntryLine(b, entry + kServerListIdentifier,
+                        kServerList.size - kServerListIdentifier, line);
+}
 
 }  // namespace cmn::config

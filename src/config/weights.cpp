@@ -1,30 +1,26 @@
 // Server weights: the weights of all servers of one port in one request, as parallel Java
 // arrays.
 
-#include <new>
-#include <vector>
-
 #include "channel/channel.h"
 #include "config/cluster.h"
+#include "config/port.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/idkey.h"
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn::jni;
-
 namespace cmn::config {
+using namespace jni;
+
 namespace {
 
 constexpr std::uint32_t kSetWeights = 16;
 constexpr std::uint32_t kGetWeights = 17;
 
-// Server weights request: cluster key at 16, port at 20, n at 24, records of 96 bytes from 28.
-constexpr std::uint32_t kClusterKey = 16;
-constexpr std::uint32_t kPort = 20;
+// Server weights request, addressed to its port: n at 24, records of 96 bytes from 28.
 constexpr std::uint32_t kCount = 24;
-constexpr RepeatedRecord kRecords{28, 96, (kBlockSize - 28) / 96};  // 666 fit
+constexpr Records kRecords{kCount, 28, 96};  // 666 fit
 
 // Offsets within a record.
 constexpr std::uint32_t kServerKey = 0;
@@ -45,33 +41,23 @@ constexpr jint kArraysTooShort = kMissingArgument;
 constexpr jint kNoMemory = -28;
 constexpr jint kOtherFailure = -99;
 
-constexpr const char* kInts = "[I";
-constexpr const char* kBytes = "[B";
-
-// An array field that must hold n elements; a null one passes only where it may be skipped.
-struct ArrayField {
-  const char* name;
-  const char* signature;
+// The columns set reads: all four arrays must hold n elements.
+constexpr ColumnSpec kSetColumns[] = {
+    {"iServerIdKey", kServerKey, Wire::U32},
+    {"iWeight", kWeight, Wire::U16},
+    {"bFixedWeight", kFixedWeight, Wire::U8, JavaType::Byte},
+    {"ucQuiescedDown", kQuiescedDown, Wire::U8},
 };
-
-const ArrayField kSetReads[] = {{"iServerIdKey", kInts},
-                                {"iWeight", kInts},
-                                {"bFixedWeight", kBytes},
-                                {"ucQuiescedDown", kInts}};
-const ArrayField kGetWrites[] = {{"iAddress", kInts},      {"iWeight", kInts},
-                                 {"bFixedWeight", kBytes}, {"iTotalConns", kInts},
-                                 {"iActiveConns", kInts},  {"iRC", kInts}};
-
-// True when every array holds at least n elements (or is null and `nullAllowed`).
-template <std::size_t N>
-bool arraysHold(JNIEnv* env, jobject weights, const ArrayField (&fields)[N], jint n,
-                bool nullAllowed) {
-  for (const ArrayField& f : fields) {
-    const jsize length = arrayFieldLength(env, weights, f.name, f.signature);
-    if (length < 0 ? !nullAllowed : length < n) return false;
-  }
-  return true;
-}
+// The columns written back; each array must hold n elements or be null (then skipped).
+constexpr ColumnSpec kSetResults[] = {{"iRC", kResult, Wire::U32}};
+constexpr ColumnSpec kGetColumns[] = {
+    {"iAddress", kAddress, Wire::Net32},
+    {"iWeight", kWeight, Wire::I16},
+    {"bFixedWeight", kFixedWeight, Wire::I8, JavaType::Byte},
+    {"iTotalConns", kTotalConnections, Wire::U32},
+    {"iActiveConns", kActiveConnections, Wire::U32},
+    {"iRC", kResult, Wire::U32},
+};
 
 // Starts a weights request for n records after checking what both methods check. 0 or the
 // refusal; nothing is sent on a refusal.
@@ -83,21 +69,15 @@ jint beginWeights(JNIEnv* env, jobject weights, jint n, std::uint32_t command) {
   getIntFieldByName(env, weights, "iPortNumber", &port);
   if (port < 0 || port > 0xFFFF) return kCountOutOfRange;
   RequestBlock& b = requestBlock();
-  b.begin(command, kRecords.at(static_cast<std::uint32_t>(n)));
+  b.begin(command, kRecords.lengthFor(static_cast<std::uint32_t>(n)));
   b.putU32(kCount, static_cast<std::uint32_t>(n));
-  b.putU32(kClusterKey, key);
-  b.putU16(kPort, static_cast<std::uint16_t>(port), ByteOrder::Network);
+  b.putU32(kPortClusterKey, key);
+  b.putU16(kPortNumber, static_cast<std::uint16_t>(port), ByteOrder::Network);
   return 0;
 }
 
-// Native copies of the arrays, n elements each.
-struct Columns {
-  std::vector<std::int32_t> keys, weights, quiesced, addresses, total, active, results;
-  std::vector<std::int8_t> fixed;
-};
-
 jint getWeights(JNIEnv* env, jobject weights, jint n) {
-  if (!arraysHold(env, weights, kGetWrites, n, true)) return kArraysTooShort;
+  if (!columnsHold(env, weights, kGetColumns, n, true)) return kArraysTooShort;
   if (const jint refused = beginWeights(env, weights, n, kGetWeights)) return refused;
   // Looked up before anything is sent: an answer that can't be handed back is not asked for.
   jmethodID setServerId = methodIdOf(env, weights, "setServerId", "(Ljava/lang/String;I)V");
@@ -105,87 +85,37 @@ jint getWeights(JNIEnv* env, jobject weights, jint n) {
   RequestBlock& b = requestBlock();
   if (sendExecutorRequest(&b) != 0) return mapReason(kReasons, b.reason(), kOtherFailure);
 
-  const auto count = static_cast<std::size_t>(n);
-  Columns c;
-  try {
-    for (auto* column : {&c.addresses, &c.weights, &c.total, &c.active, &c.results}) {
-      column->resize(count);
-    }
-    c.fixed.resize(count);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
+  const auto count = static_cast<std::uint32_t>(n);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t at = kRecords.at(i);
     char id[kIdentifierWidth + 1];
-    b.getText(at + kIdentifier, kIdentifierWidth, id, sizeof(id));
-    jstring text = newJavaString(env, id);
-    if (text == nullptr) return kNoMemory;
-    const bool handed = checkedCall(
-        env, [&] { env->CallVoidMethod(weights, setServerId, text, static_cast<jint>(i)); });
-    env->DeleteLocalRef(text);
-    if (!handed) return kOtherFailure;  // Java threw: the exception is left for it
-    c.addresses[i] = static_cast<std::int32_t>(b.u32(at + kAddress, ByteOrder::Network));
-    c.weights[i] = b.i16(at + kWeight);
-    c.fixed[i] = b.i8(at + kFixedWeight);
-    c.active[i] = b.i32(at + kActiveConnections);
-    c.total[i] = b.i32(at + kTotalConnections);
-    c.results[i] = b.i32(at + kResult);
+    b.getText(kRecords.at(i) + kIdentifier, kIdentifierWidth, id, sizeof(id));
+    const LocalRef<jstring> text(env, newJavaString(env, id));
+    if (text.get() == nullptr) return kNoMemory;
+    if (!checkedCall(env, [&] {
+          env->CallVoidMethod(weights, setServerId, text.get(), static_cast<jint>(i));
+        })) {
+      return kOtherFailure;  // Java threw: the exception is left for it
+    }
   }
-  setIntArrayFieldRegion(env, weights, "iAddress", 0, n, c.addresses.data());
-  setIntArrayFieldRegion(env, weights, "iWeight", 0, n, c.weights.data());
-  setByteArrayFieldRegion(env, weights, "bFixedWeight", 0, n, c.fixed.data());
-  setIntArrayFieldRegion(env, weights, "iTotalConns", 0, n, c.total.data());
-  setIntArrayFieldRegion(env, weights, "iActiveConns", 0, n, c.active.data());
-  setIntArrayFieldRegion(env, weights, "iRC", 0, n, c.results.data());
-  return 0;
+  return getColumns(env, weights, b, kRecords, count, kGetColumns) ? 0 : kNoMemory;
 }
 
 jint setWeights(JNIEnv* env, jobject weights, jint n) {
   // The four arrays read must all be there; "iRC", written back, may be missing.
-  if (!arraysHold(env, weights, kSetReads, n, false)) return kArraysTooShort;
-  const ArrayField results[] = {{"iRC", kInts}};
-  if (!arraysHold(env, weights, results, n, true)) return kArraysTooShort;
+  if (!columnsHold(env, weights, kSetColumns, n, false) ||
+      !columnsHold(env, weights, kSetResults, n, true)) {
+    return kArraysTooShort;
+  }
   if (const jint refused = beginWeights(env, weights, n, kSetWeights)) return refused;
-
-  const auto count = static_cast<std::size_t>(n);
-  Columns c;
-  try {
-    for (auto* column : {&c.keys, &c.weights, &c.quiesced}) column->resize(count);
-    c.fixed.resize(count);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
-  getIntArrayFieldRegion(env, weights, "iServerIdKey", 0, n, c.keys.data());
-  getIntArrayFieldRegion(env, weights, "iWeight", 0, n, c.weights.data());
-  getByteArrayFieldRegion(env, weights, "bFixedWeight", 0, n, c.fixed.data());
-  getIntArrayFieldRegion(env, weights, "ucQuiescedDown", 0, n, c.quiesced.data());
   RequestBlock& b = requestBlock();
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t at = kRecords.at(i);
-    b.putU32(at + kServerKey, static_cast<std::uint32_t>(c.keys[i]));
-    b.putU16(at + kWeight, static_cast<std::uint16_t>(c.weights[i]));
-    b.putU8(at + kFixedWeight, static_cast<std::uint8_t>(c.fixed[i]));
-    b.putU8(at + kQuiescedDown, static_cast<std::uint8_t>(c.quiesced[i]));
-  }
+  const auto count = static_cast<std::uint32_t>(n);
+  if (!putColumns(env, weights, b, kRecords, count, kSetColumns)) return kNoMemory;
   const jint result =
       sendExecutorRequest(&b) == 0 ? 0 : mapReason(kReasons, b.reason(), kOtherFailure);
-
-  try {
-    c.results.resize(count);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
-  for (std::uint32_t i = 0; i < count; ++i) c.results[i] = b.i32(kRecords.at(i) + kResult);
-  setIntArrayFieldRegion(env, weights, "iRC", 0, n, c.results.data());
-  return result;
+  return getColumns(env, weights, b, kRecords, count, kSetResults) ? result : kNoMemory;
 }
 
 }  // namespace
-}  // namespace cmn::config
-
-using namespace cmn;
-using namespace cmn::config;
 
 CMN_NATIVE(jint, getServerWeightsNative)(JNIEnv* env, jobject, jobject weights, jint n) {
   return enterWithObjects(env, {weights}, [&] { return getWeights(env, weights, n); });
@@ -194,3 +124,5 @@ CMN_NATIVE(jint, getServerWeightsNative)(JNIEnv* env, jobject, jobject weights, 
 CMN_NATIVE(jint, setServerWeightsNative)(JNIEnv* env, jobject, jobject weights, jint n) {
   return enterWithObjects(env, {weights}, [&] { return setWeights(env, weights, n); });
 }
+
+}  // namespace cmn::config

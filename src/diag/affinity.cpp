@@ -1,11 +1,7 @@
 // Affinity: the server-directed exchange of client-to-server bindings for one cluster port
 // (command 59) and the affinity report (command 52).
 
-#include <new>
-#include <vector>
-
 #include "channel/channel.h"
-#include "config/list_text.h"
 #include "diag/report_text.h"
 #include "jni/address.h"
 #include "jni/entry.h"
@@ -14,8 +10,8 @@
 #include "jni/record_fields.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -35,7 +31,7 @@ constexpr std::uint32_t kCount = 44;
 }  // namespace at
 
 // Affinity records from 48, 32 bytes each: 1999 fill the block.
-constexpr config::ListLayout kRecords{kDirectedAffinity, at::kCount, 48, 32};
+constexpr Records kRecords{at::kCount, 48, 32};
 namespace rec {
 constexpr std::uint32_t kClient = 0;
 constexpr std::uint32_t kServer = 4;
@@ -51,6 +47,10 @@ constexpr std::int32_t kCountRefused = -101;
 // count.
 constexpr std::int32_t kBindingsMissing = -102;
 
+constexpr ColumnSpec kBindings[] = {
+    {"aiClientAddr", rec::kClient, Wire::U32},
+    {"aiServerAddr", rec::kServer, Wire::U32},
+};
 constexpr ColumnSpec kReturned[] = {
     {"aiClientAddr", rec::kClient, Wire::U32},
     {"aiServerAddr", rec::kServer, Wire::U32},
@@ -58,10 +58,20 @@ constexpr ColumnSpec kReturned[] = {
     {"aiAgeOrResponse", rec::kLastUse, Wire::U32},
 };
 
-constexpr const char* kAffinityBanner =
-    "AFFINITY COMMANDS SHOULD BE USED FOR DEBUGGING\n"
-    "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
-    "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n";
+constexpr ReportLine kReportHead[] = {
+    {"AFFINITY COMMANDS SHOULD BE USED FOR DEBUGGING\n"
+     "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
+     "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n",
+     Show::Heading},
+    {"Sticky client address mask = 0x%X\n", Show::Hex, at::kStickyMask},
+    {"Number of affinity records = %d\n", Show::Int, at::kCount},
+};
+constexpr ReportLine kReportLine[] = {
+    {"%d.%d.%d.%d - ", Show::NetworkOctets, rec::kClient},
+    {"%d.%d.%d.%d - ", Show::NetworkOctets, rec::kServer},
+    {"%d - ", Show::Int, rec::kActive},
+    {"%d \n", Show::Age, rec::kLastUse, at::kTime},
+};
 
 jint refuse(JNIEnv* env, jobject affinity, jint code) {
   setIntFieldByName(env, affinity, "iResponse", code);
@@ -71,26 +81,14 @@ jint refuse(JNIEnv* env, jobject affinity, jint code) {
 // Reads the n bindings the caller supplies into records 0 to n - 1, each with the ID key of its
 // server's dotted address. False when they can't be had.
 bool putBindings(JNIEnv* env, jobject affinity, RequestBlock& b, std::uint32_t n) {
-  std::vector<std::int32_t> clients;
-  std::vector<std::int32_t> servers;
-  try {
-    clients.resize(n);
-    servers.resize(n);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  const jsize count = static_cast<jsize>(n);
-  if (!getIntArrayFieldRegion(env, affinity, "aiClientAddr", 0, count, clients.data()) ||
-      !getIntArrayFieldRegion(env, affinity, "aiServerAddr", 0, count, servers.data())) {
+  if (!columnsHold(env, affinity, kBindings, static_cast<std::int32_t>(n), false) ||
+      !putColumns(env, affinity, b, kRecords, n, kBindings)) {
     return false;
   }
   for (std::uint32_t i = 0; i < n; ++i) {
-    const std::uint32_t record = kRecords.entriesOffset + kRecords.entrySize * i;
-    const auto server = static_cast<std::uint32_t>(servers[i]);
-    b.putU32(record + rec::kClient, static_cast<std::uint32_t>(clients[i]));
-    b.putU32(record + rec::kServer, server);
+    const std::uint32_t record = kRecords.at(i);
     char dotted[kDottedTextSize];
-    formatDottedAddress(server, dotted);
+    formatDottedAddress(b.u32(record + rec::kServer), dotted);
     b.putU32(record + rec::kServerKey, idKeyOf(dotted));
   }
   return true;
@@ -103,7 +101,7 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   getIntFieldByName(env, affinity, "iPort", &port);
   getIntFieldByName(env, affinity, "iNumAffinities", &supplied);
   const auto n = static_cast<std::uint32_t>(supplied);
-  if (n > kRecords.maxEntries()) return refuse(env, affinity, kCountRefused);
+  if (n > kRecords.capacity) return refuse(env, affinity, kCountRefused);
 
   RequestBlock& b = requestBlock();
   b.begin(kDirectedAffinity, kBlockSize);
@@ -119,10 +117,9 @@ jint serverDirectedAffinity(JNIEnv* env, jobject affinity) {
   setIntFieldByName(env, affinity, "iResponse", b.i32(at::kResponse));
   setIntFieldByName(env, affinity, "iTime", static_cast<std::int32_t>(b.u64(at::kTime)));
   // Java learns how many bindings it can index: those the block holds.
-  const std::uint32_t m = config::entriesThatFit(b.i32(at::kCount), kRecords.maxEntries());
+  const std::uint32_t m = kRecords.held(b);
   setIntFieldByName(env, affinity, "iNumAffinities", static_cast<std::int32_t>(m));
-  getColumns(env, affinity, b, {kRecords.entriesOffset, kRecords.entrySize, kRecords.maxEntries()}, m,
-             kReturned);
+  getColumns(env, affinity, b, kRecords, m, kReturned);
   return 0;
 }
 
@@ -134,26 +131,18 @@ jstring affinityReport(JNIEnv* env, jint cluster, jint port, jint listFlag) {
   b.putI32(at::kCount, listFlag);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
 
-  diag::ReportText report;
+  ReportText report;
   if (!report.ok()) return nullptr;
-  report.text(kAffinityBanner);
-  report.line("Sticky client address mask = 0x%X\n", b.u32(at::kStickyMask));
-  report.line("Number of affinity records = %d\n", b.i32(at::kCount));
+  report.record(b, 0, 0, kReportHead);
   if (listFlag != 0) {
-    const std::uint32_t m = config::entriesThatFit(b.i32(at::kCount), kRecords.maxEntries());
+    const std::uint32_t m = kRecords.held(b);
     if (m > 0) {
       report.text(b.u16(at::kServerDirected) != 0
                       ? "ServerAddr - Age - Len - ID \n"
                       : "ClientAddr - ServerAddr - NumActive - Age(sec)\n");
     }
-    const std::uint64_t now = b.u64(at::kTime);
     for (std::uint32_t i = 0; i < m; ++i) {
-      const std::uint32_t record = kRecords.entriesOffset + kRecords.entrySize * i;
-      const diag::Octets client = diag::networkOctets(b, record + rec::kClient);
-      const diag::Octets server = diag::networkOctets(b, record + rec::kServer);
-      report.line("%d.%d.%d.%d - %d.%d.%d.%d - %d - %d \n", client.o[0], client.o[1], client.o[2],
-                  client.o[3], server.o[0], server.o[1], server.o[2], server.o[3],
-                  b.i32(record + rec::kActive), diag::ageOf(now, b.u64(record + rec::kLastUse)));
+      report.record(b, kRecords.at(i), static_cast<std::int32_t>(i), kReportLine);
     }
   }
   return report.toJava(env);
@@ -170,3 +159,5 @@ CMN_NATIVE(jstring, getAffinityInfoNative)
   return enterNative<jstring>(env, nullptr,
                               [&] { return affinityReport(env, clusterAddress, port, listFlag); });
 }
+
+}  // namespace cmn::diag

@@ -2,17 +2,15 @@
 // (command 67) and attacking addresses (command 68) handed to Java listeners, and the
 // denial-of-service parameters (command 69).
 
-#include <cstdio>
 
 #include "channel/channel.h"
-#include "config/list_text.h"
 #include "diag/report_text.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -25,11 +23,13 @@ constexpr std::uint32_t kDenialOfServiceLength = 280;
 // Connection query: three address/port pairs and the list flag; the answer's count, "nps"
 // count and clock, then records of 40 bytes from 32 (1599 fit).
 namespace conn {
-constexpr std::uint32_t kPairs[3] = {16, 24, 32};  // address; its port 4 bytes on
+constexpr Records kPairs{0, 16, 8, 3};  // the address, then its port and the port's upper half
+constexpr std::uint32_t kPairPort = 4;
+constexpr std::uint32_t kPairPortUpper = 6;
 constexpr std::uint32_t kListFlag = 40;
 constexpr std::uint32_t kNps = 20;
 constexpr std::uint32_t kTime = 24;
-constexpr config::ListLayout kRecords{kConnectionQuery, 16, 32, 40};
+constexpr Records kRecords{16, 32, 40};
 constexpr std::uint32_t kCluster = 0;
 constexpr std::uint32_t kClient = 4;
 constexpr std::uint32_t kClusterPort = 8;
@@ -42,89 +42,72 @@ constexpr std::uint32_t kServer = 28;
 constexpr std::uint32_t kFlag = 32;
 }  // namespace conn
 
-// Half-open records: 12 bytes from 20 (5333 fit).
-constexpr config::ListLayout kHalfOpenRecords{kHalfOpen, 16, 20, 12};
-// Attacking addresses: 8 bytes from 44 (7996 fit); the executor's overall figure at 32.
-constexpr config::ListLayout kAttackRecords{kAttackers, 24, 44, 8};
+// Half-open records: 12 bytes from 20 (5333 fit): an address, its port and a flag.
+constexpr Records kHalfOpenRecords{16, 20, 12};
+constexpr std::uint32_t kHalfOpenPort = 4;
+constexpr std::uint32_t kHalfOpenFlag = 8;
+// Attacking addresses, asked for by a cluster address at 16 and its port at 20: 8 bytes from 44
+// (7996 fit), each an address and its figure; the executor's overall figure at 32.
+constexpr std::uint32_t kAttackedAddress = 16;
+constexpr std::uint32_t kAttackedPort = 20;
+constexpr Records kAttackRecords{24, 44, 8};
+constexpr std::uint32_t kAttackerFigure = 4;
 constexpr std::uint32_t kAttackFigure = 32;
+// Denial-of-service parameters: eight 32-bit values from 16.
+constexpr Records kDenialOfServiceValues{0, 16, 4, 8};
 
-constexpr const char* kConnectionBanner =
-    "CONNECTION COMMANDS SHOULD BE USED FOR DEBUGGING\n"
-    "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
-    "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n";
-
-// The record line. The state byte shows as two upper-case hexadecimal digits.
-constexpr const char* kConnectionLine =
-    "%d \t%d.%d.%d.%d:%d \t%d.%d.%d.%d:%d \t%d.%d.%d.%d \t0x%02X \t%s \t%s \t%d \t%c\n";
-
-constexpr const char* kTcpStates[] = {"CLOSD", "LISTN", "SNSNT", "SNRCV", "ESTBD", "LSTAK",
-                                      "TIMWT", "CLSWT", "FNWT1", "FNWT2", "CLSNG", "ABORT"};
-constexpr std::uint8_t kTcpStateCount = sizeof kTcpStates / sizeof kTcpStates[0];
-
-// The text of a TCP state index: its name, or "  ?  " past the table.
-struct StateText {
-  char text[8];
+// The report's head, then one line per record (rendered piece by piece): the index, client
+// and cluster address and port, server address, the state byte as two upper-case hexadecimal
+// digits, the previous and current TCP states, the age and the flag.
+constexpr ReportLine kConnectionHead[] = {
+    {"CONNECTION COMMANDS SHOULD BE USED FOR DEBUGGING\n"
+     "PURPOSES ONLY.  THESE ARE UNSUPPORTED COMMANDS.\n"
+     "THESE COMMANDS HAVE NOT BEEN EXTENSIVELY TESTED.\n\n",
+     Show::Heading},
+    {"Number of connection records = %d\n", Show::Int, conn::kRecords.count},
+    {"Num nps = %d\n", Show::Int, conn::kNps},
 };
-StateText stateText(std::uint8_t index) {
-  StateText s{};
-  if (index < kTcpStateCount) {
-    std::snprintf(s.text, sizeof s.text, "%s", kTcpStates[index]);
-  } else {
-    std::snprintf(s.text, sizeof s.text, "  %s  ", "?");
-  }
-  return s;
-}
-
-// The flag character as a report can carry it: a byte that is no printable character (a NUL
-// would end the line early) shows as '?', as stray executor bytes do everywhere.
-int flagCharacter(std::uint8_t flag) {
-  return flag >= 0x20 && flag < 0x7F ? flag : '?';
-}
+constexpr ReportLine kConnectionLine[] = {
+    {"%d \t", Show::Index},
+    {"%d.%d.%d.%d:%d \t", Show::NetworkAddrPort, conn::kClient, conn::kClientPort},
+    {"%d.%d.%d.%d:%d \t", Show::NetworkAddrPort, conn::kCluster, conn::kClusterPort},
+    {"%d.%d.%d.%d \t", Show::NetworkOctets, conn::kServer},
+    {"0x%02X \t", Show::Byte, conn::kState},
+    {"%s \t", Show::TcpState, conn::kPreviousTcp},
+    {"%s \t", Show::TcpState, conn::kCurrentTcp},
+    {"%d \t", Show::Age, conn::kLastActivity, conn::kTime},
+    {"%c\n", Show::Char, conn::kFlag},
+};
 
 jstring connectionReport(JNIEnv* env, const jint (&addresses)[3], const jint (&ports)[3],
                          jint listFlag) {
   RequestBlock& b = requestBlock();
   b.begin(kConnectionQuery, kBlockSize);
-  for (int p = 0; p < 3; ++p) {
-    const std::uint32_t at = conn::kPairs[p];
+  for (std::uint32_t p = 0; p < conn::kPairs.capacity; ++p) {
+    const std::uint32_t at = conn::kPairs.at(p);
     b.putU32(at, static_cast<std::uint32_t>(addresses[p]), ByteOrder::Network);
     const auto port = static_cast<std::uint16_t>(ports[p]);
-    b.putU16(at + 4, port, ByteOrder::Network);
+    b.putU16(at + conn::kPairPort, port, ByteOrder::Network);
     // The third port travels sign-extended: the upper half is set when the port, as a 16-bit
     // number, is 0x8000 or more. The first two always have the upper half clear.
-    b.putU16(at + 6, p == 2 && (port & 0x8000) != 0 ? 0xFFFF : 0);
+    b.putU16(at + conn::kPairPortUpper, p == 2 && (port & 0x8000) != 0 ? 0xFFFF : 0);
   }
   b.putI32(conn::kListFlag, listFlag);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
 
-  diag::ReportText report;
+  ReportText report;
   if (!report.ok()) return nullptr;
-  report.text(kConnectionBanner);
-  const std::int32_t n = b.i32(conn::kRecords.countOffset);
-  report.line("Number of connection records = %d\n", n);
-  report.line("Num nps = %d\n", b.i32(conn::kNps));
+  report.record(b, 0, 0, kConnectionHead);
   if (listFlag == 0) return report.toJava(env);
 
-  const std::uint32_t count = config::entriesThatFit(n, conn::kRecords.maxEntries());
+  const std::uint32_t count = conn::kRecords.held(b);
   if (count > 0) {
     report.text(
         "#\tClientAddr:Port \tClusAddr:Port \tServerAddr \tState \tPrevState \tCurrState "
         "\tage(sec)\n");
   }
-  const std::uint64_t now = b.u64(conn::kTime);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t r = conn::kRecords.entriesOffset + conn::kRecords.entrySize * i;
-    const diag::Octets client = diag::networkOctets(b, r + conn::kClient);
-    const diag::Octets cluster = diag::networkOctets(b, r + conn::kCluster);
-    const diag::Octets server = diag::networkOctets(b, r + conn::kServer);
-    const StateText previous = stateText(b.u8(r + conn::kPreviousTcp));
-    const StateText current = stateText(b.u8(r + conn::kCurrentTcp));
-    report.line(
-        kConnectionLine, static_cast<int>(i), client.o[0], client.o[1], client.o[2], client.o[3],
-        b.u16(r + conn::kClientPort, ByteOrder::Network), cluster.o[0], cluster.o[1], cluster.o[2],
-        cluster.o[3], b.u16(r + conn::kClusterPort, ByteOrder::Network), server.o[0], server.o[1],
-        server.o[2], server.o[3], b.u8(r + conn::kState), previous.text, current.text,
-        diag::ageOf(now, b.u64(r + conn::kLastActivity)), flagCharacter(b.u8(r + conn::kFlag)));
+    report.record(b, conn::kRecords.at(i), static_cast<std::int32_t>(i), kConnectionLine);
   }
   return report.toJava(env);
 }
@@ -140,14 +123,14 @@ jint halfOpenRecords(JNIEnv* env, jobject listener) {
   jmethodID setCount = methodIdOf(env, listener, "setNumHalfOpenRecs", "(I)V");
   jmethodID addRecord = methodIdOf(env, listener, "addHalfOpenRec", "(IIIZ)V");
   if (setCount == nullptr || addRecord == nullptr) return 0;
-  const std::int32_t count = b.i32(kHalfOpenRecords.countOffset);
+  const std::int32_t count = b.i32(kHalfOpenRecords.count);
   if (!checkedCall(env, [&] { env->CallVoidMethod(listener, setCount, count); })) return 0;
-  const std::uint32_t records = config::entriesThatFit(count, kHalfOpenRecords.maxEntries());
+  const std::uint32_t records = kHalfOpenRecords.fitting(count);
   for (std::uint32_t i = 0; i < records; ++i) {
-    const std::uint32_t r = kHalfOpenRecords.entriesOffset + kHalfOpenRecords.entrySize * i;
+    const std::uint32_t r = kHalfOpenRecords.at(i);
     const auto address = static_cast<jint>(b.u32(r, ByteOrder::Network));
-    const jint port = b.u16(r + 4, ByteOrder::Network);
-    const jboolean flag = b.u8(r + 8) != 0 ? JNI_TRUE : JNI_FALSE;
+    const jint port = b.u16(r + kHalfOpenPort, ByteOrder::Network);
+    const jboolean flag = b.u8(r + kHalfOpenFlag) != 0 ? JNI_TRUE : JNI_FALSE;
     // A listener that throws stops the calls; the exception is Java's to see.
     if (!checkedCall(env, [&] {
           env->CallVoidMethod(listener, addRecord, static_cast<jint>(i), address, port, flag);
@@ -160,8 +143,8 @@ jint halfOpenRecords(JNIEnv* env, jobject listener) {
 
 jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) {
   RequestBlock& b = requestBlock();
-  b.putU32(16, static_cast<std::uint32_t>(address), ByteOrder::Network);
-  b.putU16(20, static_cast<std::uint16_t>(port), ByteOrder::Network);
+  b.putU32(kAttackedAddress, static_cast<std::uint32_t>(address), ByteOrder::Network);
+  b.putU16(kAttackedPort, static_cast<std::uint16_t>(port), ByteOrder::Network);
   b.begin(kAttackers, kBlockSize);
   const int sent = sendExecutorRequest(&b);
   if (sent != 0) return sent;
@@ -169,16 +152,16 @@ jint attackingAddresses(JNIEnv* env, jobject listener, jint address, jint port) 
   jmethodID results = methodIdOf(env, listener, "reportAttackingAddrsResults", "(II)V");
   jmethodID addAddress = methodIdOf(env, listener, "reportAttackingAddr", "(II)V");
   if (results == nullptr || addAddress == nullptr) return 0;
-  const std::int32_t count = b.i32(kAttackRecords.countOffset);
+  const std::int32_t count = b.i32(kAttackRecords.count);
   const std::int32_t figure = b.i32(kAttackFigure);
   if (!checkedCall(env, [&] { env->CallVoidMethod(listener, results, count, figure); })) {
     return 0;
   }
-  const std::uint32_t records = config::entriesThatFit(count, kAttackRecords.maxEntries());
+  const std::uint32_t records = kAttackRecords.fitting(count);
   for (std::uint32_t i = 0; i < records; ++i) {
-    const std::uint32_t r = kAttackRecords.entriesOffset + kAttackRecords.entrySize * i;
+    const std::uint32_t r = kAttackRecords.at(i);
     const auto attacker = static_cast<jint>(b.u32(r, ByteOrder::Network));
-    const jint itsFigure = b.i32(r + 4);
+    const jint itsFigure = b.i32(r + kAttackerFigure);
     if (!checkedCall(env,
                      [&] { env->CallVoidMethod(listener, addAddress, attacker, itsFigure); })) {
       break;
@@ -213,11 +196,12 @@ CMN_NATIVE(jint, xDOSAttackNative)
     RequestBlock& b = requestBlock();
     b.begin(kDenialOfService, kDenialOfServiceLength);
     const jint values[] = {v1, v2, v3, v4, v5, v6, v7, v8};
-    std::uint32_t at = 16;
-    for (jint v : values) {
-      b.putU32(at, static_cast<std::uint16_t>(v));  // the low 16 bits, zero-extended
-      at += 4;
+    for (std::uint32_t i = 0; i < kDenialOfServiceValues.capacity; ++i) {
+      // The low 16 bits, zero-extended.
+      b.putU32(kDenialOfServiceValues.at(i), static_cast<std::uint16_t>(values[i]));
     }
     return sendExecutorRequest(&b);
   });
 }
+
+}  // namespace cmn::diag

@@ -4,8 +4,8 @@
 #include "jni/entry.h"
 #include "jni/record_fields.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
@@ -43,3 +43,5 @@ CMN_NATIVE(jint, setIcmpInfoNative)(JNIEnv* env, jobject, jobject icmp) {
     return sendExecutorRequest(&b);
   });
 }
+
+}  // namespace cmn::diag

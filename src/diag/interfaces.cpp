@@ -1,8 +1,9 @@
 // Interface discovery: the card scans over the registry, the process-wide interface table and
 // the three methods that expose it to Java.
 
-#include "diag/interfaces.h"
+#include "channel/interface_table.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "jni/address.h"
 #include "jni/entry.h"
 #include "jni/fields.h"
+#include "jni/record_fields.h"
 #include "platform/platform.h"
 
 namespace cmn::diag {
@@ -23,6 +25,7 @@ constexpr const char* kServicesPrefix = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr const char* kServiceTcpipSuffix = "\\Parameters\\Tcpip";
 
 constexpr std::uint32_t kValueTextSize = 255;
+constexpr std::uint32_t kCardsScanned = 25;
 
 // Interface name query (command 61): the service name from 16, the executor's name at 66.
 constexpr std::uint32_t kNameQuery = 61;
@@ -30,9 +33,6 @@ constexpr std::uint32_t kNameQueryLength = 76;
 constexpr std::uint32_t kServiceName = 16;
 constexpr std::uint32_t kServiceNameWidth = 50;  // the bytes before the answer's name
 constexpr std::uint32_t kInterfaceName = 66;
-
-// Zero-initialised static storage: no constructor runs at load.
-InterfaceTable g_table;
 
 // An open registry key, closed when it goes out of scope.
 class RegistryKey {
@@ -115,34 +115,25 @@ bool queryInterfaceName(const char* service, char (&name)[kInterfaceNameSize]) {
   return true;
 }
 
-// Writes the table into the interface list object: the count, then address, mask, network
-// number and broadcast address of each counted record in host order.
+// The table's columns as the interface list object holds them: addresses, masks, network
+// numbers and broadcast addresses in host order.
+constexpr jni::ColumnSpec kInterfaceColumns[] = {
+    {"aiIp", offsetof(InterfaceRecord, address), jni::Wire::Net32},
+    {"aiNetmask", offsetof(InterfaceRecord, mask), jni::Wire::Net32},
+    {"aiNetnumber", offsetof(InterfaceRecord, network), jni::Wire::Net32},
+    {"aiBroadcast", offsetof(InterfaceRecord, broadcast), jni::Wire::Net32},
+};
+
+// Writes the table into the interface list object: the count, then the columns of the counted
+// records. The records are laid out in a block of their own, so the one column engine reads
+// them as it reads an answer's records.
 void reportInterfaces(JNIEnv* env, jobject list, const InterfaceTable& table) {
   jni::setIntFieldByName(env, list, "iNumInterfaces", table.count);
-  const std::int32_t n = table.used();
-  std::int32_t values[kInterfaceRecords];
-  const struct {
-    const char* java;
-    std::uint32_t InterfaceRecord::*field;
-  } columns[] = {
-      {"aiIp", &InterfaceRecord::address},
-      {"aiNetmask", &InterfaceRecord::mask},
-      {"aiNetnumber", &InterfaceRecord::network},
-      {"aiBroadcast", &InterfaceRecord::broadcast},
-  };
-  for (const auto& column : columns) {
-    for (std::int32_t i = 0; i < n; ++i) {
-      values[i] =
-          static_cast<std::int32_t>(jni::addressToHostOrder(table.records[i].*column.field));
-    }
-    jni::setIntArrayFieldPrefix(env, list, column.java, n, values);
-  }
-}
-
-}  // namespace
-
-InterfaceTable& interfaceTable() {
-  return g_table;
+  static RequestBlock records;  // one call at a time holds the call turn
+  records.putBytes(0, table.records, sizeof table.records);
+  const Records run{0, 0, sizeof(InterfaceRecord), kInterfaceRecords};
+  jni::getColumns(env, list, records, run, static_cast<std::uint32_t>(table.used()),
+                  kInterfaceColumns);
 }
 
 std::int32_t buildInterfaceList() {
@@ -154,13 +145,13 @@ std::int32_t buildInterfaceList() {
               char name[kInterfaceNameSize];
               if (!queryInterfaceName(texts.service, name)) return;
               if (address == 0) return;
-              InterfaceRecord& r = g_table.records[count++];
+              InterfaceRecord& r = interfaceTable().records[count++];
               r.address = address;
               r.mask = mask;
               r.network = address & mask;
               std::snprintf(r.name, sizeof(r.name), "%s", name);
             });
-  g_table.count = count;
+  interfaceTable().count = count;
   return count;
 }
 
@@ -177,21 +168,19 @@ int scanServiceInterfaces(InterfaceTable& table) {
   return 0;
 }
 
-}  // namespace cmn::diag
-
-using namespace cmn;
+}  // namespace
 
 CMN_NATIVE(jint, setInterfacesNative)(JNIEnv* env, jobject, jint) {
-  return jni::enterNative<jint>(env, 0, [] { return diag::buildInterfaceList(); });
+  return jni::enterNative<jint>(env, 0, [] { return buildInterfaceList(); });
 }
 
 CMN_NATIVE(jint, getNicAddrNative)(JNIEnv* env, jobject, jint address, jint) {
   return jni::enterNative<jint>(env, 0, [&]() -> jint {
     // Compared as given: the caller passes the address in the table's form.
     const auto wanted = static_cast<std::uint32_t>(address);
-    const diag::InterfaceTable& table = diag::interfaceTable();
+    const InterfaceTable& table = interfaceTable();
     for (std::int32_t i = 0; i < table.used(); ++i) {
-      const diag::InterfaceRecord& r = table.records[i];
+      const InterfaceRecord& r = table.records[i];
       if (r.network == (wanted & r.mask)) return static_cast<jint>(r.address);
     }
     return 0;
@@ -201,12 +190,14 @@ CMN_NATIVE(jint, getNicAddrNative)(JNIEnv* env, jobject, jint address, jint) {
 CMN_NATIVE(jint, getInterfaceListNative)(JNIEnv* env, jobject, jint selector, jobject list) {
   return jni::enterWithObjects(env, {list}, [&]() -> jint {
     if (selector != 0) {
-      diag::reportInterfaces(env, list, diag::interfaceTable());
+      reportInterfaces(env, list, interfaceTable());
       return 0;
     }
-    diag::InterfaceTable local{};
-    diag::scanServiceInterfaces(local);
-    diag::reportInterfaces(env, list, local);
+    InterfaceTable local{};
+    scanServiceInterfaces(local);
+    reportInterfaces(env, list, local);
     return 0;
   });
 }
+
+}  // namespace cmn::diag

@@ -6,20 +6,21 @@
 #include <cstring>
 
 #include "channel/channel.h"
-#include "config/list_text.h"
-#include "diag/interfaces.h"
+#include "config/address.h"
+#include "channel/interface_table.h"
 #include "diag/report_text.h"
 #include "jni/entry.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
-using diag::ReportText;
+namespace cmn::diag {
+using namespace jni;
 
 namespace {
 
 constexpr std::uint32_t kMisc = 53;
 constexpr std::uint32_t kMiscLength = 280;
+constexpr std::uint32_t kMiscSubCommand = 16;
+constexpr Records kMiscArguments{0, 20, 4, 3};
 constexpr std::uint32_t kClusterTree = 65;
 
 constexpr std::int32_t kTreeSubCommand = 43;
@@ -33,152 +34,105 @@ constexpr const char* kMiscBanner =
 
 // ---- The counter table ---------------------------------------------------------------------
 
-enum class Shape : std::uint8_t {
-  Heading,  // the format alone
-  Twice,    // the counter as "%d" and as "0x%8.8X"
-  Once,     // the counter as "%d"
-  Sum,      // the 32-bit sum of the counters listed, as "%d"
-};
-
-struct CounterLine {
-  const char* format;
-  Shape shape;
-  std::uint16_t offsets[3];
-};
-
-constexpr CounterLine kCounters[] = {
-    {"Primary FSM:\n", Shape::Heading, {}},
-    {"  CntRcv ............ %d (0x%8.8X)\n", Shape::Twice, {16}},
-    {"  CntSnd ............ %d (0x%8.8X)\n", Shape::Twice, {20}},
-    {"  CntSndMisc ........ %d (0x%8.8X)\n", Shape::Twice, {24}},
-    {"  CntSndDbSyncRsp ... %d (0x%8.8X)\n", Shape::Twice, {28}},
-    {"  CntSndDbReach ..... %d (0x%8.8X)\n", Shape::Twice, {32}},
-    {"  CntSndDbUpd ....... %d (0x%8.8X)\n", Shape::Twice, {36}},
-    {"  CntGratArp ........ %d (0x%8.8X)\n", Shape::Twice, {40}},
-    {"  CntNoCRKeepAlive .. %d (0x%8.8X)\n", Shape::Twice, {44}},
-    {"  CntNoCRBreak ...... %d (0x%8.8X)\n", Shape::Twice, {48}},
-    {"  CntNoServerInCR ... %d (0x%8.8X)\n", Shape::Twice, {52}},
-    {"  CntStateChanges ... %d (0x%8.8X)\n", Shape::Twice, {56}},
-    {"  CntSubStateChanges. %d (0x%8.8X)\n", Shape::Twice, {60}},
-    {"  Timer2 ............ %d (0x%8.8X)\n", Shape::Twice, {64}},
-    {"Backup FSM:\n", Shape::Heading, {}},
-    {"  CntRcv ............ %d (0x%8.8X)\n", Shape::Twice, {80}},
-    {"  CntSnd ............ %d (0x%8.8X)\n", Shape::Twice, {84}},
-    {"  CntSndMisc ........ %d (0x%8.8X)\n", Shape::Twice, {88}},
-    {"  CntSndDbSyncRsp ... %d (0x%8.8X)\n", Shape::Twice, {92}},
-    {"  CntSndDbReach ..... %d (0x%8.8X)\n", Shape::Twice, {96}},
-    {"  CntSndDbUpd ....... %d (0x%8.8X)\n", Shape::Twice, {100}},
-    {"  CntGratArp ........ %d (0x%8.8X)\n", Shape::Twice, {104}},
-    {"  CntNoCRKeepAlive .. %d (0x%8.8X)\n", Shape::Twice, {108}},
-    {"  CntNoCRBreak ...... %d (0x%8.8X)\n", Shape::Twice, {112}},
-    {"  CntNoServerInCR ... %d (0x%8.8X)\n", Shape::Twice, {116}},
-    {"  CntStateChanges ... %d (0x%8.8X)\n", Shape::Twice, {120}},
-    {"  CntSubStateChanges. %d (0x%8.8X)\n", Shape::Twice, {124}},
-    {"  Timer2 ............ %d (0x%8.8X)\n", Shape::Twice, {128}},
-    {"Misc debug:\n", Shape::Heading, {}},
-    {"  CntSndEncap ....... %d          \n", Shape::Once, {144}},
-    {"  CntRcvExcap ....... %d          \n", Shape::Once, {148}},
-    {"  CntNtStarTrue ..... %d          \n", Shape::Once, {152}},
-    {"  CntNtStarFalse .... %d          \n", Shape::Once, {156}},
-    {"  CntSloTimDec ...... %d          \n", Shape::Once, {160}},
-    {"  CntSloTimInc ...... %d          \n", Shape::Once, {164}},
-    {"  CntCPASrvMismatch . %d          \n", Shape::Once, {168}},
-    {"  TimeLastSlowTimeout %d (0x%8.8X)\n", Shape::Twice, {172}},
-    {"  CntNoEphPortAvail . %d          \n", Shape::Once, {176}},
-    {"  CntNoNPSAvail ..... %d          \n", Shape::Once, {180}},
-    {"  CntNoCRAvail ...... %d          \n", Shape::Once, {184}},
-    {"  CntCRsIntactInCT .. %d          \n", Shape::Once, {188}},
-    {"  CntCRsFreedFromCT . %d          \n", Shape::Once, {192}},
-    {"  CntSndRstBadPkts... %d          \n", Shape::Once, {196}},
-    {"  CntNpsRcv ......... %d          \n", Shape::Once, {200}},
-    {"  CntNpsGet ......... %d          \n", Shape::Once, {204}},
-    {" (CntNpsInTotal ..... %d)         \n", Shape::Sum, {200, 204}},
-    {"  CntNpsFwd ......... %d          \n", Shape::Once, {208}},
-    {"  CntNpsColoc ....... %d          \n", Shape::Once, {212}},
-    {"  CntNpsFree ........ %d          \n", Shape::Once, {216}},
-    {" (CntNpsOutTotal .... %d)         \n", Shape::Sum, {208, 212, 216}},
-    {"  CntPktReas ........ %d          \n", Shape::Once, {220}},
-    {"  CntFrgReas ........ %d          \n", Shape::Once, {224}},
-    {"  CntFrgGC .......... %d          \n", Shape::Once, {228}},
-    {"  TimeAsyncRstStart.. %d (0x%8.8X)\n", Shape::Twice, {232}},
-    {"  TimeAsyncRstStop... %d (0x%8.8X)\n", Shape::Twice, {236}},
-    {"  CntAsyncRstQueued.. %d (0x%8.8X)\n", Shape::Twice, {240}},
-    {"  CntAsyncRstSent.... %d (0x%8.8X)\n", Shape::Twice, {244}},
-    {"  TCP MSS ........... %d \n", Shape::Once, {248}},
-    {"  Checksum offload .. %d (0x%8.8X)\n", Shape::Twice, {252}},
-    {"  Arg28.............. %d (0x%8.8X)\n", Shape::Twice, {256}},
+constexpr ReportLine kCounters[] = {
+    {"Primary FSM:\n", Show::Heading},
+    {"  CntRcv ............ %d (0x%8.8X)\n", Show::IntHex, 16},
+    {"  CntSnd ............ %d (0x%8.8X)\n", Show::IntHex, 20},
+    {"  CntSndMisc ........ %d (0x%8.8X)\n", Show::IntHex, 24},
+    {"  CntSndDbSyncRsp ... %d (0x%8.8X)\n", Show::IntHex, 28},
+    {"  CntSndDbReach ..... %d (0x%8.8X)\n", Show::IntHex, 32},
+    {"  CntSndDbUpd ....... %d (0x%8.8X)\n", Show::IntHex, 36},
+    {"  CntGratArp ........ %d (0x%8.8X)\n", Show::IntHex, 40},
+    {"  CntNoCRKeepAlive .. %d (0x%8.8X)\n", Show::IntHex, 44},
+    {"  CntNoCRBreak ...... %d (0x%8.8X)\n", Show::IntHex, 48},
+    {"  CntNoServerInCR ... %d (0x%8.8X)\n", Show::IntHex, 52},
+    {"  CntStateChanges ... %d (0x%8.8X)\n", Show::IntHex, 56},
+    {"  CntSubStateChanges. %d (0x%8.8X)\n", Show::IntHex, 60},
+    {"  Timer2 ............ %d (0x%8.8X)\n", Show::IntHex, 64},
+    {"Backup FSM:\n", Show::Heading},
+    {"  CntRcv ............ %d (0x%8.8X)\n", Show::IntHex, 80},
+    {"  CntSnd ............ %d (0x%8.8X)\n", Show::IntHex, 84},
+    {"  CntSndMisc ........ %d (0x%8.8X)\n", Show::IntHex, 88},
+    {"  CntSndDbSyncRsp ... %d (0x%8.8X)\n", Show::IntHex, 92},
+    {"  CntSndDbReach ..... %d (0x%8.8X)\n", Show::IntHex, 96},
+    {"  CntSndDbUpd ....... %d (0x%8.8X)\n", Show::IntHex, 100},
+    {"  CntGratArp ........ %d (0x%8.8X)\n", Show::IntHex, 104},
+    {"  CntNoCRKeepAlive .. %d (0x%8.8X)\n", Show::IntHex, 108},
+    {"  CntNoCRBreak ...... %d (0x%8.8X)\n", Show::IntHex, 112},
+    {"  CntNoServerInCR ... %d (0x%8.8X)\n", Show::IntHex, 116},
+    {"  CntStateChanges ... %d (0x%8.8X)\n", Show::IntHex, 120},
+    {"  CntSubStateChanges. %d (0x%8.8X)\n", Show::IntHex, 124},
+    {"  Timer2 ............ %d (0x%8.8X)\n", Show::IntHex, 128},
+    {"Misc debug:\n", Show::Heading},
+    {"  CntSndEncap ....... %d          \n", Show::Int, 144},
+    {"  CntRcvExcap ....... %d          \n", Show::Int, 148},
+    {"  CntNtStarTrue ..... %d          \n", Show::Int, 152},
+    {"  CntNtStarFalse .... %d          \n", Show::Int, 156},
+    {"  CntSloTimDec ...... %d          \n", Show::Int, 160},
+    {"  CntSloTimInc ...... %d          \n", Show::Int, 164},
+    {"  CntCPASrvMismatch . %d          \n", Show::Int, 168},
+    {"  TimeLastSlowTimeout %d (0x%8.8X)\n", Show::IntHex, 172},
+    {"  CntNoEphPortAvail . %d          \n", Show::Int, 176},
+    {"  CntNoNPSAvail ..... %d          \n", Show::Int, 180},
+    {"  CntNoCRAvail ...... %d          \n", Show::Int, 184},
+    {"  CntCRsIntactInCT .. %d          \n", Show::Int, 188},
+    {"  CntCRsFreedFromCT . %d          \n", Show::Int, 192},
+    {"  CntSndRstBadPkts... %d          \n", Show::Int, 196},
+    {"  CntNpsRcv ......... %d          \n", Show::Int, 200},
+    {"  CntNpsGet ......... %d          \n", Show::Int, 204},
+    {" (CntNpsInTotal ..... %d)         \n", Show::Sum, 200, 2},
+    {"  CntNpsFwd ......... %d          \n", Show::Int, 208},
+    {"  CntNpsColoc ....... %d          \n", Show::Int, 212},
+    {"  CntNpsFree ........ %d          \n", Show::Int, 216},
+    {" (CntNpsOutTotal .... %d)         \n", Show::Sum, 208, 3},
+    {"  CntPktReas ........ %d          \n", Show::Int, 220},
+    {"  CntFrgReas ........ %d          \n", Show::Int, 224},
+    {"  CntFrgGC .......... %d          \n", Show::Int, 228},
+    {"  TimeAsyncRstStart.. %d (0x%8.8X)\n", Show::IntHex, 232},
+    {"  TimeAsyncRstStop... %d (0x%8.8X)\n", Show::IntHex, 236},
+    {"  CntAsyncRstQueued.. %d (0x%8.8X)\n", Show::IntHex, 240},
+    {"  CntAsyncRstSent.... %d (0x%8.8X)\n", Show::IntHex, 244},
+    {"  TCP MSS ........... %d \n", Show::Int, 248},
+    {"  Checksum offload .. %d (0x%8.8X)\n", Show::IntHex, 252},
+    {"  Arg28.............. %d (0x%8.8X)\n", Show::IntHex, 256},
 };
 static_assert(sizeof kCounters / sizeof kCounters[0] == 60, "the counter dump has 60 lines");
 
-void counterLine(ReportText& report, const RequestBlock& b, const CounterLine& line) {
-  switch (line.shape) {
-    case Shape::Heading: report.text(line.format); break;
-    case Shape::Twice:
-      report.line(line.format, b.i32(line.offsets[0]), b.u32(line.offsets[0]));
-      break;
-    case Shape::Once: report.line(line.format, b.i32(line.offsets[0])); break;
-    case Shape::Sum: {
-      std::uint32_t sum = 0;  // wraps at 32 bits, as the executor's counters do
-      for (std::uint16_t offset : line.offsets) {
-        if (offset != 0) sum += b.u32(offset);
-      }
-      report.line(line.format, static_cast<std::int32_t>(sum));
-      break;
-    }
-  }
-}
-
 // ---- Record tables of the second request ----------------------------------------------------
-
-enum class Show : std::uint8_t {
-  Int,              // "%d"
-  Hex,              // "0x%X"
-  StoredOctets,     // "%d.%d.%d.%d", the 32-bit value's bytes from the most significant down
-  NetworkOctets,    // "%d.%d.%d.%d", an address in network byte order
-  Name,             // "%s", a NUL-terminated name within `extra` bytes
-  StoredAddrPort,   // "%d.%d.%d.%d:%d", address as stored, 16-bit port as stored `extra` on
-  NetworkAddrPort,  // "%d.%d.%d.%d:%d", both in network byte order, the port `extra` on
-};
-
-struct RecordLine {
-  const char* format;
-  Show show;
-  std::uint32_t offset;
-  std::uint32_t extra = 0;
-};
 
 // One dump of the records a second request answers: a count at 16, records from 20.
 struct RecordDump {
   std::uint32_t command;
   std::uint32_t length;
-  std::uint32_t recordSize;
+  Records records;
   const char* failure;
-  const char* heading;        // takes the count where it has a "%d"
-  const char* recordHeading;  // takes the record index; null for none
-  const RecordLine* lines;
+  const char* heading;  // takes the count where it has a "%d"
+  const ReportLine* lines;
   std::size_t lineCount;
 };
 
-constexpr RecordLine kNicLines[] = {
-    {" ia->ia_net ......... %d.%d.%d.%d\n", Show::StoredOctets, 0},
-    {" ia->ia_netmask ..... %d.%d.%d.%d\n", Show::StoredOctets, 4},
-    {" ia->ia_subnet ...... %d.%d.%d.%d\n", Show::StoredOctets, 8},
-    {" ia->ia_subnetmask .. %d.%d.%d.%d\n", Show::StoredOctets, 12},
-    {" ia->ia_addr ........ %d.%d.%d.%d\n", Show::NetworkOctets, 16},
-    {" ifp->if_name ....... %s\n", Show::Name, 20, 32},
-    {" ifp->if_unit ....... 0x%X\n", Show::Hex, 52},
-    {" ifp->if_flags ...... 0x%X\n", Show::Hex, 56},
-    {" ifp->if_mtu ........ %d\n", Show::Int, 60},
+constexpr ReportLine kNicLines[] = {
+    {"NIC %d:\n", Show::Index},
+    {" ia->ia_net ......... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kNet},
+    {" ia->ia_netmask ..... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kNetMask},
+    {" ia->ia_subnet ...... %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kSubnet},
+    {" ia->ia_subnetmask .. %d.%d.%d.%d\n", Show::StoredOctets, config::nic::kSubnetMask},
+    {" ia->ia_addr ........ %d.%d.%d.%d\n", Show::NetworkOctets, config::nic::kAddress},
+    {" ifp->if_name ....... %s\n", Show::Name, config::nic::kName, config::nic::kNameWidth},
+    {" ifp->if_unit ....... 0x%X\n", Show::Hex, config::nic::kUnit},
+    {" ifp->if_flags ...... 0x%X\n", Show::Hex, config::nic::kFlags},
+    {" ifp->if_mtu ........ %d\n", Show::Int, config::nic::kMtu},
 };
 
-constexpr RecordLine kRatLines[] = {
+constexpr ReportLine kRatLines[] = {
+    {"Return Address %d\n", Show::Index},
     {" iaRar ........ %d.%d.%d.%d\n", Show::NetworkOctets, 0},
     {" ulRef......... %d\n", Show::Int, 4},
     {" iaFsm ........ %d.%d.%d.%d\n", Show::NetworkOctets, 8},
     {" Ports in use . %d\n", Show::Int, 12},
 };
 
-constexpr RecordLine kCrllLines[] = {
+constexpr ReportLine kCrllLines[] = {
     {"  Cluster:Port ............... %d.%d.%d.%d:%d\n", Show::StoredAddrPort, 0, 4},
     {"  Linked list ................ %s\n", Show::Name, 6, 10},
     {"  Timeout..................... %d\n", Show::Int, 28},
@@ -187,7 +141,7 @@ constexpr RecordLine kCrllLines[] = {
     {"  Number of records reused ... %d\n", Show::Int, 20},
 };
 
-constexpr RecordLine kAffinityListLines[] = {
+constexpr ReportLine kAffinityListLines[] = {
     {"  Cluster:Port ................................... %d.%d.%d.%d:%d\n", Show::NetworkAddrPort,
      0, 4},
     {"  Current number of active affinity records ...... %d\n", Show::Int, 8},
@@ -197,52 +151,29 @@ constexpr RecordLine kAffinityListLines[] = {
 };
 
 template <std::size_t N>
-constexpr RecordDump dumpOf(std::uint32_t command, std::uint32_t length, std::uint32_t size,
-                            const char* failure, const char* heading, const char* recordHeading,
-                            const RecordLine (&lines)[N]) {
-  return RecordDump{command, length, size, failure, heading, recordHeading, lines, N};
+constexpr RecordDump dumpOf(std::uint32_t command, std::uint32_t length, Records records,
+                            const char* failure, const char* heading,
+                            const ReportLine (&lines)[N]) {
+  return RecordDump{command, length, records, failure, heading, lines, N};
 }
 
-constexpr RecordDump kNicDump = dumpOf(55, 2132, 64, "Error with kernel getting NIC info.\n",
-                                       "Number of NIC records = %d\n", "NIC %d:\n", kNicLines);
-constexpr RecordDump kRatDump =
-    dumpOf(84, 2084, 16, "Error with kernel getting RAT info.\n", "Number of RAT records = %d\n",
-           "Return Address %d\n", kRatLines);
-constexpr RecordDump kCrllDump = dumpOf(85, 8212, 32, "Error with kernel getting CRLL info.\n",
-                                        "Connection Record State LL Info.\n", nullptr, kCrllLines);
-// Its failure line is the connection-record list's, word for word: operators' scripts match it.
-constexpr RecordDump kAffinityListDump =
-    dumpOf(86, 6164, 24, "Error with kernel getting CRLL info.\n", "Affinity Record LL Info.\n",
-           nullptr, kAffinityListLines);
-
+// The dumps' answers carry a count at 16 and records from 20, as the NIC query's does.
 constexpr std::uint32_t kDumpCount = 16;
 constexpr std::uint32_t kDumpRecords = 20;
 
-void recordLine(ReportText& report, const RequestBlock& b, std::uint32_t base,
-                const RecordLine& line) {
-  const std::uint32_t at = base + line.offset;
-  switch (line.show) {
-    case Show::Int: report.line(line.format, b.i32(at)); break;
-    case Show::Hex: report.line(line.format, b.u32(at)); break;
-    case Show::StoredOctets: report.address(line.format, diag::storedOctets(b, at)); break;
-    case Show::NetworkOctets: report.address(line.format, diag::networkOctets(b, at)); break;
-    case Show::Name: {
-      char name[64];
-      b.getText(at, line.extra, name, sizeof name);
-      report.line(line.format, name);
-      break;
-    }
-    case Show::StoredAddrPort:
-    case Show::NetworkAddrPort: {
-      const bool network = line.show == Show::NetworkAddrPort;
-      const diag::Octets a = network ? diag::networkOctets(b, at) : diag::storedOctets(b, at);
-      const std::uint16_t port =
-          b.u16(base + line.extra, network ? ByteOrder::Network : ByteOrder::Host);
-      report.line(line.format, a.o[0], a.o[1], a.o[2], a.o[3], port);
-      break;
-    }
-  }
-}
+constexpr RecordDump kNicDump =
+    dumpOf(config::kNicQuery, config::kNicQueryLength, config::kNicRecords,
+           "Error with kernel getting NIC info.\n", "Number of NIC records = %d\n", kNicLines);
+constexpr RecordDump kRatDump = dumpOf(84, 2084, {kDumpCount, kDumpRecords, 16},
+                                       "Error with kernel getting RAT info.\n",
+                                       "Number of RAT records = %d\n", kRatLines);
+constexpr RecordDump kCrllDump =
+    dumpOf(85, 8212, {kDumpCount, kDumpRecords, 32}, "Error with kernel getting CRLL info.\n",
+           "Connection Record State LL Info.\n", kCrllLines);
+// Its failure line is the connection-record list's, word for word: operators' scripts match it.
+constexpr RecordDump kAffinityListDump =
+    dumpOf(86, 6164, {kDumpCount, kDumpRecords, 24}, "Error with kernel getting CRLL info.\n",
+           "Affinity Record LL Info.\n", kAffinityListLines);
 
 // Sends the second request (its payload as the counter answer left it) and dumps its records,
 // as many as the block holds whole whatever the count says.
@@ -253,22 +184,18 @@ void dumpRecords(ReportText& report, const RecordDump& dump) {
     report.text(dump.failure);
     return;
   }
-  const std::int32_t count = b.i32(kDumpCount);
-  report.line(dump.heading, count);
-  const std::uint32_t records =
-      config::entriesThatFit(count, (kBlockSize - kDumpRecords) / dump.recordSize);
+  report.line(dump.heading, b.i32(dump.records.count));
+  const std::uint32_t records = dump.records.held(b);
   for (std::uint32_t i = 0; i < records; ++i) {
-    if (dump.recordHeading != nullptr) report.line(dump.recordHeading, static_cast<int>(i));
-    const std::uint32_t base = kDumpRecords + dump.recordSize * i;
-    for (std::size_t l = 0; l < dump.lineCount; ++l) recordLine(report, b, base, dump.lines[l]);
+    report.record(b, dump.records.at(i), static_cast<std::int32_t>(i), dump.lines, dump.lineCount);
   }
 }
 
 void dumpInterfaceTable(ReportText& report) {
-  const diag::InterfaceTable& table = diag::interfaceTable();
+  const InterfaceTable& table = interfaceTable();
   report.line("Interface List Info.\nNumber of records = %d.\n", table.count);
   for (std::int32_t i = 0; i < table.used(); ++i) {
-    const diag::InterfaceRecord& r = table.records[i];
+    const InterfaceRecord& r = table.records[i];
     report.line("Record %d:\n", i);
     report.address(" ip ................. %d.%d.%d.%d\n", diag::memoryOctets(r.address));
     report.address(" netmask ............ %d.%d.%d.%d\n", diag::memoryOctets(r.mask));
@@ -276,8 +203,8 @@ void dumpInterfaceTable(ReportText& report) {
     report.address(" broadcast .......... %d.%d.%d.%d\n", diag::memoryOctets(r.broadcast));
     report.line(" mac ................ %X:%X:%X:%X:%X:%X\n", r.hardware[0], r.hardware[1],
                 r.hardware[2], r.hardware[3], r.hardware[4], r.hardware[5]);
-    char name[diag::kInterfaceNameSize + 1] = {};
-    std::memcpy(name, r.name, diag::kInterfaceNameSize);  // a full field has no terminator
+    char name[kInterfaceNameSize + 1] = {};
+    std::memcpy(name, r.name, kInterfaceNameSize);  // a full field has no terminator
     report.line(" name ............... %s\n", name);
   }
 }
@@ -292,17 +219,17 @@ jstring miscDump(JNIEnv* env, jint sub, jint a1, jint a2, jint a3) {
     return newJavaString(env, "OK (Output is in tzserver window.)\n");
   }
   b.begin(kMisc, kMiscLength);
-  b.putI32(16, sub);
-  b.putI32(20, a1);
-  b.putI32(24, a2);
-  b.putI32(28, a3);
+  b.putI32(kMiscSubCommand, sub);
+  b.putI32(kMiscArguments.at(0), a1);
+  b.putI32(kMiscArguments.at(1), a2);
+  b.putI32(kMiscArguments.at(2), a3);
   if (sendExecutorRequest(&b) != 0) return newJavaString(env, diag::kKernelError);
   if (sub >= kFirstQuietSubCommand && sub != kDumpingSubCommand) return newJavaString(env, "OK\n");
 
   ReportText report;
   if (!report.ok()) return nullptr;
   report.text(kMiscBanner);
-  for (const CounterLine& line : kCounters) counterLine(report, b, line);
+  report.record(b, 0, 0, kCounters);
   switch (sub) {
     case 1: dumpRecords(report, kNicDump); break;
     case 8: dumpInterfaceTable(report); break;
@@ -319,3 +246,5 @@ jstring miscDump(JNIEnv* env, jint sub, jint a1, jint a2, jint a3) {
 CMN_NATIVE(jstring, xmiscNative)(JNIEnv* env, jobject, jint sub, jint a1, jint a2, jint a3) {
   return enterNative<jstring>(env, nullptr, [&] { return miscDump(env, sub, a1, a2, a3); });
 }
+
+}  // namespace cmn::diag

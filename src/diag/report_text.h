@@ -40,6 +40,33 @@ Octets memoryOctets(std::uint32_t address);
 // shown as the low 32 bits taken as a signed int; 0 for a record never used.
 std::int32_t ageOf(std::uint64_t now, std::uint64_t lastUse);
 
+// How a report line shows the value at its offset (counted from the record's start).
+enum class Show : std::uint8_t {
+  Heading,          // the format alone
+  Index,            // the record's index, "%d"
+  Int,              // a 32-bit value, "%d"
+  Hex,              // a 32-bit value, unsigned ("0x%X")
+  IntHex,           // a 32-bit value as "%d" and again as unsigned ("0x%8.8X")
+  Sum,              // the 32-bit sum of `extra` 32-bit values from the offset, "%d"
+  Byte,             // an 8-bit value
+  Char,             // a byte as a character, '?' for one that is no printable character
+  TcpState,         // a TCP state index as its name, "  ?  " past the names
+  Age,              // seconds from the 64-bit time at the offset to the answer's clock at `extra`
+  StoredOctets,     // "%d.%d.%d.%d", a 32-bit value's bytes from the most significant down
+  NetworkOctets,    // "%d.%d.%d.%d", an address in network byte order
+  Name,             // "%s", a NUL-terminated name within `extra` bytes
+  StoredAddrPort,   // "%d.%d.%d.%d:%d", address as stored, 16-bit port as stored at `extra`
+  NetworkAddrPort,  // "%d.%d.%d.%d:%d", both in network byte order, the port at `extra`
+};
+
+// One line of a report, or one piece of a line that several pieces make.
+struct ReportLine {
+  const char* format;
+  Show show;
+  std::uint32_t offset = 0;
+  std::uint32_t extra = 0;
+};
+
 // A report under construction. A line that can't be appended (no memory to grow the buffer) is
 // dropped and the report carries on with the next one.
 class ReportText {
@@ -52,6 +79,14 @@ class ReportText {
   void line(const char* format, ...) CMN_PRINTF_LIKE(2, 3);
   void address(const char* format, const Octets& a) {
     line(format, a.o[0], a.o[1], a.o[2], a.o[3]);
+  }
+  // Renders the lines of the record at `base` (the index of the record `index`), in table order.
+  void record(const RequestBlock& b, std::uint32_t base, std::int32_t index,
+              const ReportLine* lines, std::size_t count);
+  template <std::size_t N>
+  void record(const RequestBlock& b, std::uint32_t base, std::int32_t index,
+              const ReportLine (&lines)[N]) {
+    record(b, base, index, lines, N);
   }
   const char* get() const { return list_.text(); }
   // The text as a Java string (null when it can't be made).

@@ -1,12 +1,15 @@
-// Probing and stopping the executor, and the fixed answers about this platform.
+// Probing and stopping the executor, the server modality flag, and the fixed answers about this
+// platform.
 
 #include "channel/channel.h"
 #include "jni/entry.h"
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using cmn::jni::enterNative;
-using cmn::jni::newJavaString;
+namespace cmn::executor {
+
+using jni::enterNative;
+using jni::newJavaString;
 
 namespace {
 
@@ -16,12 +19,24 @@ jstring constantText(JNIEnv* env, const char* text) {
 
 }  // namespace
 
+CMN_NATIVE(jint, isLoadedNative)(JNIEnv* env, jobject) {
+  // Truthful whatever the server modality flag says: it opens the device for real.
+  return enterNative<jint>(env, 0, [] { return static_cast<jint>(openExecutorDevice()); });
+}
+
+CMN_NATIVE(void, setQVAServerModalityNative)(JNIEnv* env, jobject, jboolean modality) {
+  enterNative<jint>(env, 0, [&] {
+    setServerModality(modality != JNI_FALSE ? 1 : 0);
+    return 0;
+  });
+}
+
 CMN_NATIVE(jstring, stopExecutorNative)(JNIEnv* env, jobject) {
   return enterNative<jstring>(env, nullptr, [&] {
     // Let go of the device first, so the service is not held open while it stops.
-    cmn::closeExecutorDevice();
-    const std::string line = cmn::platform::serviceStopLine(cmn::kServiceName);
-    const int status = cmn::platform::runShellLine(line.c_str());
+    closeExecutorDevice();
+    const std::string line = platform::serviceStopLine(kServiceName);
+    const int status = platform::runShellLine(line.c_str());
     return newJavaString(env, status == 0 ? "EOK" : "FAILURE");
   });
 }
@@ -46,3 +61,5 @@ CMN_NATIVE(jint, HPUpNative)(JNIEnv* env, jobject) {
 CMN_NATIVE(jint, loadUserExecutorNative)(JNIEnv* env, jobject) {
   return enterNative<jint>(env, 0, [] { return 0; });
 }
+
+}  // namespace cmn::executor

@@ -8,8 +8,8 @@
 #include "jni/entry.h"
 #include "jni/strings.h"
 
-using namespace cmn;
-using namespace cmn::jni;
+namespace cmn::executor {
+using namespace jni;
 
 namespace {
 
@@ -30,6 +30,15 @@ constexpr std::int32_t kDefaultLogSize = 10000;
 constexpr std::uint32_t kAllocateConnection = 34;
 constexpr std::uint32_t kDeallocateConnection = 63;
 constexpr std::uint32_t kConnectionLength = 40;
+// A connection entry: the three addresses in network order, the port, the two other values.
+namespace entry {
+constexpr std::uint32_t kSecond = 16;  // 16 bits
+constexpr std::uint32_t kFirst = 20;
+constexpr std::uint32_t kPort = 24;
+constexpr std::uint32_t kThird = 28;
+constexpr std::uint32_t kFourth = 32;
+constexpr std::uint32_t kSixth = 36;
+}  // namespace entry
 
 jstring banner(JNIEnv* env) { return newJavaString(env, kLoggingBanner); }
 
@@ -75,12 +84,12 @@ void putConnection(std::uint32_t command, jint first, jint second, jint third, j
                    jint port, jint sixth) {
   RequestBlock& b = requestBlock();
   b.begin(command, kConnectionLength);
-  b.putU16(16, static_cast<std::uint16_t>(second));
-  b.putU32(20, static_cast<std::uint32_t>(first), ByteOrder::Network);
-  b.putU16(24, static_cast<std::uint16_t>(port), ByteOrder::Network);
-  b.putU32(28, static_cast<std::uint32_t>(third), ByteOrder::Network);
-  b.putI32(32, fourth);
-  b.putU32(36, static_cast<std::uint32_t>(sixth), ByteOrder::Network);
+  b.putU16(entry::kSecond, static_cast<std::uint16_t>(second));
+  b.putU32(entry::kFirst, static_cast<std::uint32_t>(first), ByteOrder::Network);
+  b.putU16(entry::kPort, static_cast<std::uint16_t>(port), ByteOrder::Network);
+  b.putU32(entry::kThird, static_cast<std::uint32_t>(third), ByteOrder::Network);
+  b.putI32(entry::kFourth, fourth);
+  b.putU32(entry::kSixth, static_cast<std::uint32_t>(sixth), ByteOrder::Network);
 }
 
 }  // namespace
@@ -134,3 +143,5 @@ CMN_NATIVE(jint, deallocateConnectionNative)
     return sendExecutorRequest(&requestBlock());
   });
 }
+
+}  // namespace cmn::executor

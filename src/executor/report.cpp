@@ -6,9 +6,9 @@
 #include "jni/entry.h"
 #include "jni/record_fields.h"
 
-using namespace cmn::jni;
-
 namespace cmn::executor {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -32,9 +32,9 @@ const FieldSpec kReport[] = {
     {"PcknotVEC", S::Long, W::U64, 200},
     {"PckVECbroadcast", S::Long, W::U64, 208},
     {"InconnHashBkts", S::Int, W::U32, 216},
-    {"NumClusters", S::Int, W::U32, 220},
+    {"NumClusters", S::Int, W::U32, kReportClusterCount},
     {"iBytesPerSecond", S::Int, W::U32, 228},
-    {"iConnectionsPerSecond", S::Int, W::U32, 232},
+    {"iConnectionsPerSecond", S::Int, W::U32, kReportRate},
 };
 
 }  // namespace
@@ -45,8 +45,6 @@ int queryExecutorReport() {
   return sendExecutorRequest(&b);
 }
 
-}  // namespace cmn::executor
-
 CMN_NATIVE(jint, getExecutorReportNative)(JNIEnv* env, jobject, jobject report) {
   return enterWithObjects(env, {report}, [&]() -> jint {
     const int sent = cmn::executor::queryExecutorReport();
@@ -55,3 +53,5 @@ CMN_NATIVE(jint, getExecutorReportNative)(JNIEnv* env, jobject, jobject report) 
     return 0;
   });
 }
+
+}  // namespace cmn::executor

@@ -11,9 +11,9 @@
 #include "jni/strings.h"
 #include "platform/platform.h"
 
-using namespace cmn::jni;
-
 namespace cmn::ha {
+using namespace jni;
+
 namespace {
 
 using S = JavaType;
@@ -43,8 +43,8 @@ constexpr std::uint32_t kFsmAddress = 20;
 constexpr std::uint32_t kHeartbeatCount = 32;
 constexpr std::uint32_t kReachCount = 680;
 constexpr std::uint32_t kRecordsHeld = 32;
-constexpr RepeatedRecord kHeartbeats{36, 20, kRecordsHeld};
-constexpr RepeatedRecord kReaches{688, 32, kRecordsHeld};
+constexpr Records kHeartbeats{kHeartbeatCount, 36, 20, kRecordsHeld};  // counts are 16 bits
+constexpr Records kReaches{kReachCount, 688, 32, kRecordsHeld};
 
 const FieldSpec kModeReadBack[] = {{"haFsmMode", S::Int, W::U32, 16}};
 const FieldSpec kStateReadBack[] = {
@@ -167,7 +167,7 @@ jint changeReach(jint first, jint second, jint third) {
 // already lists it. 0, or -44 when no interface holds it or the alias tool fails.
 jint ensureAlias(std::uint32_t local) {
   if (config::queryNicRecords() == 0 && config::findConfiguredAddress(local) != 0) return 0;
-  const diag::InterfaceRecord* found = config::findInterfaceForAddress(local);
+  const InterfaceRecord* found = config::findInterfaceForAddress(local);
   if (found == nullptr) return kNoAlias;
   char address[kDottedTextSize];
   char netmask[kDottedTextSize];
@@ -203,11 +203,6 @@ std::int32_t parseDecimalText(const char* text) {
   }
   return static_cast<std::int32_t>(value);
 }
-
-}  // namespace cmn::ha
-
-using namespace cmn;
-using namespace cmn::ha;
 
 CMN_NATIVE(jint, getHAInfoNative)(JNIEnv* env, jobject, jobject info) {
   return enterWithObjects(env, {info}, [&] { return getInfo(env, info); });
@@ -262,3 +257,5 @@ CMN_NATIVE(jint, takeoverNative)(JNIEnv* env, jobject, jstring address) {
   return enterNative<jint>(
       env, -1, [&] { return sendAddress(env, address, kTakeover, -1, kTakeoverRefused); });
 }
+
+}  // namespace cmn::ha

@@ -58,6 +58,8 @@ constexpr Result reenteredResult(Result fallback) {
   }
 }
 
+// A void method runs its body as a jint one that gives 0, and drops the result: when refused it
+// has done nothing.
 template <typename Result, typename Body>
 Result enterNative(JNIEnv* env, Result fallback, Body&& body,
                    jint localCapacity = kDefaultLocalCapacity,
@@ -70,19 +72,6 @@ Result enterNative(JNIEnv* env, Result fallback, Body&& body,
     return std::forward<Body>(body)();
   } catch (...) {
     return fallback;
-  }
-}
-
-template <typename Body>
-void enterNativeVoid(JNIEnv* env, Body&& body,
-                     jint localCapacity = kDefaultLocalCapacity) noexcept {
-  if (env == nullptr) return;
-  CallTurn turn(Reentry::Refused);
-  if (!turn.held()) return;
-  if (env->EnsureLocalCapacity(localCapacity) != JNI_OK) return;
-  try {
-    std::forward<Body>(body)();
-  } catch (...) {
   }
 }
 
@@ -129,6 +118,10 @@ jint enterWithObjects(JNIEnv* env, std::initializer_list<jobject> required, Body
 
 }  // namespace cmn::jni
 
-// Every entry point is declared through this macro so that its name and linkage are uniform.
+// The declarations javac generates from the Java class: a definition whose signature differs
+// from its Java declaration conflicts with them and fails to compile.
+#include "com_velk_internet_tz_common_CMNExecutorInterface.h"
+
+// Every entry point is defined through this macro so that its name and linkage are uniform.
 #define CMN_NATIVE(ret, name) \
   extern "C" JNIEXPORT ret JNICALL Java_com_velk_internet_tz_common_CMNExecutorInterface_##name

@@ -24,13 +24,17 @@ jfieldID fieldOf(JNIEnv* env, jobject obj, const char* name, const char* signatu
   return env->GetFieldID(cls, name, signature);
 }
 
-jmethodID methodOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
+}  // namespace
+
+jmethodID methodIdOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
   if (env == nullptr || obj == nullptr || name == nullptr || signature == nullptr) return nullptr;
   if (exceptionPending(env)) return nullptr;
   jclass cls = ArgumentClasses::classOf(env, obj);
   if (cls == nullptr) return nullptr;
   return env->GetMethodID(cls, name, signature);
 }
+
+namespace {
 
 // The array held by an array field, or null.
 template <typename ArrayType>
@@ -51,10 +55,6 @@ ArrayType arrayWithRegion(JNIEnv* env, jobject obj, const char* name, const char
   if (start > length || count > length - start) return nullptr;
   return array;
 }
-
-// Java code runs during a method call; a throw there must not go unnoticed by the JVM's
-// checks, but it is Java's to handle when the native method returns, so it is left pending.
-void noteCallbackException(JNIEnv* env) { static_cast<void>(env->ExceptionCheck()); }
 
 }  // namespace
 
@@ -130,16 +130,34 @@ bool setIntArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize st
   return true;
 }
 
-jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
-                             const std::int32_t* buffer) {
-  jintArray array = arrayOf<jintArray>(env, obj, name, "[I");
+namespace {
+
+// Elements 0 to count - 1 of an array field, never more than the array holds.
+template <typename ArrayType, typename Element, typename Set>
+jsize setArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, const char* signature,
+                          jsize count, const Element* buffer, Set set) {
+  ArrayType array = arrayOf<ArrayType>(env, obj, name, signature);
   if (array == nullptr || buffer == nullptr || count <= 0) return 0;
   const jsize room = env->GetArrayLength(array);
   const jsize written = count < room ? count : room;
-  if (written > 0) {
-    env->SetIntArrayRegion(array, 0, written, reinterpret_cast<const jint*>(buffer));
-  }
+  if (written > 0) (env->*set)(array, 0, written, buffer);
   return written;
+}
+
+}  // namespace
+
+jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                             const std::int32_t* buffer) {
+  return setArrayFieldPrefix<jintArray>(env, obj, name, "[I", count,
+                                        reinterpret_cast<const jint*>(buffer),
+                                        &JNIEnv::SetIntArrayRegion);
+}
+
+jsize setByteArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                              const std::int8_t* buffer) {
+  return setArrayFieldPrefix<jbyteArray>(env, obj, name, "[B", count,
+                                         reinterpret_cast<const jbyte*>(buffer),
+                                         &JNIEnv::SetByteArrayRegion);
 }
 
 bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize start,
@@ -172,49 +190,8 @@ int getAddressFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint3
   return resolveAddress(chars.get(), out) == 0 ? 0 : -21;
 }
 
-int callIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t* out) {
-  jmethodID id = methodOf(env, obj, name, "()I");
-  if (id == nullptr) return -1;
-  const jint value = env->CallIntMethod(obj, id);
-  noteCallbackException(env);
-  if (out != nullptr) *out = value;
-  return 0;
-}
-
-int callVoidIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t argument) {
-  jmethodID id = methodOf(env, obj, name, "(I)V");
-  if (id == nullptr) return -1;
-  env->CallVoidMethod(obj, id, static_cast<jint>(argument));
-  noteCallbackException(env);
-  return 0;
-}
-
-int callObjectMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
-                           jobject* out) {
-  jmethodID id = methodOf(env, obj, name, signature);
-  if (id == nullptr) return -1;
-  jobject value = env->CallObjectMethod(obj, id);
-  noteCallbackException(env);
-  if (out != nullptr) *out = value;
-  return 0;
-}
-
-int callObjectIntMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
-                              std::int32_t argument, jobject* out) {
-  jmethodID id = methodOf(env, obj, name, signature);
-  if (id == nullptr) return -1;
-  jobject value = env->CallObjectMethod(obj, id, static_cast<jint>(argument));
-  noteCallbackException(env);
-  if (out != nullptr) *out = value;
-  return 0;
-}
-
-jmethodID methodIdOf(JNIEnv* env, jobject obj, const char* name, const char* signature) {
-  return methodOf(env, obj, name, signature);
-}
-
 bool callIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t* out) {
-  jmethodID id = methodOf(env, obj, name, "()I");
+  jmethodID id = methodIdOf(env, obj, name, "()I");
   if (id == nullptr) return false;
   jint value = 0;
   if (!checkedCall(env, [&] { value = env->CallIntMethod(obj, id); })) return false;
@@ -223,7 +200,7 @@ bool callIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32
 }
 
 bool callStringMethodChecked(JNIEnv* env, jobject obj, const char* name, jstring* out) {
-  jmethodID id = methodOf(env, obj, name, "()Ljava/lang/String;");
+  jmethodID id = methodIdOf(env, obj, name, "()Ljava/lang/String;");
   if (id == nullptr) return false;
   jobject value = nullptr;
   if (!checkedCall(env, [&] { value = env->CallObjectMethod(obj, id); })) return false;
@@ -233,7 +210,7 @@ bool callStringMethodChecked(JNIEnv* env, jobject obj, const char* name, jstring
 
 bool callObjectIntMethodChecked(JNIEnv* env, jobject obj, const char* name, const char* signature,
                                 std::int32_t argument, jobject* out) {
-  jmethodID id = methodOf(env, obj, name, signature);
+  jmethodID id = methodIdOf(env, obj, name, signature);
   if (id == nullptr) return false;
   jobject value = nullptr;
   if (!checkedCall(env,
@@ -245,7 +222,7 @@ bool callObjectIntMethodChecked(JNIEnv* env, jobject obj, const char* name, cons
 }
 
 bool callVoidIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::int32_t argument) {
-  jmethodID id = methodOf(env, obj, name, "(I)V");
+  jmethodID id = methodIdOf(env, obj, name, "(I)V");
   if (id == nullptr) return false;
   return checkedCall(env, [&] { env->CallVoidMethod(obj, id, static_cast<jint>(argument)); });
 }
@@ -258,11 +235,12 @@ jsize arrayFieldLength(JNIEnv* env, jobject obj, const char* name, const char* s
 
 void appendToStringBuffer(JNIEnv* env, jobject buffer, jstring string) {
   jmethodID id =
-      methodOf(env, buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;");
+      methodIdOf(env, buffer, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;");
   if (id == nullptr) return;
-  jobject returned = env->CallObjectMethod(buffer, id, string);
-  noteCallbackException(env);
-  if (returned != nullptr) env->DeleteLocalRef(returned);
+  LocalRef<jobject> returned(env, env->CallObjectMethod(buffer, id, string));
+  // A throw in Java must not go unnoticed by the JVM's checks, but it is Java's to handle when
+  // the native method returns, so it is left pending.
+  static_cast<void>(env->ExceptionCheck());
 }
 
 }  // namespace cmn::jni

@@ -40,6 +40,8 @@ bool setByteArrayFieldRegion(JNIEnv* env, jobject obj, const char* name, jsize s
 // array holds; a null or missing array is left alone. Returns the number of elements written.
 jsize setIntArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
                              const std::int32_t* buffer);
+jsize setByteArrayFieldPrefix(JNIEnv* env, jobject obj, const char* name, jsize count,
+                              const std::int8_t* buffer);
 void setStringFieldFromText(JNIEnv* env, jobject obj, const char* name, const char* text);
 // The dotted text of an address kept as its bytes lie in memory.
 void setAddressStringField(JNIEnv* env, jobject obj, const char* name, std::uint32_t address);
@@ -49,14 +51,6 @@ void setAddressStringField(JNIEnv* env, jobject obj, const char* name, std::uint
 // Resolves the String field `name` into *out. 0 on success; -21 when the text can't be
 // resolved; 0 with *out unchanged when the field has no characters (null or missing).
 int getAddressFieldByName(JNIEnv* env, jobject obj, const char* name, std::uint32_t* out);
-
-// ---- Method calls (0, or -1 when the method can't be found; the out-value then unchanged) -----
-int callIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t* out);
-int callVoidIntMethodByName(JNIEnv* env, jobject obj, const char* name, std::int32_t argument);
-int callObjectMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
-                           jobject* out);
-int callObjectIntMethodByName(JNIEnv* env, jobject obj, const char* name, const char* signature,
-                              std::int32_t argument, jobject* out);
 
 // ---- Calls into Java that report a throw ----------------------------------------------------
 //
@@ -85,6 +79,24 @@ bool callVoidIntMethodChecked(JNIEnv* env, jobject obj, const char* name, std::i
 
 // The length of the array held by an array field; -1 when the field is null or missing.
 jsize arrayFieldLength(JNIEnv* env, jobject obj, const char* name, const char* signature);
+
+// A local reference, deleted when it goes out of scope: a loop that gets one per entry must not
+// fill the reserved frame.
+template <typename Ref>
+class LocalRef {
+ public:
+  LocalRef(JNIEnv* env, Ref ref) : env_(env), ref_(ref) {}
+  ~LocalRef() {
+    if (ref_ != nullptr) env_->DeleteLocalRef(ref_);
+  }
+  LocalRef(const LocalRef&) = delete;
+  LocalRef& operator=(const LocalRef&) = delete;
+  Ref get() const { return ref_; }
+
+ private:
+  JNIEnv* env_;
+  Ref ref_;
+};
 
 // Appends `string` to a java.lang.StringBuffer.
 void appendToStringBuffer(JNIEnv* env, jobject buffer, jstring string);

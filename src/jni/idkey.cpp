@@ -69,10 +69,6 @@ void setKeyIsIpAddr(std::int32_t value) {
   g_keyIsIpAddr = value;
 }
 
-}  // namespace cmn::jni
-
-using namespace cmn::jni;
-
 CMN_NATIVE(jint, calcClusterIdKeyNative)(JNIEnv* env, jobject, jstring id, jstring) {
   return enterNative<jint>(env, static_cast<jint>(kAddressNone), [&]() -> jint {
     // A null identifier counts as the empty one, whose key is all ones.
@@ -83,5 +79,10 @@ CMN_NATIVE(jint, calcClusterIdKeyNative)(JNIEnv* env, jobject, jstring id, jstri
 }
 
 CMN_NATIVE(void, setKeyIsIpAddrNative)(JNIEnv* env, jobject, jint value) {
-  enterNativeVoid(env, [&] { setKeyIsIpAddr(value); });
+  enterNative<jint>(env, 0, [&] {
+    setKeyIsIpAddr(value);
+    return 0;
+  });
 }
+
+}  // namespace cmn::jni

@@ -1,11 +1,13 @@
 #include "jni/record_fields.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "jni/address.h"
 #include "jni/fields.h"
+#include "jni/idkey.h"
 #include "jni/strings.h"
 
 namespace cmn::jni {
@@ -75,18 +77,15 @@ std::int64_t loadNumber(const RequestBlock& b, const FieldSpec& f) {
 // Addresses travel as their bytes lie in memory unless the layout holds them as host-order
 // integers, where the first octet is the most significant byte.
 void storeAddress(RequestBlock& b, const FieldSpec& f, std::uint32_t address) {
-  b.putAddress(f.offset, address);
-  if (f.wire == Wire::Ip32) b.putU32(f.offset, b.u32(f.offset, ByteOrder::Network));
+  if (f.wire == Wire::Ip32) {
+    b.putU32(f.offset, addressToHostOrder(address));
+  } else {
+    b.putAddress(f.offset, address);
+  }
 }
 
 std::uint32_t loadAddress(const RequestBlock& b, const FieldSpec& f) {
-  if (f.wire != Wire::Ip32) return b.address(f.offset);
-  std::uint8_t octets[4];
-  const std::uint32_t value = b.u32(f.offset);
-  for (unsigned i = 0; i < 4; ++i) octets[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-  std::uint32_t address;
-  std::memcpy(&address, octets, sizeof address);
-  return address;
+  return f.wire == Wire::Ip32 ? addressFromHostOrder(b.u32(f.offset)) : b.address(f.offset);
 }
 
 }  // namespace
@@ -99,18 +98,22 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
       storeAddress(block, f, address);
       return true;
     }
+    case JavaType::Resolved: return putResolvedAddress(env, obj, block, f) == 0;
+    case JavaType::IdKey: {
+      std::uint32_t key = 0;
+      if (!idKeyOfField(env, obj, f.java, &key)) return false;
+      storeNumber(block, f, key);
+      return true;
+    }
     case JavaType::Text:
     case JavaType::OptText: {
       jstring text = nullptr;
       if (!getStringFieldByName(env, obj, f.java, &text)) return false;
-      UtfChars chars(env, text);
-      if (chars) {
-        block.putText(f.offset, f.width, chars.get());
-        return true;
-      }
-      if (f.type != JavaType::OptText) return false;
-      block.putText(f.offset, f.width, "");  // nothing to set: empty, never what the block held
-      return true;
+      const UtfChars chars(env, text);
+      // Nothing to set goes out empty, never as what the block held.
+      const char* value = chars ? chars.get() : f.type == JavaType::OptText ? "" : nullptr;
+      return value != nullptr && std::strlen(value) < f.width &&
+             block.putText(f.offset, f.width, value);
     }
     case JavaType::ByteArray: {
       std::vector<std::int8_t> bytes(f.width);
@@ -130,6 +133,14 @@ bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& f)
   }
 }
 
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec* fields,
+               std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!putField(env, obj, block, fields[i])) return false;
+  }
+  return true;
+}
+
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset) {
   return putResolvedAddress(env, obj, block, {name, JavaType::Address, Wire::Addr, offset});
@@ -147,11 +158,10 @@ int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const Fiel
   return 0;
 }
 
-std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
-                    std::uint32_t offset) {
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const FlagSpec& flag) {
   std::int8_t value = 0;
-  if (!getByteFieldByName(env, obj, flag, &value)) return 0;
-  block.putU8(offset, static_cast<std::uint8_t>(value));
+  if (!getByteFieldByName(env, obj, flag.flag, &value)) return 0;
+  block.putU8(flag.offset, static_cast<std::uint8_t>(value));
   return value;
 }
 
@@ -159,15 +169,35 @@ std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
                               const FlaggedSpec* specs, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const FlaggedSpec& s = specs[i];
-    std::int8_t flag = 0;
-    if (!getByteFieldByName(env, obj, s.flag, &flag)) continue;
-    block.putU8(s.flagOffset, static_cast<std::uint8_t>(flag));
-    if (flag != 1) continue;
+    if (putFlag(env, obj, block, s.flag) != 1) {
+      if (s.emptiedUnset) block.putText(s.values[0].offset, s.values[0].width, "");
+      continue;
+    }
     for (std::size_t v = 0; v < s.valueCount; ++v) {
-      if (!putField(env, obj, block, s.values[v])) return kFlaggedValueMissing;
+      if (!putField(env, obj, block, s.values[v])) return s.refused;
     }
   }
   return 0;
+}
+
+bool textFits(JNIEnv* env, jobject obj, const FieldSpec& field) {
+  jstring text = nullptr;
+  getStringFieldByName(env, obj, field.java, &text);
+  const UtfChars chars(env, text);
+  return !chars || std::strlen(chars.get()) < field.width;
+}
+
+bool flaggedTextsFit(JNIEnv* env, jobject obj, const FlaggedSpec* specs, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const FieldSpec& value = specs[i].values[0];
+    if (value.type != JavaType::OptText) continue;
+    std::int8_t flag = 0;
+    if (getByteFieldByName(env, obj, specs[i].flag.flag, &flag) && flag == 1 &&
+        !textFits(env, obj, value)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec* fields,
@@ -175,7 +205,11 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   for (std::size_t i = 0; i < count; ++i) {
     const FieldSpec& f = fields[i];
     switch (f.type) {
-      case JavaType::Address: setAddressStringField(env, obj, f.java, loadAddress(block, f)); break;
+      case JavaType::Address:
+      case JavaType::Resolved:
+        setAddressStringField(env, obj, f.java, loadAddress(block, f));
+        break;
+      case JavaType::IdKey: break;  // a key has no way back to its identifier
       case JavaType::Text:
       case JavaType::OptText: {
         std::string text(f.width + 1, '\0');
@@ -203,10 +237,10 @@ void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldS
   }
 }
 
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec* flags,
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack* flags,
                    std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
-    setByteFieldByName(env, obj, flags[i].flag, block.u8(flags[i].offset));
+    setByteFieldByName(env, obj, flags[i]->flag, block.u8(flags[i]->offset));
   }
 }
 
@@ -229,15 +263,12 @@ std::int32_t putMethodValue(JNIEnv* env, jobject callee, RequestBlock& b, std::u
   if (m.type == JavaType::Text) {
     jstring text = nullptr;
     if (!callStringMethodChecked(env, callee, m.method, &text)) return m.refused;
-    bool whole = false;
-    {
-      UtfChars chars(env, text);
-      const char* value = chars ? chars.get() : "";
-      whole = std::strlen(value) < m.width;
-      if (whole) b.putText(base + m.offset, m.width, value);
-    }
-    if (text != nullptr) env->DeleteLocalRef(text);
-    return whole ? 0 : m.refused;
+    const LocalRef<jstring> held(env, text);
+    const UtfChars chars(env, text);
+    const char* value = chars ? chars.get() : "";
+    if (std::strlen(value) >= m.width) return m.refused;
+    b.putText(base + m.offset, m.width, value);
+    return 0;
   }
   std::int32_t value = 0;
   if (!callIntMethodChecked(env, callee, m.method, &value)) return m.refused;
@@ -284,30 +315,82 @@ void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint3
   }
 }
 
-TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
-                     std::uint32_t offset, std::uint32_t width) {
-  jstring text = nullptr;
-  getStringFieldByName(env, obj, name, &text);
-  UtfChars chars(env, text);
-  if (!chars) return TextPut::Null;
-  if (std::strlen(chars.get()) >= width) return TextPut::TooLong;
-  block.putText(offset, width, chars.get());
-  return TextPut::Stored;
+namespace {
+
+// One column's values on their way between the first `count` records of a run and a Java array.
+struct ColumnRoom {
+  std::uint32_t count = 0;
+  std::vector<std::int32_t> values;
+  std::vector<std::int8_t> bytes;
+
+  // Room for `wanted` records, never more than the run holds; false when there is no memory.
+  bool make(const Records& run, std::uint32_t wanted) {
+    count = run.fitting(wanted);
+    try {
+      values.resize(count);
+      bytes.resize(count);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+};
+
+// The column's value in record i.
+FieldSpec cellOf(const Records& run, const ColumnSpec& column, std::uint32_t i) {
+  return FieldSpec{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
 }
 
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
-                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
-  if (count > run.capacity) count = run.capacity;
-  if (count == 0) return;
-  std::vector<std::int32_t> values(count);
+const char* arraySignature(const ColumnSpec& column) {
+  return column.type == JavaType::Byte ? "[B" : "[I";
+}
+
+}  // namespace
+
+bool columnsHold(JNIEnv* env, jobject obj, const ColumnSpec* columns, std::size_t columnCount,
+                 std::int32_t n, bool nullAllowed) {
   for (std::size_t c = 0; c < columnCount; ++c) {
-    const ColumnSpec& column = columns[c];
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const FieldSpec at{column.java, JavaType::Int, column.wire, run.at(i) + column.offset};
-      values[i] = static_cast<std::int32_t>(loadNumber(block, at));
-    }
-    setIntArrayFieldPrefix(env, obj, column.java, static_cast<jsize>(count), values.data());
+    const jsize length = arrayFieldLength(env, obj, columns[c].java, arraySignature(columns[c]));
+    if (length < 0 ? !nullAllowed : length < n) return false;
   }
+  return true;
+}
+
+bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
+  ColumnRoom room;
+  if (!room.make(run, count)) return false;
+  const auto n = static_cast<jsize>(room.count);
+  for (std::size_t c = 0; c < columnCount && n > 0; ++c) {
+    for (std::uint32_t i = 0; i < room.count; ++i) {
+      room.values[i] = static_cast<std::int32_t>(loadNumber(block, cellOf(run, columns[c], i)));
+      room.bytes[i] = static_cast<std::int8_t>(room.values[i]);
+    }
+    if (columns[c].type == JavaType::Byte) {
+      setByteArrayFieldPrefix(env, obj, columns[c].java, n, room.bytes.data());
+    } else {
+      setIntArrayFieldPrefix(env, obj, columns[c].java, n, room.values.data());
+    }
+  }
+  return true;
+}
+
+bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount) {
+  ColumnRoom room;
+  if (!room.make(run, count)) return false;
+  const auto n = static_cast<jsize>(room.count);
+  for (std::size_t c = 0; c < columnCount && n > 0; ++c) {
+    const bool bytes = columns[c].type == JavaType::Byte;
+    if (bytes ? !getByteArrayFieldRegion(env, obj, columns[c].java, 0, n, room.bytes.data())
+              : !getIntArrayFieldRegion(env, obj, columns[c].java, 0, n, room.values.data())) {
+      return false;
+    }
+    for (std::uint32_t i = 0; i < room.count; ++i) {
+      storeNumber(block, cellOf(run, columns[c], i), bytes ? room.bytes[i] : room.values[i]);
+    }
+  }
+  return true;
 }
 
 std::int32_t mapReason(const ReasonCode* table, std::size_t count, std::int32_t reason,

@@ -22,9 +22,13 @@ enum class JavaType : std::uint8_t {
   Char,       // "C"
   Int,        // "I"
   Long,       // "J"
-  Text,       // String holding text
-  OptText,    // String holding text; a null String sends the empty text, not the block's
-  Address,    // String holding a dotted address or a host name
+  Text,       // String holding text; going out, a text that does not fit its field whole is
+              // refused, never cut (a cut text would name something else)
+  OptText,    // the same, but a null String sends the empty text, never the block's
+  Address,    // String holding a dotted address or a host name; one that doesn't resolve, or
+              // none, goes out as 0.0.0.0
+  Resolved,   // the same, but one that doesn't resolve, or none, is refused (block untouched)
+  IdKey,      // String holding an identifier, sent as its ID key; none is refused
   ByteArray,  // "[B", elements 0 to width - 1
 };
 
@@ -53,30 +57,40 @@ struct FieldSpec {
   std::uint32_t width = 0;  // Text and Bytes only
 };
 
-// An optional setting: a flag byte, always sent, and the values it guards, sent only when the
-// flag is 1.
-struct FlaggedSpec {
-  const char* flag;
-  std::uint32_t flagOffset;
-  FieldSpec values[4];
-  std::size_t valueCount = 1;
-};
-
-// A flag as written back from the block into the Java object.
+// A flag: a Java byte field and the byte it travels in.
 struct FlagSpec {
   const char* flag;
   std::uint32_t offset;
 };
+
+// The result of a request whose flagged value could not be had (a null text or array, or an
+// array shorter than its field, behind a flag of 1): nothing is sent, as for a null object.
+inline constexpr std::int32_t kFlaggedValueMissing = -88;
+
+// An optional setting: a flag byte, always sent, and the values it guards, sent only when the
+// flag is 1. A value that can't be had gives `refused`; with `emptiedUnset`, a text whose flag
+// is not 1 goes out empty.
+struct FlaggedSpec {
+  FlagSpec flag;
+  FieldSpec values[4];
+  std::size_t valueCount = 1;
+  std::int32_t refused = kFlaggedValueMissing;
+  bool emptiedUnset = false;
+};
+
+// The flags a request writes back into the Java object after it is sent, in the order they are
+// written: each points at the flag of a row of the tables that sent it (or at a flag sent on its
+// own), so an offset is stated once.
+using FlagsBack = const FlagSpec* const;
 
 // Moves one field from the Java object into the block. An address that does not resolve, or
 // that is null, stores 0.0.0.0, never a stale address. False when the value could not be had
 // (a null text, a null array or one shorter than the field): the block keeps its bytes then.
 bool putField(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
-// Reads the byte field `flag` into its flag byte and returns it (0 when it can't be read), for
+// Reads the flag's byte field into its flag byte and returns it (0 when it can't be read), for
 // the optional settings whose values need more than a move.
-std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* flag,
-                    std::uint32_t offset);
+std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const FlagSpec& flag);
 
 // Resolves the String field `name` into the address at `offset`: 0 when stored, -21 when the
 // text doesn't resolve or the field is null (the block keeps its bytes). A null address is one
@@ -85,39 +99,53 @@ std::int8_t putFlag(JNIEnv* env, jobject obj, RequestBlock& block, const char* f
 int putAddressField(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
                     std::uint32_t offset);
 
-// The result of a request whose flagged value could not be had (a null text or array, or an
-// array shorter than its field, behind a flag of 1): nothing is sent, as for a null object.
-inline constexpr std::int32_t kFlaggedValueMissing = -88;
-
 // Resolves the Address field `field` into the block in its wire form (Addr or Ip32): 0 when
 // stored, -21 when the text doesn't resolve or is null; the block then keeps its bytes.
 int putResolvedAddress(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec& field);
 
 // Reads each flag into its flag byte and, where it is 1, the values behind it; in table order.
-// 0, or kFlaggedValueMissing at the first flagged value that could not be had (the request must
+// 0, or the row's `refused` at the first flagged value that could not be had (the request must
 // not be sent then).
 std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
                               const FlaggedSpec* specs, std::size_t count);
+
+// Whether every OptText value of the table whose flag is 1 fits its field whole, read before
+// anything is sent (a null text fits: it goes out empty).
+bool flaggedTextsFit(JNIEnv* env, jobject obj, const FlaggedSpec* specs, std::size_t count);
+bool textFits(JNIEnv* env, jobject obj, const FieldSpec& field);
 
 // Moves fields from the block into the Java object, in table order.
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec* fields,
                std::size_t count);
 
 // Writes flag bytes from the block back into the object's byte fields, in table order.
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec* flags,
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack* flags,
                    std::size_t count);
 
+// Moves each field from the Java object into the block, in table order; false at the first one
+// that could not be had.
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec* fields,
+               std::size_t count);
+
+template <std::size_t N>
+bool putFields(JNIEnv* env, jobject obj, RequestBlock& block, const FieldSpec (&t)[N]) {
+  return putFields(env, obj, block, t, N);
+}
 template <std::size_t N>
 std::int32_t putFlaggedFields(JNIEnv* env, jobject obj, RequestBlock& block,
                               const FlaggedSpec (&t)[N]) {
   return putFlaggedFields(env, obj, block, t, N);
 }
 template <std::size_t N>
+bool flaggedTextsFit(JNIEnv* env, jobject obj, const FlaggedSpec (&t)[N]) {
+  return flaggedTextsFit(env, obj, t, N);
+}
+template <std::size_t N>
 void getFields(JNIEnv* env, jobject obj, const RequestBlock& block, const FieldSpec (&t)[N]) {
   getFields(env, obj, block, t, N);
 }
 template <std::size_t N>
-void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const FlagSpec (&t)[N]) {
+void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, FlagsBack (&t)[N]) {
   copyFlagsBack(env, obj, block, t, N);
 }
 
@@ -126,15 +154,6 @@ void copyFlagsBack(JNIEnv* env, jobject obj, const RequestBlock& block, const Fl
 // Some records are not fields of one object but items the Java side hands out one at a time
 // (a server's listeners through "getListener"), with values read through getters of the item
 // and of the object that holds it, and handed back through setters.
-
-// A run of records of one layout: record i begins at first + size * i; there is room for
-// `capacity` of them and never more is written.
-struct RepeatedRecord {
-  std::uint32_t first;
-  std::uint32_t size;
-  std::uint32_t capacity;
-  constexpr std::uint32_t at(std::uint32_t i) const { return first + size * i; }
-};
 
 // Whose method a MethodSpec calls: the item of the record, or the object that holds the items.
 enum class Callee : std::uint8_t { Item, Holder };
@@ -184,35 +203,49 @@ void getFieldsAt(JNIEnv* env, jobject obj, const RequestBlock& block, std::uint3
   getFieldsAt(env, obj, block, base, t, N);
 }
 
-// ---- Texts that must arrive whole ------------------------------------------------------------
-
-enum class TextPut : std::uint8_t { Stored, Null, TooLong };
-
-// Copies the text of the String field `name` with its terminator into [offset, offset + width).
-// A null (or missing) field stores nothing and gives Null; a text that does not fit whole
-// stores nothing and gives TooLong: a cut text would name something else.
-TextPut putWholeText(JNIEnv* env, jobject obj, RequestBlock& block, const char* name,
-                     std::uint32_t offset, std::uint32_t width);
-
 // ---- Columns of repeated records ------------------------------------------------------------
 
-// One value of each record, gathered into a Java int array ("[I"), element i from record i, read
-// as its wire says (U8, U16, U32 or Net32: an address as an int with its first octet on top).
+// One value of each record and a Java array field ("[I" for Int, "[B" for Byte), element i for
+// record i, the value as its wire says (U8, I8, U16, I16, U32 or Net32: an address as an int
+// with its first octet on top).
 struct ColumnSpec {
   const char* java;
   std::uint32_t offset;  // within the record
   Wire wire;
+  JavaType type = JavaType::Int;
 };
+
+// Whether each array field holds at least n elements; a null one passes where `nullAllowed`.
+bool columnsHold(JNIEnv* env, jobject obj, const ColumnSpec* columns, std::size_t columnCount,
+                 std::int32_t n, bool nullAllowed);
 
 // Fills elements 0 to count - 1 of each array field from its column of the first `count`
 // records of `run` (never more than its capacity), one field after the other in table order,
-// each with one array write that never passes the array's end.
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+// each with one array write that never passes the array's end. False, having written nothing
+// more, when there is no memory for a column.
+bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount);
+
+// The other way: elements 0 to count - 1 of each array field into its column of the first
+// `count` records, one field after the other. False, at the first array that does not hold them
+// (or no memory), with the columns before it written.
+bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& run,
+                std::uint32_t count, const ColumnSpec* columns, std::size_t columnCount);
+
 template <std::size_t N>
-void getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const RepeatedRecord& run,
+bool columnsHold(JNIEnv* env, jobject obj, const ColumnSpec (&t)[N], std::int32_t n,
+                 bool nullAllowed) {
+  return columnsHold(env, obj, t, N, n, nullAllowed);
+}
+template <std::size_t N>
+bool getColumns(JNIEnv* env, jobject obj, const RequestBlock& block, const Records& run,
                 std::uint32_t count, const ColumnSpec (&t)[N]) {
-  getColumns(env, obj, block, run, count, t, N);
+  return getColumns(env, obj, block, run, count, t, N);
+}
+template <std::size_t N>
+bool putColumns(JNIEnv* env, jobject obj, RequestBlock& block, const Records& run,
+                std::uint32_t count, const ColumnSpec (&t)[N]) {
+  return putColumns(env, obj, block, run, count, t, N);
 }
 
 // ---- Reason codes -----------------------------------------------------------------------------

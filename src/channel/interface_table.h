@@ -1,15 +1,14 @@
-// The host's IPv4 interfaces as the registry describes them: the process-wide interface table
-// and the two card scans that fill interface tables.
+// The host's IPv4 interfaces as the registry describes them: the process-wide interface table,
+// filled by interface discovery and read by the alias and high-availability requests.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace cmn::diag {
+namespace cmn {
 
 inline constexpr std::uint32_t kInterfaceNameSize = 14;  // 13 characters and the terminator
 inline constexpr std::int32_t kInterfaceRecords = 100;
-inline constexpr std::uint32_t kCardsScanned = 25;
 
 // One interface. Addresses and masks lie as the address text conversion gives them: network
 // byte order in memory.
@@ -42,16 +41,11 @@ struct InterfaceTable {
   }
 };
 
-// The process-wide table: zero at load, written only by buildInterfaceList. Records past the
+// The process-wide table: zero at load, written only by interface discovery. Records past the
 // count keep whatever an earlier, longer scan left there.
-InterfaceTable& interfaceTable();
+inline InterfaceTable& interfaceTable() {
+  static InterfaceTable table;  // zero-initialised static storage: no constructor runs at load
+  return table;
+}
 
-// Rebuilds the process-wide table from the registry, asking the executor (command 61) for each
-// card's interface name. Prints the entry line. Returns the new count.
-std::int32_t buildInterfaceList();
-
-// The second scan: each card's TCP/IP settings under its service key, without the executor.
-// Fills address and mask of the records of a cleared table and stores its count. Returns 0.
-int scanServiceInterfaces(InterfaceTable& table);
-
-}  // namespace cmn::diag
+}  // namespace cmn
