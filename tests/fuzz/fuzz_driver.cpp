@@ -20,10 +20,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "fuzz_input.h"
@@ -54,44 +56,45 @@ constexpr const char* kEntryPrefix = "Java_com_velk_internet_tz_common_CMNExecut
   std::abort();
 }
 
-// ---- Argument kinds ----------------------------------------------------------------------------
+// ---- Argument kinds, named as the generated entry point table names the Java parameters -----
 
-struct Int {
+struct I_ {
   using Type = jint;
 };
-struct Bool {
+struct Z_ {
   using Type = jboolean;
 };
-struct Text {  // a String from kTexts, by one input byte
+struct String_ {  // a String from kTexts, by one input byte
   using Type = jstring;
 };
-struct Buffer {  // a fresh java.lang.StringBuffer
+struct StringBuffer_ {  // a fresh java.lang.StringBuffer
   using Type = jobject;
 };
-struct Ints {  // an int[] of the input byte's length, 255 null
+struct I_Array_ {  // an int[] of the input byte's length, 255 null
   using Type = jintArray;
 };
 // An object built from the call's variant byte.
-#define CMN_FUZZ_OBJECT(Kind, javaClass)             \
-  struct Kind {                                      \
-    using Type = jobject;                            \
-    static constexpr const char* kClass = javaClass; \
+#define CMN_FUZZ_OBJECT(javaClass)                    \
+  struct javaClass {                                  \
+    using Type = jobject;                             \
+    static constexpr const char* kClass = #javaClass; \
   }
-CMN_FUZZ_OBJECT(Executor, "CMNExecutor");
-CMN_FUZZ_OBJECT(Report, "CMNExecutorReport");
-CMN_FUZZ_OBJECT(Cluster, "CMNCluster");
-CMN_FUZZ_OBJECT(Port, "CMNPort");
-CMN_FUZZ_OBJECT(Server, "CMNServer");
-CMN_FUZZ_OBJECT(Weights, "CMNWeights");
-CMN_FUZZ_OBJECT(Rule, "CMNRule");
-CMN_FUZZ_OBJECT(Address, "CMNAddress");
-CMN_FUZZ_OBJECT(HaInfo, "CMNHAInfo");
-CMN_FUZZ_OBJECT(Interfaces, "CMNInterfaceList");
-CMN_FUZZ_OBJECT(Affinity, "CMNAffinity");
-CMN_FUZZ_OBJECT(HalfOpen, "CMNHalfOpenListener");
-CMN_FUZZ_OBJECT(Attack, "CMNAttackListener");
-CMN_FUZZ_OBJECT(Icmp, "CMNIcmp");
+CMN_FUZZ_OBJECT(CMNExecutor);
+CMN_FUZZ_OBJECT(CMNExecutorReport);
+CMN_FUZZ_OBJECT(CMNCluster);
+CMN_FUZZ_OBJECT(CMNPort);
+CMN_FUZZ_OBJECT(CMNServer);
+CMN_FUZZ_OBJECT(CMNWeights);
+CMN_FUZZ_OBJECT(CMNRule);
+CMN_FUZZ_OBJECT(CMNAddress);
+CMN_FUZZ_OBJECT(CMNHAInfo);
+CMN_FUZZ_OBJECT(CMNInterfaceList);
+CMN_FUZZ_OBJECT(CMNAffinity);
+CMN_FUZZ_OBJECT(CMNHalfOpenListener);
+CMN_FUZZ_OBJECT(CMNAttackListener);
+CMN_FUZZ_OBJECT(CMNIcmp);
 #undef CMN_FUZZ_OBJECT
+using Object_ = CMNServer;  // the host methods take any object; the balancer passes a server
 
 const std::string kLongText(300, 'x');
 const char* const kTexts[] = {nullptr,    "",   "web",  "10.0.0.1",       "255.255.255.0",
@@ -112,14 +115,14 @@ class Run {
   jobject self() { return host_.arg(receiver_); }
   void setVariant(std::uint8_t variant) { variant_ = variant; }
 
-  jint make(Int) { return static_cast<jint>(input().u32()); }
-  jboolean make(Bool) { return (input().u8() & 1) != 0 ? JNI_TRUE : JNI_FALSE; }
-  jstring make(Text) {
+  jint make(I_) { return static_cast<jint>(input().u32()); }
+  jboolean make(Z_) { return (input().u8() & 1) != 0 ? JNI_TRUE : JNI_FALSE; }
+  jstring make(String_) {
     const char* text = kTexts[input().u8() % kTextCount];
     return text != nullptr ? static_cast<jstring>(pass(host_.newString(text))) : nullptr;
   }
-  jobject make(Buffer) { return pass(host_.newObject("java/lang/StringBuffer")); }
-  jintArray make(Ints) {
+  jobject make(StringBuffer_) { return pass(host_.newObject("java/lang/StringBuffer")); }
+  jintArray make(I_Array_) {
     const std::uint8_t length = input().u8();
     return length != 255 ? static_cast<jintArray>(pass(host_.newIntArray(length))) : nullptr;
   }
@@ -311,104 +314,31 @@ struct Entry {
   Invoke invoke;
 };
 
-// Every entry point, with the Java signature's types. An entry point the library does not
-// export (yet) is left out of the sessions.
+// A family by what an entry point's name speaks of, the first that matches; else the executor's.
+const char* familyOf(const char* name) {
+  static const std::pair<const char*, std::regex> kFamilies[] = {
+      {kExecutor, std::regex("calcClusterIdKey|allocateConnection|ServerModality")},
+      {kDiagnostics, std::regex("Affinity|ConnectionInfo|HalfOpen|Attack|xmisc|Icmp")},
+      {kNetwork, std::regex("onfigure|HAInfo|backup|Reach|HB|Timers|takeover|Interface|NicAddr")},
+      {kRules, std::regex("Rule")},
+      {kServers, std::regex("Server|Host|Weights")},
+      {kClusters, std::regex("Cluster|Port")},
+  };
+  for (const auto& [family, words] : kFamilies) {
+    if (std::regex_search(name, words)) return family;
+  }
+  return kExecutor;
+}
+
+// Every entry point, as javap reads them from the compiled interface, in its order. One the
+// library does not export (yet) is left out of the sessions.
+#define JNIHOST_EXPAND(...) __VA_ARGS__
+#define JNIHOST_NATIVE(name, result, kinds) \
+  {#name, familyOf(#name), invoke<result JNIHOST_EXPAND kinds>},
 const Entry kEntries[] = {
-    {"isLoadedNative", kExecutor, invoke<jint>},
-    {"setQVAServerModalityNative", kExecutor, invoke<void, Bool>},
-    {"calcClusterIdKeyNative", kExecutor, invoke<jint, Text, Text>},
-    {"setKeyIsIpAddrNative", kExecutor, invoke<void, Int>},
-    {"stopExecutorNative", kExecutor, invoke<jstring>},
-    {"updateKernelNative", kExecutor, invoke<jstring>},
-    {"ScriptPrefixNative", kExecutor, invoke<jstring>},
-    {"solarisUpNative", kExecutor, invoke<jint>},
-    {"linuxUpNative", kExecutor, invoke<jint>},
-    {"HPUpNative", kExecutor, invoke<jint>},
-    {"loadUserExecutorNative", kExecutor, invoke<jint>},
-    {"setExecutorStatusNative", kExecutor, invoke<jint, Executor>},
-    {"setExecutorCPSNative", kExecutor, invoke<jint, Executor>},
-    {"getExecutorStatusNative", kExecutor, invoke<jint, Executor>},
-    {"getExecutorReportNative", kExecutor, invoke<jint, Report>},
-    {"xloglevelNative", kExecutor, invoke<jstring, Int>},
-    {"xlogfilterNative", kExecutor, invoke<jstring, Int>},
-    {"xlogheadNative", kExecutor, invoke<jstring, Int, Int>},
-    {"xlogtailNative", kExecutor, invoke<jstring, Int>},
-    {"xlogclearNative", kExecutor, invoke<jstring>},
-    {"allocateConnectionNative", kExecutor, invoke<jint, Int, Int, Int, Int, Int, Int>},
-    {"deallocateConnectionNative", kExecutor, invoke<jint, Int, Int, Int, Int, Int, Int>},
-
-    {"addClusterNative", kClusters, invoke<jint, Cluster>},
-    {"removeClusterNative", kClusters, invoke<jint, Cluster>},
-    {"setClusterStatusNative", kClusters, invoke<jint, Cluster>},
-    {"getClusterStatusNative", kClusters, invoke<jint, Cluster>},
-    {"getClusterReportNative", kClusters, invoke<jint, Cluster>},
-    {"setClusterCPSNative", kClusters, invoke<jint, Cluster>},
-    {"getClustersListNative", kClusters, invoke<jint, Buffer>},
-    {"addPortNative", kClusters, invoke<jint, Port>},
-    {"removePortNative", kClusters, invoke<jint, Port>},
-    {"setPortStatusNative", kClusters, invoke<jint, Port>},
-    {"getPortStatusNative", kClusters, invoke<jint, Port>},
-    {"getPortReportNative", kClusters, invoke<jint, Port>},
-    {"setPortCPSNative", kClusters, invoke<jint, Port>},
-    {"getPortsListNative", kClusters, invoke<jint, Text, Buffer>},
-    {"checkMaxClustersNative", kClusters, invoke<jint, Int>},
-    {"checkMaxPortsNative", kClusters, invoke<jint, Int>},
-
-    {"addServerNative", kServers, invoke<jint, Server>},
-    {"removeServerNative", kServers, invoke<jint, Server>},
-    {"setServerStatusNative", kServers, invoke<jint, Server>},
-    {"setServerUpNative", kServers, invoke<jint, Server>},
-    {"setServerDownNative", kServers, invoke<jint, Server>},
-    {"getServerStatusNative", kServers, invoke<jint, Server>},
-    {"getServerReportNative", kServers, invoke<jint, Server>},
-    {"getServersListNative", kServers, invoke<jint, Text, Int, Buffer, Ints>},
-    {"setServerCPSNative", kServers, invoke<jint, Server>},
-    {"setHostDownNative", kServers, invoke<jint, Server>},
-    {"setHostUpNative", kServers, invoke<jint, Server>},
-    {"removeHostNative", kServers, invoke<jint, Server>},
-    {"checkMaxServersNative", kServers, invoke<jint, Int>},
-    {"getServerWeightsNative", kServers, invoke<jint, Weights, Int>},
-    {"setServerWeightsNative", kServers, invoke<jint, Weights, Int>},
-
-    {"addRuleNative", kRules, invoke<jint, Rule>},
-    {"removeRuleNative", kRules, invoke<jint, Rule>},
-    {"setRuleStatusNative", kRules, invoke<jint, Rule>},
-    {"getRuleStatusNative", kRules, invoke<jint, Rule>},
-    {"addServertoRuleNative", kRules, invoke<jint, Rule, Server, Int>},
-    {"removeServerfromRuleNative", kRules, invoke<jint, Rule, Server, Int>},
-    {"getRuleReportNative", kRules, invoke<jint, Rule>},
-    {"setRuleCPSNative", kRules, invoke<jint, Rule>},
-    {"getRulesListNative", kRules, invoke<jint, Text, Int, Buffer>},
-    {"getRuleServersListNative", kRules, invoke<jint, Rule, Buffer>},
-
-    {"configureAddressNative", kNetwork, invoke<jint, Address>},
-    {"unconfigureAddressNative", kNetwork, invoke<jint, Address>},
-    {"clusterConfigureStatusNative", kNetwork, invoke<jint, Address>},
-    {"getAddressConfigureInfoNative", kNetwork, invoke<jint, Address>},
-    {"getHAInfoNative", kNetwork, invoke<jint, HaInfo>},
-    {"backupAddNative", kNetwork, invoke<jint, Int, Int, Text>},
-    {"backupDelNative", kNetwork, invoke<jint>},
-    {"addReachNative", kNetwork, invoke<jint, Text, Text, Int>},
-    {"delReachNative", kNetwork, invoke<jint, Text>},
-    {"chgReachNative", kNetwork, invoke<jint, Int, Int, Int>},
-    {"addHBNative", kNetwork, invoke<jint, Text, Text>},
-    {"delHBNative", kNetwork, invoke<jint, Text>},
-    {"setTimersNative", kNetwork, invoke<jint, Text, Text, Text, Text, Text, Text, Text>},
-    {"takeoverNative", kNetwork, invoke<jint, Text>},
-    {"setInterfacesNative", kNetwork, invoke<jint, Int>},
-    {"getNicAddrNative", kNetwork, invoke<jint, Int, Int>},
-    {"getInterfaceListNative", kNetwork, invoke<jint, Int, Interfaces>},
-
-    {"serverDirectedAffinityNative", kDiagnostics, invoke<jint, Affinity>},
-    {"getAffinityInfoNative", kDiagnostics, invoke<jstring, Int, Int, Int>},
-    {"getConnectionInfoNative", kDiagnostics, invoke<jstring, Int, Int, Int, Int, Int, Int, Int>},
-    {"getHalfOpenInfoNative", kDiagnostics, invoke<jint, HalfOpen>},
-    {"getAttackingAddrsNative", kDiagnostics, invoke<jint, Attack, Int, Int>},
-    {"xDOSAttackNative", kDiagnostics, invoke<jint, Int, Int, Int, Int, Int, Int, Int, Int>},
-    {"xmiscNative", kDiagnostics, invoke<jstring, Int, Int, Int, Int>},
-    {"getIcmpInfoNative", kDiagnostics, invoke<jint, Icmp>},
-    {"setIcmpInfoNative", kDiagnostics, invoke<jint, Icmp>},
+#include "java_classes.inc"
 };
+#undef JNIHOST_NATIVE
 
 struct Resolved {
   const Entry* entry;
