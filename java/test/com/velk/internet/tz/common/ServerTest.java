@@ -135,7 +135,8 @@ class ServerTest extends ExecutorTestBase {
         Recording s = full();
         change.accept(s);
         assertEquals(expected, calls.get(method).applyAsInt(s));
-        assertEquals(0, sim.recordCount());
+        assertEquals(List.of(0, what.contains("identifier") ? 0x11223344 : s.iServerIdKey),
+                List.of(sim.recordCount(), s.iServerIdKey), "an identifier refused is not keyed");
     }
 
     /** Values at their limits that are sent, and the bytes they leave in a seeded block. */
@@ -160,7 +161,9 @@ class ServerTest extends ExecutorTestBase {
                 Arguments.of("listeners unflagged", (Consumer<Recording>) s -> s.SetListeners = 0,
                         map(116, "0200", 120, HEX.formatHex(new byte[] {seed(120)}), 1184, "00")),
                 Arguments.of("one listener", (Consumer<Recording>) s -> s._iNumListeners = 1,
-                        map(116, "0100", 652, HEX.formatHex(new byte[] {seed(652)}))));
+                        map(116, "0100", 652, HEX.formatHex(new byte[] {seed(652)}))),
+                Arguments.of("no listener", (Consumer<Recording>) s -> s._iNumListeners = 0,
+                        map(116, "0000", 120, HEX.formatHex(new byte[] {seed(120)}), 1184, "01")));
     }
 
     @ParameterizedTest(name = "{0}")
