@@ -7,7 +7,6 @@ import static org.junit.jupiter.api.Assertions.*;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
-import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
 import java.util.function.ToIntFunction;
@@ -52,33 +51,18 @@ class ClusterTest extends ExecutorTestBase {
             lib::setClusterStatusNative, "remove", lib::removeClusterNative, "status", lib::getClusterStatusNative,
             "report", lib::getClusterReportNative, "cps", lib::setClusterCPSNative);
 
-    static Stream<Arguments> reasons() {
-        // {result, reason, expected}: each reason's code is ReasonTest's; here what else a failure does
-        int[][] record = {{0, -33, 0}, {-1, -33, -3}};
-        int[][] lookup = {{-1, -5, -5}};
-        int[][] rate = {{7, -5, 7}};
-        Object[][] methods = {{"add", 4, 192, 100}, {"set", 8, 192, 100}, {"remove", 5, 192, 100},
-            {"status", 7, 192, 100}, {"report", 9, 72, 16}, {"cps", 72, 72, 16}};
-        return Arrays.stream(methods).flatMap(m -> Arrays.stream(m[0].toString().matches("add|set") ? record
-                : m[0].equals("cps") ? rate : lookup).map(r -> Arguments.of(m[0], m[1], m[2], m[3], r[0], r[1], r[2])));
-    }
-
-    /** Add and set write the flags back as the executor left them, whatever the outcome; others write nothing. */
-    @ParameterizedTest(name = "{0}: result {4}, reason {5} -> {6}")
-    @MethodSource
-    void reasons(String method, int command, int length, int keyAt, int result, int reason, int expected) {
-        sim.script("NEXT", "RESULT", "" + result, "REASON", "" + reason,
-                "PUT", "84", "02030405060708090a0b0c0d", "PUT", "169", "0e");
+    /** Command, length and where each lookup puts the cluster key; the rate also its value at 68. */
+    @ParameterizedTest(name = "{0}")
+    @CsvSource({"remove, 5, 192, 100", "status, 7, 192, 100", "report, 9, 72, 16", "cps, 72, 72, 16"})
+    void lookupsAddressACluster(String method, int command, int length, int keyAt) {
         CMNCluster c = full("Looked-Up");
-        c.iClusterIdKey = (int) key("Looked-Up");
-        c.NumPorts = 4242;
+        c.iClusterIdKey = 0x0A0B0C0D;
         c.iConnectionsPerSecond = -2;
-        assertEquals(expected, calls.get(method).applyAsInt(c));
-        byte[] r = sim.record(0);
-        assertEquals(List.of(1, (long) command, (long) length, key("Looked-Up"), 4242),
-                List.of(sim.recordCount(), u32le(r, 0), u32le(r, 12), u32le(r, keyAt), c.NumPorts));
-        assertEquals(method.equals("cps") ? "feffffff" : "", HEX.formatHex(r, 68, method.equals("cps") ? 72 : 68));
-        assertBytes(c, FLAGS, i -> method.matches("add|set") ? i + 2 : 1);
+        seedBlock();
+        calls.get(method).applyAsInt(c);
+        // the rate sends the object's key, the others the key of its identifier
+        assertRequest(command, length, method.equals("cps") ? map(keyAt, "0d0c0b0a", 68, "feffffff")
+                : map(keyAt, le(key("Looked-Up"), 4)));
     }
 
     @Test
@@ -200,17 +184,6 @@ class ClusterTest extends ExecutorTestBase {
             }
         }
         assertEquals(List.of(0xCAFEF00D, "10.20.30.200"), List.of(c.iClusterIdKey, c.Address));
-    }
-
-    @ParameterizedTest(name = "command {0}: {1} -> {2}")
-    @CsvSource({"3, RESULT -1 REASON -5, -1, 2", "3, ERROR 5, 5, 2", "6, RESULT -1 REASON -5, -99, 3",
-        "6, ERROR 5, -99, 3"})
-    void listFailures(int command, String actions, int expected, int requests) {
-        assertEquals(0, lib.addClusterNative(new CMNCluster("A")));
-        sim.command("SCRIPT CMD " + command + " " + actions);
-        StringBuffer sb = new StringBuffer("x");
-        assertEquals(expected, lib.getClustersListNative(sb));
-        assertEquals(List.of("x", requests), List.of(sb.toString(), sim.recordCount()));
     }
 
     static Stream<Arguments> lists() {

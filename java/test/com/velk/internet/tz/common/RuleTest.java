@@ -54,40 +54,8 @@ class RuleTest extends ExecutorTestBase {
     static final List<String> METHODS = List.of("add", "set", "remove", "status", "report", "rate", "bind", "unbind",
             "servers");
 
-    static final Map<String, Integer> COMMANDS = Map.of("add", 18, "set", 22, "remove", 19, "status", 21);
-
-    static Stream<Arguments> reasons() {
-        // {result, reason, expected}: each reason's code is ReasonTest's; here what else a failure does
-        int[][] record = {{0, -5, 0}, {-1, -70, -82}};
-        int[][] lookup = {{-1, -44, -57}};
-        int[][] binding = {{0, -5, 0}, {-1, -51, -59}};
-        int[][] rate = {{7, -5, 7}};
-        return METHODS.stream().flatMap(m -> Arrays.stream(m.matches("add|set") ? record
-                : m.endsWith("bind") ? binding : m.equals("rate") ? rate : lookup)
-                .map(r -> Arguments.of(m, r[0], r[1], r[2])));
-    }
-
-    /**
-     * Add and set write eleven flags back as the executor left them, whatever the outcome; others write no field,
-     * and the server list still appends its (empty) text.
-     */
-    @ParameterizedTest(name = "{0}: result {1}, reason {2} -> {3}")
-    @MethodSource
-    void reasons(String method, int result, int reason, int expected) {
-        sim.script("NEXT", "RESULT", "" + result, "REASON", "" + reason, "PUT", "186", "02030405060708090a0b0c0d");
-        CMNRule r = full(3);
-        r.SetConfigSource = 1;
-        r.TimesFired = 4242;
-        assertEquals(expected, calls.get(method).applyAsInt(r));
-        byte[] q = sim.record(-1);
-        assertEquals(List.of(1, 4242, "x"), List.of(sim.recordCount(), r.TimesFired, listed.toString()));
-        if (COMMANDS.containsKey(method)) {
-            assertEquals(List.of((long) COMMANDS.get(method), 344L, key("web"), "0050" + text("r1")), List.of(
-                    u32le(q, 0), u32le(q, 12), u32le(q, 16), HEX.formatHex(q, 20, 25)));
-        }
-        assertBytes(r, FLAGS, i -> method.matches("add|set") ? FLAG_AT[i] - 184 : 1);
-        assertEquals(1, r.SetConfigSource, "not written back");
-    }
+    static final Map<String, Long> COMMANDS = Map.of("add", 18L, "set", 22L, "remove", 19L, "status", 21L, "report",
+            23L, "rate", 81L, "bind", 24L, "unbind", 25L, "servers", 26L);
 
     static Stream<Arguments> refusals() {
         Stream<Arguments> any = METHODS.stream().flatMap(m -> Stream.of(
@@ -131,6 +99,9 @@ class RuleTest extends ExecutorTestBase {
         assertEquals(expected, calls.get(method).applyAsInt(r));
         assertEquals(expected == 0 ? 1 : 0, sim.recordCount());
         assertBytes(r, FLAGS, i -> expected == 0 && method.matches("add|set") ? 9 : 1);
+        if (expected == 0) {
+            assertEquals(COMMANDS.get(method), u32le(sim.record(-1), 0));
+        }
     }
 
     /** Type 1 takes its range from the address texts in host order, every other type from the ints. */
@@ -241,9 +212,10 @@ class RuleTest extends ExecutorTestBase {
     void listArgumentsRefused() {
         CMNRule noServers = rule();
         noServers.NumServers = -1;
-        assertEquals(List.of(-99, -88, -10, 0), List.of(lib.getRuleServersListNative(noServers, new StringBuffer()),
-                lib.getRulesListNative(null, 80, new StringBuffer()), lib.getRulesListNative("web", 65536,
-                new StringBuffer()), sim.recordCount()));
+        assertEquals(List.of(-99, -88, -10, -10, 0), List.of(lib.getRuleServersListNative(noServers,
+                new StringBuffer()), lib.getRulesListNative(null, 80, new StringBuffer()), lib.getRulesListNative("web",
+                65536, new StringBuffer()), lib.getServersListNative("web", 65536, new StringBuffer(), new int[1]),
+                sim.recordCount()));
     }
 
     @Test
@@ -312,17 +284,6 @@ class RuleTest extends ExecutorTestBase {
                 List.of(u32le(report, 0), u32le(report, 12), u32le(report, 16), HEX.formatHex(report, 20, 22),
                         u32le(r, 0), u32le(r, 12), u32le(r, 16), HEX.formatHex(r, 20, 22), u32le(r, 24)));
         assertEquals("x" + expectedText(asked, 28, "r"), sb.toString());
-    }
-
-    @ParameterizedTest(name = "command {0}: {1} -> {2}")
-    @CsvSource({"15, RESULT -1 REASON -5, -1", "15, ERROR 5, 5", "20, RESULT -1 REASON -5, -5",
-        "20, RESULT -1 REASON -1, -12", "20, RESULT -1 REASON -44, -99"})
-    void ruleListFailures(int command, String actions, int expected) {
-        sim.script("CMD", "15", "PUT", "40", le(2, 4));
-        sim.command("SCRIPT CMD " + command + " " + actions);
-        StringBuffer sb = new StringBuffer("x");
-        assertEquals(expected, lib.getRulesListNative("web", 80, sb));
-        assertEquals(List.of("x", command == 15 ? 1 : 2), List.of(sb.toString(), sim.recordCount()));
     }
 
     /** "NumServers" sizes the request, at most 726 entries; identifiers from entry byte 8 end with their entry. */

@@ -135,7 +135,8 @@ class ServerTest extends ExecutorTestBase {
         Recording s = full();
         change.accept(s);
         assertEquals(expected, calls.get(method).applyAsInt(s));
-        assertEquals(0, sim.recordCount());
+        assertEquals(List.of(0, what.contains("identifier") ? 0x11223344 : s.iServerIdKey),
+                List.of(sim.recordCount(), s.iServerIdKey), "an identifier refused is not keyed");
     }
 
     /** Values at their limits that are sent, and the bytes they leave in a seeded block. */
@@ -160,7 +161,9 @@ class ServerTest extends ExecutorTestBase {
                 Arguments.of("listeners unflagged", (Consumer<Recording>) s -> s.SetListeners = 0,
                         map(116, "0200", 120, HEX.formatHex(new byte[] {seed(120)}), 1184, "00")),
                 Arguments.of("one listener", (Consumer<Recording>) s -> s._iNumListeners = 1,
-                        map(116, "0100", 652, HEX.formatHex(new byte[] {seed(652)}))));
+                        map(116, "0100", 652, HEX.formatHex(new byte[] {seed(652)}))),
+                Arguments.of("no listener", (Consumer<Recording>) s -> s._iNumListeners = 0,
+                        map(116, "0000", 120, HEX.formatHex(new byte[] {seed(120)}), 1184, "01")));
     }
 
     @ParameterizedTest(name = "{0}")
@@ -192,26 +195,6 @@ class ServerTest extends ExecutorTestBase {
         });
         assertThrows(IllegalStateException.class, () -> lib.addServerNative(s));
         assertEquals(0, sim.recordCount());
-    }
-
-    static Stream<Arguments> reasons() {
-        // {result, reason, expected}: each reason's code is ReasonTest's; here that a failure writes nothing
-        int[][] record = {{0, -5, 0}, {-1, -58, -58}};
-        int[][] lookup = {{-1, -11, -19}};
-        int[][] rate = {{7, -5, 7}};
-        return Stream.of("add", "set", "remove", "status", "report", "up", "down", "cps").flatMap(m -> Arrays.stream(
-                m.matches("add|set") ? record : m.equals("cps") ? rate : lookup)
-                .map(r -> Arguments.of(m, r[0], r[1], r[2])));
-    }
-
-    @ParameterizedTest(name = "{0}: result {1}, reason {2} -> {3}")
-    @MethodSource
-    void reasons(String method, int result, int reason, int expected) {
-        sim.script("NEXT", "RESULT", "" + result, "REASON", "" + reason, "PUT", "1192", "0700");
-        Recording s = full();
-        s._iWeight = 3;
-        assertEquals(expected, calls.get(method).applyAsInt(s));
-        assertEquals(List.of(1, 3), List.of(sim.recordCount(), s._iWeight), "nothing written on failure");
     }
 
     /** Command, length and where each lookup puts the cluster key, the port and the server key. */
@@ -326,20 +309,6 @@ class ServerTest extends ExecutorTestBase {
         for (int i = 0; i < keyRoom; i++) {
             assertEquals(i < asked ? 0x7F000000 + i : -7, keys[i], "key " + i);
         }
-    }
-
-    @ParameterizedTest(name = "port {0}, {1} -> {2}")
-    @CsvSource({"65536, '', -10", "443, 15 RESULT -1 REASON -5, -1", "443, 31 RESULT -1 REASON -5, -5",
-        "443, 31 RESULT -1 REASON -1, -12", "443, 31 RESULT -1 REASON -11, -99"})
-    void listFailures(int port, String script, int expected) {
-        assertEquals(0, lib.addClusterNative(new CMNCluster("web")));
-        assertEquals(0, lib.addPortNative(new CMNPort("web", 443)));
-        if (!script.isEmpty()) {
-            sim.command("SCRIPT CMD " + script);
-        }
-        StringBuffer sb = new StringBuffer("x");
-        assertEquals(expected, lib.getServersListNative("web", port, sb, new int[1]));
-        assertEquals("x", sb.toString());
     }
 
     /** Whether one more cluster, port or server still fits a list request under 64000 bytes. */
