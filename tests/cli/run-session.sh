@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# One golden velkctl session: runs tests/cli/sessions/NAME.txt in one JVM (with the JVM's JNI
-# checks) against a fresh simulated executor and compares the transcript with
-# tests/cli/golden/NAME.txt. With UPDATE_GOLDEN=1 the transcript becomes the golden file.
+# One golden velkctl session: runs tests/cli/sessions/NAME.txt in one JVM against a fresh
+# simulated executor and compares the transcript with tests/cli/golden/NAME.txt (with
+# UPDATE_GOLDEN=1 the transcript becomes the golden file).
 # Usage: run-session.sh BUILD_DIR CLASSPATH NAME
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,15 +11,8 @@ name=$3
 source "$here/sim-env.sh"
 
 cd "$work"  # files a session writes (velkctl save -o) land in its own folder
-"${JAVA_HOME:+$JAVA_HOME/bin/}java" -Xcheck:jni -Dvelkctl.console.keep=true -Djava.library.path="$build/lib" \
-  -cp "$classpath" com.velk.internet.tz.velkctl.Session "$here/sessions/$name.txt" \
-  >"$work/raw.txt" 2>"$work/jvm.err" || { cat "$work/raw.txt" "$work/jvm.err"; exit 1; }
-# The library's own trace lines ("****...") reach the same stdout through C's buffering, in an
-# order of their own; they are not velkctl's output.
-grep -v '^\*\*\*\*' "$work/raw.txt" >"$work/transcript.txt" || true
-if grep -q -e "WARNING in native method" -e "FATAL ERROR" "$work/jvm.err"; then
-  cat "$work/jvm.err"; exit 1
-fi
+run_jvm -cp "$classpath" com.velk.internet.tz.velkctl.Session "$here/sessions/$name.txt" \
+  >"$work/transcript.txt" || { cat "$work/transcript.txt" "$work/jvm.err"; exit 1; }
 if grep -q "unknown error" "$work/transcript.txt"; then
   echo "a code without a sentence:"; grep -B3 "unknown error" "$work/transcript.txt"; exit 1
 fi

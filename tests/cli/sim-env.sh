@@ -14,6 +14,19 @@ export VELKLB_REGISTRY="$work/registry"
 export VELKLB_TOOL_LOG="$work/tools.log"
 export PATH="$build/tools:$build/bin:$PATH"
 
+# java ARGS... with the JVM's JNI checks and the library beside it: standard output without the
+# library's own trace lines ("****...", which reach it through C's buffering in an order of their
+# own); a JNI warning or fatal error in $work/jvm.err fails it.
+run_jvm() {
+  local status=0
+  timeout -k 10 "${JVM_TIMEOUT:-580}" "${JAVA_HOME:+$JAVA_HOME/bin/}java" -Xcheck:jni -Dvelkctl.console.keep=true \
+    -Djava.library.path="$build/lib" "$@" 2>"$work/jvm.err" | grep -v '^\*\*\*\*' || status=${PIPESTATUS[0]}
+  if grep -qs -e "WARNING in native method" -e "FATAL ERROR" "$work/jvm.err" "$work/exporter.err"; then
+    cat "$work/jvm.err"; return 1
+  fi
+  return "$status"
+}
+
 start_executor() {
   "$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >>"$work/executor.log" 2>&1 &
   daemon=$!

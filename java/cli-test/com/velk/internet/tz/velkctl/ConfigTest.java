@@ -1,17 +1,16 @@
 package com.velk.internet.tz.velkctl;
 
-import java.io.ByteArrayOutputStream;
+import static com.velk.internet.tz.velkctl.Rig.*;
+
+import com.google.gson.JsonParseException;
+import com.google.gson.JsonParser;
 import java.io.IOException;
-import java.io.PrintStream;
 import java.io.RandomAccessFile;
-import java.net.StandardProtocolFamily;
-import java.net.UnixDomainSocketAddress;
-import java.nio.ByteBuffer;
-import java.nio.channels.SocketChannel;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Random;
 
@@ -26,58 +25,21 @@ public final class ConfigTest {
         28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
     private final Path work;
     private final List<String> failures = new ArrayList<>();
-    private SocketChannel control;
 
     private ConfigTest(Path work) {
         this.work = work;
     }
 
-    public static void main(String[] args) throws IOException {
+    public static void main(String[] args) throws Exception {
         ConfigTest t = new ConfigTest(Path.of(args[0]));
-        t.roundTrip(Integer.parseInt(args.length > 1 ? args[1] : "200"));
+        t.roundTrip(Integer.parseInt(args[1]));
         t.handEdited();
         t.refusedMidWay();
         t.refusedFiles();
-        t.jsonOutputs(Path.of(args[2]));
+        t.separateJson();
         t.failures.forEach(f -> System.out.println("FAILED: " + f));
         System.out.println(t.failures.isEmpty() ? "config: all passed" : "config: failures");
         System.exit(t.failures.isEmpty() ? 0 : 1);
-    }
-
-    // ---- the rig ---------------------------------------------------------------------------
-
-    private record Run(int status, String out, String err) {
-    }
-
-    private static Run velkctl(String... args) {
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        ByteArrayOutputStream err = new ByteArrayOutputStream();
-        int status = Velkctl.run(args, new PrintStream(out, true, StandardCharsets.UTF_8),
-                new PrintStream(err, true, StandardCharsets.UTF_8));
-        return new Run(status, out.toString(StandardCharsets.UTF_8),
-                err.toString(StandardCharsets.UTF_8));
-    }
-
-    /** One control line to the simulated executor; its answer, which must begin with OK. */
-    private String ctl(String line) throws IOException {
-        if (control == null) {
-            control = SocketChannel.open(StandardProtocolFamily.UNIX);
-            control.connect(UnixDomainSocketAddress.of(
-                    Path.of(System.getenv("VELKLB_DEVICE") + ".ctl")));
-        }
-        control.write(ByteBuffer.wrap((line + "\n").getBytes(StandardCharsets.US_ASCII)));
-        StringBuilder answer = new StringBuilder();
-        ByteBuffer in = ByteBuffer.allocate(1 << 16);
-        while (answer.length() == 0 || answer.charAt(answer.length() - 1) != '\n') {
-            if (control.read(in.clear()) < 0) {
-                throw new IOException("control socket closed");
-            }
-            answer.append(new String(in.array(), 0, in.position(), StandardCharsets.US_ASCII));
-        }
-        if (!answer.toString().startsWith("OK")) {
-            throw new IllegalStateException(line + ": " + answer);
-        }
-        return answer.toString().strip();
     }
 
     /** The executor emptied, with the interface names the rig's cards report. */
@@ -87,20 +49,13 @@ public final class ConfigTest {
         ctl("IFNAME vlkB eth1");
     }
 
-    private int requests() throws IOException {
-        return Integer.parseInt(ctl("RECORD COUNT").substring(3));
-    }
-
     /** The command numbers of the changing requests since request from. */
-    private List<Integer> changes(int from) throws IOException {
+    private List<Integer> changes(int from) {
         List<Integer> commands = new ArrayList<>();
         for (int i = from; i < requests(); i++) {
-            String hex = ctl("RECORD GET " + i).split(" ")[2];
-            int command = Integer.reverseBytes(Integer.parseUnsignedInt(hex.substring(0, 8), 16));
-            for (int c : CHANGING) {
-                if (c == command) {
-                    commands.add(command);
-                }
+            int command = Rig.command(i);
+            if (Arrays.stream(CHANGING).anyMatch(c -> c == command)) {
+                commands.add(command);
             }
         }
         return commands;
@@ -131,7 +86,7 @@ public final class ConfigTest {
             Run first = velkctl("apply", "-f", generated.toString());
             Run saved = velkctl("save");
             reset();
-            Path file = file("saved.yaml", saved.out);
+            Path file = file("saved.yaml", saved.out());
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
             for (int i = 0; i < CHANGING.length; i++) {
@@ -141,12 +96,12 @@ public final class ConfigTest {
             Run second = velkctl("apply", "-f", file.toString());
             ctl("UNSCRIPT");
             String seedText = "seed " + seed + ": ";
-            expect(first.status == 0, seedText + "the generated file: " + first.err);
-            expect(applied.status == 0, seedText + "the saved file: " + applied.err);
-            expect(saved.out.equals(again.out), seedText + "saved again differs:\n" + saved.out
-                    + "\n---\n" + again.out);
-            expect(second.status == 0 && second.out.equals("no changes\n"),
-                    seedText + "a second apply: " + second.out + second.err);
+            expect(first.status() == 0, seedText + "the generated file: " + first.err());
+            expect(applied.status() == 0, seedText + "the saved file: " + applied.err());
+            expect(saved.out().equals(again.out()), seedText + "saved again differs:\n" + saved.out()
+                    + "\n---\n" + again.out());
+            expect(second.status() == 0 && second.out().equals("no changes\n"),
+                    seedText + "a second apply: " + second.out() + second.err());
         }
     }
 
@@ -245,7 +200,7 @@ public final class ConfigTest {
     private void handEdited() throws IOException {
         reset();
         velkctl("apply", "-f", file("base.yaml", BASE).toString());
-        Path saved = file("saved.yaml", velkctl("save").out);
+        Path saved = file("saved.yaml", velkctl("save").out());
         String edited = Files.readString(saved)
                 .replaceFirst("(?s)(s1:.*?weight: )5", "$19")
                 .replaceFirst("(?s)\n          s3:.*?listener: \\[\\]\n", "\n")
@@ -256,11 +211,11 @@ public final class ConfigTest {
         Run run = velkctl("apply", "-f", file.toString(), "--prune");
         String expected = "~ weights web:80 s1 weight 5 -> 9\n+ rule web:80 new\n"
                 + "+ bind web:80 new s2\n- server web:80 s3\n4 change(s) applied\n";
-        expect(run.out.equals(expected), "hand-edited: printed\n" + run.out + run.err);
+        expect(run.out().equals(expected), "hand-edited: printed\n" + run.out() + run.err());
         // weights set, rule add, binding, server remove: nothing else changed
         expect(changes(from).equals(List.of(16, 18, 24, 28)), "hand-edited: calls "
                 + changes(from));
-        expect(velkctl("diff", "-f", file.toString(), "--prune", "--exit-code").status == 0,
+        expect(velkctl("diff", "-f", file.toString(), "--prune", "--exit-code").status() == 0,
                 "hand-edited: a difference is left");
     }
 
@@ -274,16 +229,16 @@ public final class ConfigTest {
         ctl("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
         Run first = velkctl("apply", "-f", file.toString());
         ctl("UNSCRIPT");
-        expect(first.status == 1 && first.out.equals("+ cluster web\n+ port web:80\n"
+        expect(first.status() == 1 && first.out().equals("+ cluster web\n+ port web:80\n"
                 + "+ server web:80 s1\n+ server web:80 s2\n")
-                && first.err.contains("refused: + server web:80 s3: server s3 on web:80: ")
-                && first.err.contains("as many servers as it may (-28)") && first.err.contains("4 of 7 change(s) applied"),
-                "refusal: " + first.out + first.err);
+                && first.err().contains("refused: + server web:80 s3: server s3 on web:80: ")
+                && first.err().contains("as many servers as it may (-28)") && first.err().contains("4 of 7 change(s) applied"),
+                "refusal: " + first.out() + first.err());
         Run second = velkctl("apply", "-f", file.toString());
-        expect(second.status == 0 && second.out.equals("+ server web:80 s3\n"
+        expect(second.status() == 0 && second.out().equals("+ server web:80 s3\n"
                 + "+ rule web:80 clients\n+ bind web:80 clients s1\n3 change(s) applied\n"),
-                "after the refusal: " + second.out + second.err);
-        expect(velkctl("apply", "-f", file.toString()).out.equals("no changes\n"),
+                "after the refusal: " + second.out() + second.err());
+        expect(velkctl("apply", "-f", file.toString()).out().equals("no changes\n"),
                 "after the refusal: not idempotent");
     }
 
@@ -329,46 +284,36 @@ public final class ConfigTest {
             Path file = file("refused.yaml", c[0]);
             int from = requests();
             Run run = velkctl("apply", "-f", file.toString());
-            expect(run.status == 2 && run.err.contains(c[1]) && requests() == from,
-                    "refused file " + c[1] + ": gave " + run.status + " " + run.err);
+            expect(run.status() == 2 && run.err().contains(c[1]) && requests() == from,
+                    "refused file " + c[1] + ": gave " + run.status() + " " + run.err());
         }
         Path huge = work.resolve("huge.yaml");
         try (RandomAccessFile f = new RandomAccessFile(huge.toFile(), "rw")) {
             f.setLength(100L << 20);
         }
         Run run = velkctl("diff", "-f", huge.toString());
-        expect(run.status == 2 && run.err.contains("larger than 8 MB; not read"),
-                "100 MB file: " + run.err);
+        expect(run.status() == 2 && run.err().contains("larger than 8 MB; not read"),
+                "100 MB file: " + run.err());
         Files.delete(huge);
     }
 
-    // ---- --json ----------------------------------------------------------------------------
+    // ---- --json in a process of its own ------------------------------------------------------
 
-    /** Every golden session's lines again with --json: what succeeds prints one JSON value. */
-    private void jsonOutputs(Path sessions) throws IOException {
-        try (var files = Files.list(sessions)) {
-            for (Path session : files.sorted().toList()) {
-                reset();
-                for (String line : Files.readAllLines(session)) {
-                    List<String> words = Session.words(line);
-                    if (line.isBlank() || line.startsWith("#")) {
-                        continue;
-                    }
-                    if (words.get(0).equals("ctl")) {
-                        ctl(String.join(" ", words.subList(1, words.size())));
-                        continue;
-                    }
-                    words.add("--json");
-                    Run run = velkctl(words.subList(1, words.size()).toArray(new String[0]));
-                    try {
-                        if (run.status == 0) {
-                            com.google.gson.JsonParser.parseString(run.out);
-                        }
-                        expect(run.status != 0 || !run.out.isBlank(), line + " --json: nothing");
-                    } catch (com.google.gson.JsonParseException e) {
-                        failures.add(line + " --json: not JSON: " + run.out);
-                    }
-                }
+    /**
+     * The verbs that rebuild the library's interface table, whose console line the library prints
+     * on the process's standard output, as separate processes: their --json output still parses.
+     */
+    private void separateJson() throws Exception {
+        for (String args : List.of("interface list --json", "alias add 10.1.2.9 --json",
+                "ha add --heartbeat 10.1.2.8,10.1.9.8 --json")) {
+            Process p = new ProcessBuilder(Rig.words("velkctl " + args))
+                    .redirectError(ProcessBuilder.Redirect.DISCARD).start();
+            String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+            try {
+                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(),
+                        "velkctl " + args + ": " + out);
+            } catch (JsonParseException e) {
+                failures.add("velkctl " + args + ": not JSON: " + out);
             }
         }
     }

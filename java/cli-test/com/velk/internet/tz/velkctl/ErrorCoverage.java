@@ -9,18 +9,12 @@ import com.velk.internet.tz.common.CMNPort;
 import com.velk.internet.tz.common.CMNRule;
 import com.velk.internet.tz.common.CMNServer;
 import com.velk.internet.tz.common.CMNWeights;
-import java.io.ByteArrayOutputStream;
 import java.io.IOException;
-import java.io.PrintStream;
 import java.lang.reflect.Array;
 import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
-import java.net.StandardProtocolFamily;
-import java.net.UnixDomainSocketAddress;
-import java.nio.ByteBuffer;
-import java.nio.channels.SocketChannel;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -81,39 +75,11 @@ public final class ErrorCoverage {
             "ha add --reach 192.168.7.1 --mask 255.255.255.0", "ha add --role 1 --port 4567");
 
     private final CMNExecutorInterface api = new CMNExecutorInterface();
-    private SocketChannel channel;
     /** Codes each method gave, "*" for the codes of the shared lines. */
     private final Map<String, Set<Integer>> reached = new TreeMap<>();
     private final Set<String> failures = new TreeSet<>();
 
     private ErrorCoverage() {
-    }
-
-    /** Sends control lines to the simulated executor, all in one write; each must be OK. */
-    private void control(String... lines) throws IOException {
-        if (channel == null) {
-            channel = SocketChannel.open(StandardProtocolFamily.UNIX);
-            channel.connect(UnixDomainSocketAddress.of(
-                    Path.of(System.getenv("VELKLB_DEVICE") + ".ctl")));
-        }
-        String text = String.join("\n", lines) + "\n";
-        channel.write(ByteBuffer.wrap(text.getBytes(StandardCharsets.US_ASCII)));
-        StringBuilder answers = new StringBuilder();
-        ByteBuffer in = ByteBuffer.allocate(256);
-        for (int ends = 0; ends < lines.length; ) {
-            if (channel.read(in.clear()) < 0) {
-                throw new IOException("control socket closed");
-            }
-            for (int i = 0; i < in.position(); i++) {
-                answers.append((char) in.get(i));
-                ends += in.get(i) == '\n' ? 1 : 0;
-            }
-        }
-        for (String answer : answers.toString().split("\n")) {
-            if (!answer.startsWith("OK")) {
-                throw new IllegalStateException("control lines " + text + " answered " + answers);
-            }
-        }
     }
 
     /** The set-up's objects (cluster cov, port 80, server s1, rule r1), settings flagged. */
@@ -202,7 +168,7 @@ public final class ErrorCoverage {
         for (int i = 0; i < lines.length; i++) {
             lines[i] = "SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)];
         }
-        control(lines);
+        Arrays.stream(lines).forEach(Rig::ctl);
         try {
             note(m.getName(), (Integer) m.invoke(api, args));
         } catch (InvocationTargetException e) {
@@ -213,7 +179,7 @@ public final class ErrorCoverage {
                 failures.add(m.getName() + " threw " + e.getCause());
             }
         } finally {
-            control("UNSCRIPT");
+            Rig.ctl("UNSCRIPT");
         }
     }
 
@@ -304,11 +270,7 @@ public final class ErrorCoverage {
                 continue;
             }
             String[] parts = line.split(" ", 3);
-            ByteArrayOutputStream err = new ByteArrayOutputStream();
-            Velkctl.run(Session.words(parts[2]).toArray(new String[0]),
-                    new PrintStream(new ByteArrayOutputStream(), true, StandardCharsets.UTF_8),
-                    new PrintStream(err, true, StandardCharsets.UTF_8));
-            String text = err.toString(StandardCharsets.UTF_8).strip();
+            String text = Rig.velkctl(parts[2]).err().strip();
             if (!text.endsWith("(" + parts[1] + ")")) {
                 failures.add(line + ": gave " + text);
             }
@@ -316,15 +278,9 @@ public final class ErrorCoverage {
         }
     }
 
-    private static int velkctl(String line) {
-        ByteArrayOutputStream sink = new ByteArrayOutputStream();
-        PrintStream stream = new PrintStream(sink, true, StandardCharsets.UTF_8);
-        return Velkctl.run(Session.words(line).toArray(new String[0]), stream, stream);
-    }
-
     private int run(Path arguments) throws Exception {
         for (String line : SET_UP) {
-            if (velkctl(line) != 0) {
+            if (Rig.velkctl(line).status() != 0) {
                 failures.add("set-up failed: " + line);
             }
         }
@@ -335,7 +291,7 @@ public final class ErrorCoverage {
         for (Method m : methods) {
             sweepAnswers(m);
             sweepArguments(m);
-            SET_UP.forEach(ErrorCoverage::velkctl);  // what the model answered may have removed
+            SET_UP.forEach(Rig::velkctl);  // what the model answered may have removed
         }
         sweepJavaObjects();
         sweepVelkctlLines(arguments);
@@ -354,6 +310,6 @@ public final class ErrorCoverage {
     }
 
     public static void main(String[] args) throws Exception {
-        System.exit(new ErrorCoverage().run(Path.of(args[0])));
+        System.exit(new ErrorCoverage().run(Path.of(args[1])));
     }
 }

@@ -1,8 +1,6 @@
 package com.velk.internet.tz.velkctl;
 
-import java.io.ByteArrayOutputStream;
 import java.io.IOException;
-import java.io.PrintStream;
 import java.net.ServerSocket;
 import java.net.URI;
 import java.net.URLEncoder;
@@ -30,7 +28,7 @@ import java.util.stream.Stream;
  * value and by promtool; the exporter under 4 clients while velkctl changes the configuration;
  * its status page in headless Chromium; a Prometheus server scraping it every second while the
  * executor stops and comes back. Every process it starts is stopped whatever happens.
- * Arguments: BUILD_DIR WORK_DIR README SCREENSHOT.
+ * Arguments: WORK_DIR BUILD_DIR README SCREENSHOT.
  */
 public final class ExporterCheck {
     /**
@@ -124,8 +122,9 @@ public final class ExporterCheck {
     }
 
     public static void main(String[] args) throws Exception {
-        build = Path.of(args[0]);
-        work = Path.of(args[1]);
+        work = Path.of(args[0]);
+        build = Path.of(args[1]);
+        Files.createDirectories(Path.of(args[3]).getParent());
         Runtime.getRuntime().addShutdownHook(new Thread(ExporterCheck::stopAll));
         try {
             run(Files.readString(Path.of(args[2])), Path.of(args[3]));
@@ -186,7 +185,7 @@ public final class ExporterCheck {
                 + "\"forwarded\"") && Double.parseDouble(value(answer)) == 0x1.0p63 + 16,
                 "the forwarded counter in Prometheus: " + answer);
         waitFor(() -> "1".equals(value(query(prom, "velk_up"))) ? "" : null, "velk_up 1");
-        ctl("STOP");
+        Rig.ctl("STOP");
         waitFor(() -> "0".equals(value(query(prom, "velk_up"))) ? "" : null,
                 "velk_up 0 after the executor stopped");
         expect(velkctl("metrics"), "velk_up 0");
@@ -218,7 +217,7 @@ public final class ExporterCheck {
                     line.addAll(List.of("PUT", p[1], littleEndian(p[3], Integer.parseInt(p[2]))));
                 }
             }
-            ctl(line.toArray(new String[0]));
+            Rig.ctl(String.join(" ", line));
         }
     }
 
@@ -313,18 +312,9 @@ public final class ExporterCheck {
     // ---- processes and requests -------------------------------------------------------------
 
     private static String velkctl(String... args) {
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        ByteArrayOutputStream err = new ByteArrayOutputStream();
-        int status = Velkctl.run(args, new PrintStream(out, true, StandardCharsets.UTF_8),
-                new PrintStream(err, true, StandardCharsets.UTF_8));
-        check(status == 0, "velkctl " + String.join(" ", args) + ": " + err);
-        return out.toString(StandardCharsets.UTF_8);
-    }
-
-    private static void ctl(String... line) throws Exception {
-        List<String> command = new ArrayList<>(List.of("velklb-ctl"));
-        command.addAll(List.of(line));
-        exec(null, command.toArray(new String[0]));
+        Rig.Run run = Rig.velkctl(args);
+        check(run.status() == 0, "velkctl " + String.join(" ", args) + ": " + run.err());
+        return run.out();
     }
 
     /** Runs a command to its end (a minute at most) with this input; its standard output. */

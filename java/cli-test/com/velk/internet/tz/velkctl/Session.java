@@ -1,76 +1,66 @@
 package com.velk.internet.tz.velkctl;
 
-import java.io.ByteArrayOutputStream;
+import com.google.gson.JsonParseException;
+import com.google.gson.JsonParser;
 import java.io.IOException;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.List;
 
 /**
  * Runs a scripted velkctl session in one JVM and prints its transcript: each command, what it
  * printed on standard output, then on standard error, then its exit status. Script lines:
  * "velkctl ARGS" runs a command; "ctl LINE" sends a control line to the simulated executor
- * (through velklb-ctl on PATH) without printing it; "#" lines are comments. Words are split on
- * blanks; a word in single quotes may hold blanks.
+ * without printing it; "#" lines are comments. Words are split on blanks. Then, against the
+ * executor emptied, the same lines with --json: each command that succeeds must print one JSON
+ * value, and a line says which did not.
  */
 public final class Session {
+    private static final PrintStream OUT =
+            new PrintStream(System.out, true, StandardCharsets.UTF_8);
+
     private Session() {
     }
 
-    public static void main(String[] args) throws IOException, InterruptedException {
-        PrintStream out = new PrintStream(System.out, true, StandardCharsets.UTF_8);
-        for (String line : Files.readAllLines(Path.of(args[0]), StandardCharsets.UTF_8)) {
+    public static void main(String[] args) throws IOException {
+        List<String> lines = Files.readAllLines(Path.of(args[0]), StandardCharsets.UTF_8);
+        run(lines, false);
+        for (String line : List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1")) {
+            Rig.ctl(line);
+        }
+        run(lines, true);
+    }
+
+    private static void run(List<String> lines, boolean json) {
+        for (String line : lines) {
             if (line.isBlank() || line.startsWith("#")) {
                 continue;
             }
-            List<String> words = words(line);
+            List<String> words = Rig.words(line);
             if (words.get(0).equals("ctl")) {
-                words.set(0, "velklb-ctl");
-                Process p = new ProcessBuilder(words).redirectErrorStream(true).start();
-                String answer = new String(p.getInputStream().readAllBytes(),
-                        StandardCharsets.UTF_8);
-                if (p.waitFor() != 0) {
-                    out.println("control line failed: " + line + ": " + answer);
-                    System.exit(1);
-                }
+                Rig.ctl(line.substring(4));
                 continue;
             }
-            out.println("$ " + line);
-            ByteArrayOutputStream stdout = new ByteArrayOutputStream();
-            ByteArrayOutputStream stderr = new ByteArrayOutputStream();
-            int status = Velkctl.run(words.subList(1, words.size()).toArray(new String[0]),
-                    new PrintStream(stdout, true, StandardCharsets.UTF_8),
-                    new PrintStream(stderr, true, StandardCharsets.UTF_8));
-            out.print(stdout.toString(StandardCharsets.UTF_8));
-            out.print(stderr.toString(StandardCharsets.UTF_8));
-            out.println("[exit " + status + "]");
+            if (json) {
+                words.add("--json");
+            }
+            Rig.Run run = Rig.velkctl(words.subList(1, words.size()).toArray(new String[0]));
+            if (!json) {
+                OUT.print("$ " + line + "\n" + run.out() + run.err()
+                        + "[exit " + run.status() + "]\n");
+            } else if (run.status() == 0 && !isJson(run.out())) {
+                OUT.println(line + " --json: not one JSON value: " + run.out());
+            }
         }
     }
 
-    static List<String> words(String line) {
-        List<String> words = new ArrayList<>();
-        StringBuilder word = null;
-        boolean quoted = false;
-        for (char ch : line.toCharArray()) {
-            if (ch == '\'') {
-                quoted = !quoted;
-                word = word == null ? new StringBuilder() : word;
-            } else if (ch == ' ' && !quoted) {
-                if (word != null) {
-                    words.add(word.toString());
-                }
-                word = null;
-            } else {
-                word = word == null ? new StringBuilder() : word;
-                word.append(ch);
-            }
+    private static boolean isJson(String text) {
+        try {
+            return !text.isBlank() && JsonParser.parseString(text) != null;
+        } catch (JsonParseException e) {
+            return false;
         }
-        if (word != null) {
-            words.add(word.toString());
-        }
-        return words;
     }
 }
