@@ -57,6 +57,10 @@ public final class Velkctl extends Verb.Group {
             }
             return USAGE;
         });
+        line.setExecutionStrategy(parsed -> {
+            Verb.attach(parsed);
+            return new CommandLine.RunLast().execute(parsed);
+        });
         int status = line.execute(args);
         ((Velkctl) line.getCommand()).output.finish();
         return status;

@@ -6,18 +6,16 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.Callable;
 import picocli.CommandLine;
-import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Model.OptionSpec;
 import picocli.CommandLine.Parameters;
-import picocli.CommandLine.Spec;
 
 /**
  * A verb: what it does once picocli has parsed its arguments. Failures are thrown as
  * {@link Api.Failure}s, which the root turns into one error line and an exit status.
  */
 abstract class Verb implements Callable<Integer> {
-    @Spec
-    CommandSpec spec;
+    /** The command line this verb was parsed by; set before it runs (see {@link #attach}). */
+    CommandLine command;
 
     abstract void run() throws Api.Failure;
 
@@ -47,7 +45,7 @@ abstract class Verb implements Callable<Integer> {
     }
 
     Output out() {
-        return ((Velkctl) spec.root().userObject()).output;
+        return ((Velkctl) command.getCommandSpec().root().userObject()).output;
     }
 
     static CMNExecutorInterface api() throws Api.Failure {
@@ -56,7 +54,7 @@ abstract class Verb implements Callable<Integer> {
 
     /** Sets every field whose option was given, and its flag byte where it has one. */
     void applyFields(Object target) {
-        for (OptionSpec option : spec.commandLine().getParseResult().matchedOptions()) {
+        for (OptionSpec option : command.getParseResult().matchedOptions()) {
             if (option.userObject() instanceof Field
                     && ((Field) option.userObject()).getDeclaringClass().isInstance(target)) {
                 FieldOptions.set(target, (Field) option.userObject(), option.getValue());
@@ -93,13 +91,24 @@ abstract class Verb implements Callable<Integer> {
 
     /** An object: a command whose subcommands are its verbs, and which does nothing itself. */
     abstract static class Group implements Callable<Integer> {
-        @Spec
-        CommandSpec spec;
+        CommandLine command;
 
         @Override
         public Integer call() throws Api.Failure {
-            throw Api.badUsage("name " + (spec.parent() == null ? "an object" : "a verb")
-                    + "; try '" + spec.qualifiedName() + " --help'");
+            throw Api.badUsage("name " + (command.getParent() == null ? "an object" : "a verb")
+                    + "; try '" + command.getCommandSpec().qualifiedName() + " --help'");
+        }
+    }
+
+    /** Hands each parsed verb and object the command line that parsed it. */
+    static void attach(CommandLine.ParseResult parsed) {
+        for (CommandLine line : parsed.asCommandLineList()) {
+            Object command = line.getCommand();
+            if (command instanceof Verb) {
+                ((Verb) command).command = line;
+            } else if (command instanceof Group) {
+                ((Group) command).command = line;
+            }
         }
     }
 }
