@@ -30,6 +30,8 @@
 
 #include "fuzz_input.h"
 #include "java_methods.h"
+#include "native_kinds.h"
+#include "plan.h"
 #include "jni/idkey.h"
 #include "sim_core.h"
 
@@ -56,45 +58,7 @@ constexpr const char* kEntryPrefix = "Java_com_velk_internet_tz_common_CMNExecut
   std::abort();
 }
 
-// ---- Argument kinds, named as the generated entry point table names the Java parameters -----
-
-struct I_ {
-  using Type = jint;
-};
-struct Z_ {
-  using Type = jboolean;
-};
-struct String_ {  // a String from kTexts, by one input byte
-  using Type = jstring;
-};
-struct StringBuffer_ {  // a fresh java.lang.StringBuffer
-  using Type = jobject;
-};
-struct I_Array_ {  // an int[] of the input byte's length, 255 null
-  using Type = jintArray;
-};
-// An object built from the call's variant byte.
-#define CMN_FUZZ_OBJECT(javaClass)                    \
-  struct javaClass {                                  \
-    using Type = jobject;                             \
-    static constexpr const char* kClass = #javaClass; \
-  }
-CMN_FUZZ_OBJECT(CMNExecutor);
-CMN_FUZZ_OBJECT(CMNExecutorReport);
-CMN_FUZZ_OBJECT(CMNCluster);
-CMN_FUZZ_OBJECT(CMNPort);
-CMN_FUZZ_OBJECT(CMNServer);
-CMN_FUZZ_OBJECT(CMNWeights);
-CMN_FUZZ_OBJECT(CMNRule);
-CMN_FUZZ_OBJECT(CMNAddress);
-CMN_FUZZ_OBJECT(CMNHAInfo);
-CMN_FUZZ_OBJECT(CMNInterfaceList);
-CMN_FUZZ_OBJECT(CMNAffinity);
-CMN_FUZZ_OBJECT(CMNHalfOpenListener);
-CMN_FUZZ_OBJECT(CMNAttackListener);
-CMN_FUZZ_OBJECT(CMNIcmp);
-#undef CMN_FUZZ_OBJECT
-using Object_ = CMNServer;  // the host methods take any object; the balancer passes a server
+using namespace jnihost::kinds;
 
 const std::string kLongText(300, 'x');
 const char* const kTexts[] = {nullptr,    "",   "web",  "10.0.0.1",       "255.255.255.0",
@@ -403,85 +367,15 @@ void runSession(const std::vector<Resolved>& entries) {
 
 // ---- Recording the seeds -----------------------------------------------------------------------
 
-// A plan: control lines that set the simulated executor up, then calls separated by ";", each
-// the entry point, "/variant" when not 0, and its arguments' input bytes: a number is an int
-// (four bytes), 'text' or null the index of a text in kTexts, #n one byte (an array length).
-struct Plan {
-  const char* family;
-  const char* name;
-  std::vector<const char*> control;
-  const char* calls;
-};
-
-// clang-format off
-const Plan kPlans[] = {
-    {kExecutor, "settings", {},
-     "setExecutorStatusNative; getExecutorStatusNative; setExecutorCPSNative; "
-     "getExecutorReportNative; setExecutorStatusNative/3; isLoadedNative; "
-     "calcClusterIdKeyNative 'web' null; stopExecutorNative"},
-    {kExecutor, "log", {},
-     "xloglevelNative 3; xlogfilterNative 0x0F0F; getExecutorStatusNative; "
-     "xlogheadNative 400 0; xlogtailNative 90; xlogclearNative"},
-    {kExecutor, "connections", {},
-     "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
-     "allocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003; "
-     "deallocateConnectionNative 0x0A000001 2 0x0A000002 4 8080 0x0A000003"},
-    {kClusters, "clusters", {},
-     "addClusterNative; addClusterNative/128; setClusterStatusNative; getClusterStatusNative; "
-     "getClusterReportNative; setClusterCPSNative; getClustersListNative; "
-     "removeClusterNative/128; checkMaxClustersNative 10"},
-    {kClusters, "ports", {},
-     "addClusterNative; addPortNative; setPortStatusNative; getPortStatusNative; "
-     "getPortReportNative; setPortCPSNative; getPortsListNative 'web'; removePortNative; "
-     "addPortNative; checkMaxPortsNative 9"},
-    {kServers, "servers", {},
-     "addClusterNative; addPortNative; addServerNative; addServerNative/64; "
-     "setServerStatusNative/64; getServerStatusNative/64; getServerReportNative; "
-     "setServerDownNative; setServerUpNative; getServersListNative 'web' 80 #8; "
-     "setServerCPSNative; removeServerNative"},
-    {kServers, "weights", {},
-     "addClusterNative; addPortNative; addServerNative; addServerNative/32; "
-     "setServerWeightsNative/8 2; getServerWeightsNative/12 3; checkMaxServersNative 5"},
-    {kRules, "rules", {},
-     "addClusterNative; addPortNative; addServerNative; addRuleNative; addRuleNative/32; "
-     "setRuleStatusNative; getRuleStatusNative; addServertoRuleNative 1; "
-     "getRuleServersListNative; getRuleReportNative; setRuleCPSNative; "
-     "getRulesListNative 'web' 80; removeServerfromRuleNative 1; removeRuleNative/32"},
-    {kNetwork, "interfaces",
-     {"IFNAME svc1 en", "IFNAME svc2 eth", "ALIAS en 1 10.0.0.7 255.255.255.0"},
-     "setInterfacesNative 0; getNicAddrNative 0x0A000005 0; getInterfaceListNative 1; "
-     "getInterfaceListNative 0; configureAddressNative; clusterConfigureStatusNative; "
-     "getAddressConfigureInfoNative; unconfigureAddressNative"},
-    {kNetwork, "ha", {"IFNAME svc1 en"},
-     "setInterfacesNative 0; backupAddNative 1 2 '80'; addHBNative '10.0.0.1' '10.0.0.2'; "
-     "addReachNative '10.0.0.2' '255.255.255.0' 1; "
-     "setTimersNative '80' '80' '80' '80' '80' '80' '80'; getHAInfoNative; "
-     "chgReachNative 1 2 3; takeoverNative '10.0.0.1'; getHAInfoNative; "
-     "delReachNative '10.0.0.2'; delHBNative '10.0.0.1'; backupDelNative"},
-    {kDiagnostics, "diagnostics",
-     {"DIAG CLOCK 1700000000", "DIAG AFFPORT 10.1.2.3 80 0xFF 1",
-      "DIAG AFFINITY 10.1.2.3 80 172.16.4.1 10.1.0.11 2 1699999990",
-      "DIAG CONNECTION 172.16.4.1 40112 10.1.2.3 80 10.1.0.11 1699999990 0x1b 3 4 65",
-      "DIAG NPS 2", "DIAG HALFOPEN 203.0.113.7 51000 1", "DIAG ATTACKER 10.1.2.3 80 203.0.113.7 120",
-      "DIAG RAT 10.1.0.11 3 10.1.0.1 2", "DIAG COUNTER 16 77"},
-     "getAffinityInfoNative 0x0A010203 80 1; serverDirectedAffinityNative; "
-     "serverDirectedAffinityNative/1; getConnectionInfoNative 0 0 0x0A010203 80 0 0 1; "
-     "getHalfOpenInfoNative; getAttackingAddrsNative 0x0A010203 80; "
-     "getAttackingAddrsNative 0 0; xDOSAttackNative 1 2 3 4 5 6 7 8; xmiscNative 99 0 0 0; "
-     "xmiscNative 1 0 0 0; getIcmpInfoNative; setIcmpInfoNative; getIcmpInfoNative"},
-};
-// clang-format on
-
-// One call of a plan: its entry point's name, and the input bytes of its variant and arguments.
-std::vector<std::uint8_t> callBytes(const std::string& call, std::string* name) {
-  std::istringstream words(call);
-  std::string word;
-  words >> word;
-  const std::size_t slash = word.find('/');
-  *name = word.substr(0, slash);
+// One call of a plan (its words): its entry point's name, and the input bytes of its variant
+// and arguments.
+std::vector<std::uint8_t> callBytes(const std::vector<std::string>& words, std::string* name) {
+  const std::size_t slash = words[0].find('/');
+  *name = words[0].substr(0, slash);
   std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(
-      slash == std::string::npos ? 0 : std::stoi(word.substr(slash + 1)))};
-  while (words >> word) {
+      slash == std::string::npos ? 0 : std::stoi(words[0].substr(slash + 1)))};
+  for (std::size_t w = 1; w < words.size(); ++w) {
+    const std::string& word = words[w];
     if (word[0] == '#') {
       bytes.push_back(static_cast<std::uint8_t>(std::stoi(word.substr(1))));
     } else if (word == "null" || word[0] == '\'') {
@@ -534,40 +428,64 @@ const Resolved* findEntry(const std::vector<Resolved>& entries, const char* name
   return nullptr;
 }
 
-// Runs `plan` against a fresh simulated executor and writes the session's bytes to DIR/name.
-void record(const Plan& plan, const std::string& dir) {
+// Runs the plan of `lines` against a fresh simulated executor and writes the session's bytes
+// to DIR/name.
+void record(const std::string& name, const std::vector<jnihost::PlanLine>& lines,
+            const std::string& dir) {
   g_sim = std::make_unique<velksim::SimState>();
   velksim::simInit(*g_sim);
   velksim::simSetClock(*g_sim, 1700000000);
   static char answer[velksim::kControlAnswerMax];
-  for (const char* line : plan.control) {
-    velksim::simHandleControl(*g_sim, line, answer, sizeof(answer));
-    if (std::strncmp(answer, "OK", 2) != 0) fail(std::string(line) + ": " + answer);
-  }
   const std::vector<Resolved> all = entriesOf(true);
   resetLibrary();
   std::vector<std::uint8_t> tape;
-  std::istringstream calls(plan.calls);
-  for (std::string call; std::getline(calls, call, ';');) {
+  for (const jnihost::PlanLine& line : lines) {
+    if (line.text.compare(0, 2, "> ") == 0) {
+      velksim::simHandleControl(*g_sim, line.text.c_str() + 2, answer, sizeof(answer));
+      if (std::strncmp(answer, "OK", 2) != 0) jnihost::planError(line, answer);
+      continue;
+    }
     // Calls of other families only set the simulated executor up (they come first in a plan):
     // they are not on the tape.
-    std::string name;
-    std::vector<std::uint8_t> bytes = callBytes(call, &name);
+    std::string method;
+    std::vector<std::uint8_t> bytes = callBytes(jnihost::planWords(line.text), &method);
     std::size_t index = 0;
-    const bool own = findEntry(g_entries, name.c_str(), &index) != nullptr;
-    if (!own && findEntry(all, name.c_str(), &index) == nullptr) fail("no " + name);
+    const bool own = findEntry(g_entries, method.c_str(), &index) != nullptr;
+    if (!own && findEntry(all, method.c_str(), &index) == nullptr) fail("no " + method);
     bytes.insert(bytes.begin(), static_cast<std::uint8_t>(index));
     std::vector<std::uint8_t> untaped;
     input().record(bytes, simulatedAnswer, own ? &tape : &untaped);
     runSession(own ? g_entries : all);
   }
-  const std::string path = dir + "/" + plan.name;
+  const std::string path = dir + "/" + name;
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr || std::fwrite(tape.data(), 1, tape.size(), out) != tape.size()) {
     fail("can't write " + path);
   }
   std::fclose(out);
   std::printf("%s: %zu bytes\n", path.c_str(), tape.size());
+}
+
+// Records the seeds of the target's family in plans.txt, each section "== FAMILY NAME" a seed.
+void recordAll(const std::string& dir) {
+  std::string name;
+  std::vector<jnihost::PlanLine> lines;
+  const auto flush = [&] {
+    if (!name.empty()) record(name, lines, dir);
+    lines.clear();
+  };
+  for (const jnihost::PlanLine& line : jnihost::readPlan(CMN_FUZZ_PLANS)) {
+    if (line.text.compare(0, 3, "== ") != 0) {
+      lines.push_back(line);
+      continue;
+    }
+    flush();
+    std::istringstream words(line.text.substr(3));
+    std::string family;
+    words >> family >> name;
+    if (family != CMN_FUZZ_FAMILY) name.clear();
+  }
+  flush();
 }
 
 }  // namespace
@@ -581,9 +499,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_entries = entriesOf(false);
   const char* dir = std::getenv("CMN_FUZZ_RECORD");
   if (dir != nullptr && dir[0] != '\0') {
-    for (const Plan& plan : kPlans) {
-      if (ofTarget(plan.family)) record(plan, dir);
-    }
+    recordAll(dir);
     std::exit(0);
   }
   return 0;

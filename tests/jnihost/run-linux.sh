@@ -31,7 +31,8 @@ done
 "$build/bin/velklb-executor" &
 daemon=$!
 # shellcheck disable=SC2086
-timeout 120 ${JNIHOST_WRAPPER:-} "$build/bin/jnihost-scenario" "$build/lib/libcmnexecutor.so" "$out"
+timeout 120 ${JNIHOST_WRAPPER:-} "$build/bin/jnihost-scenario" "$build/lib/libcmnexecutor.so" "$out" \
+  "$here/conformance.plan"
 echo "transcript: $out ($(wc -l <"$out") lines)"
 
 # Every entry point the library exports has a step: a new one must join the scenario.

@@ -13,6 +13,7 @@
 
 #include "jnihost.h"
 #include "native_library.h"
+#include "plan.h"
 #include "sim_link.h"
 
 namespace jnihost {
@@ -103,5 +104,9 @@ class Session {
   bool followTools_ = true;
   int missing_ = 0;
 };
+
+// Runs `plan` in `session`, a line at a time (plan.h); exits with status 2 on a line it
+// can't run.
+void runPlan(Session& session, Host& host, const std::vector<PlanLine>& plan);
 
 }  // namespace jnihost

@@ -83,7 +83,8 @@ case "$mode" in
     timeout 60 wine regedit /S "$(winpath "$out/cards.reg")"
     "$here/../jnihost/run-linux.sh" "$linux" "$out/linux.txt"
     rm -f "$out/windows.txt"
-    timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")"
+    timeout 180 wine "$win/bin/jnihost-scenario.exe" "$dll" "$(winpath "$out/windows.txt")" \
+      "$(winpath "$here/../jnihost/conformance.plan")"
     if cmp -s "$out/linux.txt" "$out/windows.txt"; then
       echo "transcripts identical: $(wc -l <"$out/windows.txt") lines, $(grep -c '^  request ' "$out/windows.txt") requests"
     else

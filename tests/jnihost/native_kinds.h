@@ -1,0 +1,46 @@
+// The kinds of a native method's parameters, named as the generated entry point table
+// (java_classes.inc, JNIHOST_NATIVE) names them, each with the JNI type it is passed as.
+#pragma once
+
+#include <jni.h>
+
+namespace jnihost::kinds {
+
+struct I_ {
+  using Type = jint;
+};
+struct Z_ {
+  using Type = jboolean;
+};
+struct String_ {
+  using Type = jstring;
+};
+struct StringBuffer_ {
+  using Type = jobject;
+};
+struct I_Array_ {
+  using Type = jintArray;
+};
+#define JNIHOST_OBJECT_KIND(javaClass)                \
+  struct javaClass {                                  \
+    using Type = jobject;                             \
+    static constexpr const char* kClass = #javaClass; \
+  }
+JNIHOST_OBJECT_KIND(CMNExecutor);
+JNIHOST_OBJECT_KIND(CMNExecutorReport);
+JNIHOST_OBJECT_KIND(CMNCluster);
+JNIHOST_OBJECT_KIND(CMNPort);
+JNIHOST_OBJECT_KIND(CMNServer);
+JNIHOST_OBJECT_KIND(CMNWeights);
+JNIHOST_OBJECT_KIND(CMNRule);
+JNIHOST_OBJECT_KIND(CMNAddress);
+JNIHOST_OBJECT_KIND(CMNHAInfo);
+JNIHOST_OBJECT_KIND(CMNInterfaceList);
+JNIHOST_OBJECT_KIND(CMNAffinity);
+JNIHOST_OBJECT_KIND(CMNHalfOpenListener);
+JNIHOST_OBJECT_KIND(CMNAttackListener);
+JNIHOST_OBJECT_KIND(CMNIcmp);
+#undef JNIHOST_OBJECT_KIND
+using Object_ = CMNServer;  // the host methods take any object; the balancer passes a server
+
+}  // namespace jnihost::kinds
