@@ -43,13 +43,6 @@ public final class ConfigTest {
         System.exit(t.failures.isEmpty() ? 0 : 1);
     }
 
-    /** The executor emptied, with the interface names the rig's cards report. */
-    private void reset() throws IOException {
-        ctl("RESET");
-        ctl("IFNAME vlkA eth0");
-        ctl("IFNAME vlkB eth1");
-    }
-
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
         List<Integer> commands = new ArrayList<>();

@@ -196,12 +196,11 @@ public final class ErrorCoverage {
     /** Each argument, and each field of an object argument (its flag set), awkward; all accepted. */
     private void sweepArguments(Method m) throws Exception {
         for (Sweep.Call c : Sweep.calls(m, t -> plain(t, m.getName()), ErrorCoverage::awkward,
-                ErrorCoverage::awkward, (f, o) -> {
-                    Field flag = FieldOptions.flagOf(f);
-                    if (flag != null) {
-                        flag.setByte(o, (byte) 1);
-                    }
-                })) {
+                ErrorCoverage::awkward)) {
+            Field flag = c.field() == null ? null : FieldOptions.flagOf(c.field());
+            if (flag != null) {
+                flag.setByte(c.args()[c.index()], (byte) 1);
+            }
             call(m, c.args(), ACCEPTED);
         }
     }

@@ -43,6 +43,11 @@ final class Rig {
         return SIM.command(line);
     }
 
+    /** The executor emptied, with the interface names the rig's cards report. */
+    static void reset() {
+        List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1").forEach(Rig::ctl);
+    }
+
     /** A command line's words: what blanks separate. */
     static List<String> words(String line) {
         return new ArrayList<>(Arrays.asList(line.strip().split(" +")));

@@ -68,7 +68,7 @@ class ArgumentSweepTest extends ExecutorTestBase {
         assertEquals(88, methods.size());
         for (Method m : methods) {
             for (Sweep.Call v : Sweep.calls(m, ArgumentSweepTest::plain, ArgumentSweepTest::awkwardArgument,
-                    ArgumentSweepTest::awkwardField, (f, o) -> { })) {
+                    ArgumentSweepTest::awkwardField)) {
                 Class<?> t = m.getParameterTypes()[v.index()];
                 boolean refusesNull = t.getPackage() == CMNExecutor.class.getPackage() || t == StringBuffer.class
                         || t == int[].class;

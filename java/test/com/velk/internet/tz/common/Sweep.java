@@ -24,13 +24,8 @@ public final class Sweep {
         Object of(Class<?> type) throws ReflectiveOperationException;
     }
 
-    /** What the caller does to an object once field f of it holds its awkward value. */
-    public interface Marker {
-        void mark(Field f, Object o) throws ReflectiveOperationException;
-    }
-
-    /** One awkward call: the argument changed, what was done to it, the whole argument list. */
-    public record Call(int index, String what, Object[] args) {
+    /** One awkward call: the argument changed, the field of it changed (or null), what was done, all arguments. */
+    public record Call(int index, Field field, String what, Object[] args) {
     }
 
     /** Every native method but the stop, by name. */
@@ -54,14 +49,14 @@ public final class Sweep {
     }
 
     public static List<Call> calls(Method m, Plain plain, Function<Class<?>, List<Object>> argumentValues,
-            Function<Class<?>, List<Object>> fieldValues, Marker marker) throws ReflectiveOperationException {
+            Function<Class<?>, List<Object>> fieldValues) throws ReflectiveOperationException {
         List<Call> out = new ArrayList<>();
         Class<?>[] types = m.getParameterTypes();
         for (int i = 0; i < types.length; i++) {
             for (Object v : argumentValues.apply(types[i])) {
                 Object[] args = plainArguments(m, plain);
                 args[i] = v;
-                out.add(new Call(i, v instanceof String s ? s.length() + " chars" : String.valueOf(v), args));
+                out.add(new Call(i, null, v instanceof String s ? s.length() + " chars" : String.valueOf(v), args));
             }
             for (Field f : types[i].getPackage() == Sweep.class.getPackage() ? types[i].getFields() : new Field[0]) {
                 if (Modifier.isStatic(f.getModifiers()) || Modifier.isFinal(f.getModifiers())) {
@@ -70,8 +65,7 @@ public final class Sweep {
                 for (Object v : fieldValues.apply(f.getType())) {
                     Object[] args = plainArguments(m, plain);
                     f.set(args[i], v);
-                    marker.mark(f, args[i]);
-                    out.add(new Call(i, f.getName() + " = " + (v instanceof String ? "long" : v), args));
+                    out.add(new Call(i, f, f.getName() + " = " + (v instanceof String ? "long" : v), args));
                 }
             }
         }
