@@ -2,18 +2,17 @@
 # Runs one JUnit test class in a JVM with JNI checking switched on, against the build's native
 # library, with a private executor device, tool log and registry in a fresh temporary folder.
 #
-#   run-junit.sh --build DIR --classpath CP --class NAME [--java JAVA] [--log-dir DIR]
-#                [--expect-jni-warnings] [--sanitized]
+#   run-junit.sh --build DIR --classpath CP --class NAME [--java JAVA] [--log-dir DIR] [--sanitized]
 #
 # DIR is the build folder (bin/velklb-executor, lib/libcmnexecutor.so, tools/). The run fails
 # when JUnit reports a failure, or when the JVM's JNI checks complain ("WARNING in native
-# method", "FATAL ERROR") and the class is not registered with --expect-jni-warnings.
+# method", "FATAL ERROR").
 # --sanitized loads the AddressSanitizer/UndefinedBehaviorSanitizer build of the library
 # (DIR/sanitized/lib) with the sanitizer runtime preloaded into the JVM; any sanitizer report
 # fails the run.
 set -u
 
-build= classpath= class= java=java logdir= expect_jni=0 sanitized=0
+build= classpath= class= java=java logdir= sanitized=0
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$2; shift 2 ;;
@@ -21,13 +20,12 @@ while [ $# -gt 0 ]; do
         --class) class=$2; shift 2 ;;
         --java) java=$2; shift 2 ;;
         --log-dir) logdir=$2; shift 2 ;;
-        --expect-jni-warnings) expect_jni=1; shift ;;
         --sanitized) sanitized=1; shift ;;
         *) echo "run-junit.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
 if [ -z "$build" ] || [ -z "$classpath" ] || [ -z "$class" ]; then
-    echo "usage: run-junit.sh --build DIR --classpath CP --class NAME [--java JAVA] [--log-dir DIR] [--expect-jni-warnings]" >&2
+    echo "usage: run-junit.sh --build DIR --classpath CP --class NAME [--java JAVA] [--log-dir DIR] [--sanitized]" >&2
     exit 2
 fi
 build=$(cd "$build" && pwd) || exit 2
@@ -105,12 +103,8 @@ elif ! grep -q '^Test run finished' "$log"; then
     result=1
 fi
 if grep -q -e 'WARNING in native method' -e 'FATAL ERROR' "$log"; then
-    if [ "$expect_jni" -eq 1 ]; then
-        echo "run-junit.sh: $class: JNI check messages present, as registered" >&2
-    else
-        echo "run-junit.sh: $class: the JVM's JNI checks complained (see $log)" >&2
-        result=1
-    fi
+    echo "run-junit.sh: $class: the JVM's JNI checks complained (see $log)" >&2
+    result=1
 fi
 if grep -q -e 'ERROR: AddressSanitizer' -e 'runtime error:' "$log"; then
     echo "run-junit.sh: $class: the sanitizers reported an error (see $log)" >&2

@@ -4,6 +4,7 @@ import static com.velk.internet.tz.velkctl.Rig.*;
 
 import com.google.gson.JsonParseException;
 import com.google.gson.JsonParser;
+import com.velk.internet.tz.common.SimExecutor;
 import java.io.IOException;
 import java.io.RandomAccessFile;
 import java.nio.charset.StandardCharsets;
@@ -42,18 +43,11 @@ public final class ConfigTest {
         System.exit(t.failures.isEmpty() ? 0 : 1);
     }
 
-    /** The executor emptied, with the interface names the rig's cards report. */
-    private void reset() throws IOException {
-        ctl("RESET");
-        ctl("IFNAME vlkA eth0");
-        ctl("IFNAME vlkB eth1");
-    }
-
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
         List<Integer> commands = new ArrayList<>();
-        for (int i = from; i < requests(); i++) {
-            int command = Rig.command(i);
+        for (int i = from; i < SIM.recordCount(); i++) {
+            int command = (int) SimExecutor.u32le(SIM.record(i), 0);
             if (Arrays.stream(CHANGING).anyMatch(c -> c == command)) {
                 commands.add(command);
             }
@@ -207,7 +201,7 @@ public final class ConfigTest {
                 .replace("        rules:\n", "        rules:\n          new: {rule-type: 2, "
                         + "begin-range: 1, end-range: 5, servers: [s2]}\n");
         Path file = file("edited.yaml", edited);
-        int from = requests();
+        int from = SIM.recordCount();
         Run run = velkctl("apply", "-f", file.toString(), "--prune");
         String expected = "~ weights web:80 s1 weight 5 -> 9\n+ rule web:80 new\n"
                 + "+ bind web:80 new s2\n- server web:80 s3\n4 change(s) applied\n";
@@ -282,9 +276,9 @@ public final class ConfigTest {
         reset();
         for (String[] c : REFUSED) {
             Path file = file("refused.yaml", c[0]);
-            int from = requests();
+            int from = SIM.recordCount();
             Run run = velkctl("apply", "-f", file.toString());
-            expect(run.status() == 2 && run.err().contains(c[1]) && requests() == from,
+            expect(run.status() == 2 && run.err().contains(c[1]) && SIM.recordCount() == from,
                     "refused file " + c[1] + ": gave " + run.status() + " " + run.err());
         }
         Path huge = work.resolve("huge.yaml");

@@ -9,24 +9,22 @@ import com.velk.internet.tz.common.CMNPort;
 import com.velk.internet.tz.common.CMNRule;
 import com.velk.internet.tz.common.CMNServer;
 import com.velk.internet.tz.common.CMNWeights;
+import com.velk.internet.tz.common.Sweep;
 import java.io.IOException;
 import java.lang.reflect.Array;
 import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
-import java.lang.reflect.Modifier;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.Collections;
-import java.util.Comparator;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeMap;
 import java.util.TreeSet;
-import java.util.function.Function;
 
 /**
  * The error table against the library, in three sweeps over every native method that returns a
@@ -45,9 +43,8 @@ import java.util.function.Function;
  * line of the arguments file ("method code args...") must end in that code's error line.
  */
 public final class ErrorCoverage {
-    /** Methods whose int result is a value, not a result code; the stop, which ends the sweep. */
-    private static final Set<String> NOT_SWEPT =
-            Set.of("calcClusterIdKeyNative", "isLoadedNative", "stopExecutorNative");
+    /** Methods whose int result is a value, not a result code. */
+    private static final Set<String> NOT_SWEPT = Set.of("calcClusterIdKeyNative", "isLoadedNative");
 
     /** Every reason some method maps to a code of its own, and one that none does (-120). */
     private static final int[] REASONS = {-1, -2, -3, -4, -5, -7, -8, -9, -11, -13, -14, -15,
@@ -138,12 +135,7 @@ public final class ErrorCoverage {
     }
 
     private Object[] plainArguments(Method m) throws ReflectiveOperationException {
-        Class<?>[] types = m.getParameterTypes();
-        Object[] args = new Object[types.length];
-        for (int i = 0; i < types.length; i++) {
-            args[i] = plain(types[i], m.getName());
-        }
-        return args;
+        return Sweep.plainArguments(m, t -> plain(t, m.getName()));
     }
 
     private void note(String method, int code) {
@@ -197,36 +189,19 @@ public final class ErrorCoverage {
 
     private static List<Object> awkward(Class<?> type) {
         return type == String.class ? AWKWARD_TEXTS : type == int.class ? AWKWARD_INTS
-                : type == byte.class ? AWKWARD_BYTES
-                : type.isArray() ? Arrays.asList(null, Array.newInstance(type.getComponentType(), 0))
+                : type == byte.class ? AWKWARD_BYTES : type.isArray() ? Sweep.nullOrEmpty(type)
                 : type.isPrimitive() ? List.of() : Collections.singletonList(null);
     }
 
+    /** Each argument, and each field of an object argument (its flag set), awkward; all accepted. */
     private void sweepArguments(Method m) throws Exception {
-        Class<?>[] types = m.getParameterTypes();
-        for (int i = 0; i < types.length; i++) {
-            for (Object value : awkward(types[i])) {
-                Object[] args = plainArguments(m);
-                args[i] = value;
-                call(m, args, ACCEPTED);
+        for (Sweep.Call c : Sweep.calls(m, t -> plain(t, m.getName()), ErrorCoverage::awkward,
+                ErrorCoverage::awkward)) {
+            Field flag = c.field() == null ? null : FieldOptions.flagOf(c.field());
+            if (flag != null) {
+                flag.setByte(c.args()[c.index()], (byte) 1);
             }
-            if (types[i].getPackage() != CMNExecutorInterface.class.getPackage()) {
-                continue;
-            }
-            for (Field f : types[i].getFields()) {
-                if (Modifier.isStatic(f.getModifiers()) || Modifier.isFinal(f.getModifiers())) {
-                    continue;
-                }
-                for (Object value : awkward(f.getType())) {
-                    Object[] args = plainArguments(m);
-                    f.set(args[i], value);
-                    Field flag = FieldOptions.flagOf(f);
-                    if (flag != null) {
-                        flag.setByte(args[i], (byte) 1);
-                    }
-                    call(m, args, ACCEPTED);
-                }
-            }
+            call(m, c.args(), ACCEPTED);
         }
     }
 
@@ -284,10 +259,8 @@ public final class ErrorCoverage {
                 failures.add("set-up failed: " + line);
             }
         }
-        List<Method> methods = Arrays.stream(CMNExecutorInterface.class.getDeclaredMethods())
-                .filter(m -> Modifier.isNative(m.getModifiers()) && m.getReturnType() == int.class
-                        && !NOT_SWEPT.contains(m.getName()))
-                .sorted(Comparator.comparing(Method::getName)).toList();
+        List<Method> methods = Sweep.nativeMethods().stream()
+                .filter(m -> m.getReturnType() == int.class && !NOT_SWEPT.contains(m.getName())).toList();
         for (Method m : methods) {
             sweepAnswers(m);
             sweepArguments(m);

@@ -1,13 +1,8 @@
 package com.velk.internet.tz.velkctl;
 
+import com.velk.internet.tz.common.SimExecutor;
 import java.io.ByteArrayOutputStream;
-import java.io.IOException;
 import java.io.PrintStream;
-import java.io.UncheckedIOException;
-import java.net.StandardProtocolFamily;
-import java.net.UnixDomainSocketAddress;
-import java.nio.ByteBuffer;
-import java.nio.channels.SocketChannel;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -40,38 +35,17 @@ final class Rig {
         return velkctl(words(line).toArray(new String[0]));
     }
 
+    /** The simulated executor VELKLB_DEVICE names; the tests' own client of its control socket. */
+    static final SimExecutor SIM = new SimExecutor(null, Path.of(System.getenv("VELKLB_DEVICE")));
+
     /** One control line; its answer, which must begin with OK. */
     static String ctl(String line) {
-        try (SocketChannel channel = SocketChannel.open(StandardProtocolFamily.UNIX)) {
-            channel.connect(UnixDomainSocketAddress.of(
-                    Path.of(System.getenv("VELKLB_DEVICE") + ".ctl")));
-            channel.write(ByteBuffer.wrap((line + "\n").getBytes(StandardCharsets.US_ASCII)));
-            StringBuilder answer = new StringBuilder();
-            ByteBuffer in = ByteBuffer.allocate(1 << 16);
-            while (answer.length() == 0 || answer.charAt(answer.length() - 1) != '\n') {
-                if (channel.read(in.clear()) < 0) {
-                    throw new IOException("control socket closed");
-                }
-                answer.append(new String(in.array(), 0, in.position(), StandardCharsets.US_ASCII));
-            }
-            if (!answer.toString().startsWith("OK")) {
-                throw new IllegalStateException("control line " + line + ": " + answer);
-            }
-            return answer.toString().strip();
-        } catch (IOException e) {
-            throw new UncheckedIOException("control line " + line, e);
-        }
+        return SIM.command(line);
     }
 
-    /** Device requests the executor has recorded since its reset. */
-    static int requests() {
-        return Integer.parseInt(ctl("RECORD COUNT").substring(3));
-    }
-
-    /** The command number of recorded request i (its header's first word, little-endian). */
-    static int command(int i) {
-        String hex = ctl("RECORD GET " + i).split(" ")[2];
-        return Integer.reverseBytes(Integer.parseUnsignedInt(hex.substring(0, 8), 16));
+    /** The executor emptied, with the interface names the rig's cards report. */
+    static void reset() {
+        List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1").forEach(Rig::ctl);
     }
 
     /** A command line's words: what blanks separate. */

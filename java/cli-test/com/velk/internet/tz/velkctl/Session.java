@@ -27,9 +27,7 @@ public final class Session {
     public static void main(String[] args) throws IOException {
         List<String> lines = Files.readAllLines(Path.of(args[0]), StandardCharsets.UTF_8);
         run(lines, false);
-        for (String line : List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1")) {
-            Rig.ctl(line);
-        }
+        Rig.reset();
         run(lines, true);
     }
 

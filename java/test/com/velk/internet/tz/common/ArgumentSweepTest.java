@@ -46,82 +46,47 @@ class ArgumentSweepTest extends ExecutorTestBase {
         return o;
     }
 
-    static Object[] arguments(Method m, int i, Object value) throws ReflectiveOperationException {
-        Object[] args = new Object[m.getParameterCount()];
-        for (int k = 0; k < args.length; k++) {
-            args[k] = k == i ? value : plain(m.getParameterTypes()[k]);
-        }
-        return args;
-    }
-
-    /** A field's awkward values; none for a final field. */
-    static Object[] awkward(Field f) {
-        Class<?> t = f.getType();
-        if (Modifier.isFinal(f.getModifiers())) {
-            return new Object[0];
-        }
-        if (t == String.class) {
-            return new Object[] {null, LONG};
-        }
-        if (t.isArray()) {
-            return new Object[] {null, Array.newInstance(t.getComponentType(), 0)};
-        }
-        if (t == int.class) {
-            return new Object[] {-1, Integer.MIN_VALUE, Integer.MAX_VALUE};
-        }
-        return t == byte.class ? new Object[] {(byte) 0, (byte) -1} : new Object[0];
-    }
-
-    /** Argument i's awkward values, each as {what, the argument list}. */
-    static List<Object[]> variants(Method m, int i) throws ReflectiveOperationException {
-        Class<?> t = m.getParameterTypes()[i];
+    /** An argument's awkward values, then a field's. */
+    static List<Object> awkwardArgument(Class<?> t) {
         List<Object> values = new ArrayList<>(t == int.class ? List.of(0, -1, Integer.MIN_VALUE, Integer.MAX_VALUE)
                 : t == String.class ? List.of("", LONG) : List.of());
         if (!t.isPrimitive()) {
             values.add(null);
         }
-        List<Object[]> out = new ArrayList<>();
-        for (Object v : values) {
-            out.add(new Object[] {v instanceof String s ? s.length() + " chars" : v, arguments(m, i, v)});
-        }
-        for (Field f : t.getPackage() == CMNExecutor.class.getPackage() ? t.getFields() : new Field[0]) {
-            for (Object v : awkward(f)) {
-                Object o = plain(t);
-                f.set(o, v);
-                out.add(new Object[] {f.getName() + " = " + (v instanceof String ? "long" : v), arguments(m, i, o)});
-            }
-        }
-        return out;
+        return values;
+    }
+
+    static List<Object> awkwardField(Class<?> t) {
+        return t == String.class ? Arrays.asList(null, LONG) : t.isArray() ? Sweep.nullOrEmpty(t)
+                : t == int.class ? List.of(-1, Integer.MIN_VALUE, Integer.MAX_VALUE)
+                : t == byte.class ? List.of((byte) 0, (byte) -1) : List.of();
     }
 
     @Test
     void everyNativeMethodSurvivesAwkwardArguments() throws Exception {
-        Method[] methods = Arrays.stream(CMNExecutorInterface.class.getDeclaredMethods())
-                .filter(m -> Modifier.isNative(m.getModifiers()) && !m.getName().equals("stopExecutorNative"))
-                .toArray(Method[]::new);
-        assertEquals(88, methods.length);
+        List<Method> methods = Sweep.nativeMethods();
+        assertEquals(88, methods.size());
         for (Method m : methods) {
-            for (int i = 0; i < m.getParameterCount(); i++) {
-                Class<?> t = m.getParameterTypes()[i];
+            for (Sweep.Call v : Sweep.calls(m, ArgumentSweepTest::plain, ArgumentSweepTest::awkwardArgument,
+                    ArgumentSweepTest::awkwardField)) {
+                Class<?> t = m.getParameterTypes()[v.index()];
                 boolean refusesNull = t.getPackage() == CMNExecutor.class.getPackage() || t == StringBuffer.class
                         || t == int[].class;
-                for (Object[] v : variants(m, i)) {
-                    String what = m.getName() + " argument " + i + ", " + v[0];
-                    Object[] args = (Object[]) v[1];
-                    sim.command("RESET");
-                    sim.script("NEXT", "MODEL", "RESULT", "0");  // succeeds: the way back into Java runs too
-                    Object result;
-                    try {
-                        result = m.invoke(lib, args);
-                    } catch (InvocationTargetException e) {
-                        throw new AssertionError(what + " threw into Java", e.getCause());
-                    }
-                    if (refusesNull && args[i] == null) {
-                        assertEquals(List.of(-88, 0), List.of(result, sim.recordCount()), what);
-                    } else if (result instanceof Integer r && !m.getName().equals("calcClusterIdKeyNative")) {
-                        // 0 and the methods' own negative codes, 1 under server modality, or a device error.
-                        assertTrue(r >= -128 && r < 4096, what + " returned " + r);
-                    }
+                String what = m.getName() + " argument " + v.index() + ", " + v.what();
+                Object[] args = v.args();
+                sim.command("RESET");
+                sim.script("NEXT", "MODEL", "RESULT", "0");  // succeeds: the way back into Java runs too
+                Object result;
+                try {
+                    result = m.invoke(lib, args);
+                } catch (InvocationTargetException e) {
+                    throw new AssertionError(what + " threw into Java", e.getCause());
+                }
+                if (refusesNull && args[v.index()] == null) {
+                    assertEquals(List.of(-88, 0), List.of(result, sim.recordCount()), what);
+                } else if (result instanceof Integer r && !m.getName().equals("calcClusterIdKeyNative")) {
+                    // 0 and the methods' own negative codes, 1 under server modality, or a device error.
+                    assertTrue(r >= -128 && r < 4096, what + " returned " + r);
                 }
             }
             assertTrue(sim.isRunning(), "the executor is still there after " + m.getName());
@@ -177,14 +142,8 @@ class ArgumentSweepTest extends ExecutorTestBase {
 
     @Test
     void everyRequestKeepsTheBytesItsLayoutDoesNotName() throws Exception {
-        for (Method m : CMNExecutorInterface.class.getDeclaredMethods()) {
-            if (!Modifier.isNative(m.getModifiers()) || m.getName().equals("stopExecutorNative")) {
-                continue;
-            }
-            Object[] args = new Object[m.getParameterCount()];
-            for (int k = 0; k < args.length; k++) {
-                args[k] = plain(m.getParameterTypes()[k]);
-            }
+        for (Method m : Sweep.nativeMethods()) {
+            Object[] args = Sweep.plainArguments(m, ArgumentSweepTest::plain);
             sim.command("RESET");
             seedBlock();
             int before = sim.recordCount();

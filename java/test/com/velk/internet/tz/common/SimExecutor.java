@@ -23,7 +23,7 @@ import java.util.concurrent.locks.LockSupport;
  * Tests take the daemon down through {@code stopExecutorNative} and bring it back with
  * {@link #start}; the library reaches a restarted daemon on its first request.
  */
-final class SimExecutor {
+public final class SimExecutor {
     private static final Duration START_TIMEOUT = Duration.ofSeconds(10);
     private static final Duration STOP_TIMEOUT = Duration.ofSeconds(5);
 
@@ -33,7 +33,7 @@ final class SimExecutor {
     private final Path log;
     private volatile Process process;
 
-    SimExecutor(Path executable, Path device) {
+    public SimExecutor(Path executable, Path device) {
         this.executable = executable;
         this.device = device;
         this.control = Path.of(device + ".ctl");
@@ -125,7 +125,7 @@ final class SimExecutor {
     }
 
     /** Sends one control line and returns the answer; an answer other than OK fails the test. */
-    String command(String line) {
+    public String command(String line) {
         String answer;
         try {
             answer = send(line);
@@ -144,12 +144,12 @@ final class SimExecutor {
     }
 
     /** Device requests received since the last reset. */
-    int recordCount() {
+    public int recordCount() {
         return Integer.parseInt(command("RECORD COUNT").substring(2).trim());
     }
 
     /** Request i as received (0 the first since the reset, -1 the latest), header included. */
-    byte[] record(int i) {
+    public byte[] record(int i) {
         String[] parts = command("RECORD GET " + i).split(" ");
         byte[] bytes = parts.length > 2 ? HexFormat.of().parseHex(parts[2]) : new byte[0];
         if (bytes.length != Integer.parseInt(parts[1])) {
@@ -181,7 +181,7 @@ final class SimExecutor {
     }
 
     /** The little-endian unsigned 32-bit value at off of a recorded request. */
-    static long u32le(byte[] b, int off) {
+    public static long u32le(byte[] b, int off) {
         return ByteBuffer.wrap(b, off, 4).order(java.nio.ByteOrder.LITTLE_ENDIAN).getInt() & 0xFFFFFFFFL;
     }
 
