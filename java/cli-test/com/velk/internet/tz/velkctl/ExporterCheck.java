@@ -1,17 +1,22 @@
 package com.velk.internet.tz.velkctl;
 
 import java.io.IOException;
+import java.net.InetAddress;
 import java.net.ServerSocket;
 import java.net.URI;
 import java.net.URLEncoder;
 import java.net.http.HttpClient;
 import java.net.http.HttpRequest;
 import java.net.http.HttpResponse;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.HashSet;
+import java.util.HexFormat;
 import java.util.List;
 import java.util.Set;
 import java.util.concurrent.Callable;
@@ -21,7 +26,6 @@ import java.util.concurrent.Future;
 import java.util.concurrent.TimeUnit;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
-import java.util.stream.Stream;
 
 /**
  * velkctl metrics and exporter, end to end: the scrape of scripted counters checked value by
@@ -110,11 +114,7 @@ public final class ExporterCheck {
     private static final Pattern SAMPLE = Pattern.compile(
             "([a-z_]+)(\\{[a-z_]+=\"(?:[^\"\\\\\\n]|\\\\[\\\\\"n])*\"(?:,[a-z_]+=\"(?:[^\"\\\\\\n]"
             + "|\\\\[\\\\\"n])*\")*\\})? (-?[0-9.eE+-]+)");
-
-    private static final ProcessBuilder.Redirect DISCARD = ProcessBuilder.Redirect.DISCARD;
-    private static final long DEADLINE_NANOS = TimeUnit.SECONDS.toNanos(60);
     private static final HttpClient HTTP = HttpClient.newHttpClient();
-    private static final List<Process> STARTED = new ArrayList<>();
     private static Path build;
     private static Path work;
 
@@ -131,25 +131,28 @@ public final class ExporterCheck {
             System.out.println("exporter checks passed");
         } catch (AssertionError | Exception e) {
             System.out.println("FAILED: " + e.getMessage());
-            System.exit(1);
-        } finally {
-            stopAll();
+            System.exit(1); // the hook stops what was started, here as on success
         }
     }
 
     private static void run(String readme, Path screenshot) throws Exception {
-        for (String line : SETUP) {
-            velkctl(line.split(" "));
+        Arrays.stream(SETUP).forEach(ExporterCheck::velkctl);
+        velkctl("server add web 80 <i>x&y\"\\</i>");
+        for (String cmd : new String[] {"3", "9", "15", "23", "33", "47"}) {
+            StringBuilder line = new StringBuilder("SCRIPT CMD " + cmd + " MODEL");
+            for (String[] r : SCRIPTED) {
+                if (r[0].equals(cmd)) { // each counter little-endian at its offset and width
+                    byte[] b = ByteBuffer.allocate(8).order(ByteOrder.LITTLE_ENDIAN)
+                            .putLong(Long.parseUnsignedLong(r[3])).array();
+                    line.append(" PUT ").append(r[1]).append(' ').append(HexFormat.of()
+                            .formatHex(b, 0, Integer.parseInt(r[2])));
+                }
+            }
+            Rig.ctl(line.toString());
         }
-        velkctl("server", "add", "web", "80", "<i>x&y\"\\</i>");
-        script();
         String scrape = velkctl("metrics");
-        for (String[] r : SCRIPTED) {
-            expect(scrape, r[4] + " " + r[3]);
-        }
-        for (String line : MODELLED) {
-            expect(scrape, line);
-        }
+        Arrays.stream(SCRIPTED).forEach(r -> expect(scrape, r[4] + " " + r[3]));
+        Arrays.stream(MODELLED).forEach(line -> expect(scrape, line));
         exec(scrape, "promtool", "check", "metrics");
         for (Matcher m = Pattern.compile("(?m)^# TYPE (\\S+)").matcher(scrape); m.find(); ) {
             check(readme.contains("`" + m.group(1) + "`"), "README's table lacks " + m.group(1));
@@ -157,135 +160,111 @@ public final class ExporterCheck {
         System.out.println("metrics: " + SCRIPTED.length + " scripted and " + MODELLED.length
                 + " modelled samples as expected; promtool agrees; README names every family");
 
-        Process exporter = start(work.resolve("exporter.err"), DISCARD, build.resolve(
-                "bin/velkctl").toString(), "exporter", "--listen", "127.0.0.1:0");
-        String base = waitFor(() -> logged("serving (http://\\S+)/metrics"), "the exporter");
+        Path exporterLog = work.resolve("exporter.err");
+        Process exporter = process(exporterLog, build.resolve("bin/velkctl").toString(),
+                "exporter", "--listen", "127.0.0.1:0").start();
+        String base = waitFor(() -> {
+            Matcher m = Pattern.compile("serving (http://\\S+)/metrics").matcher(
+                    Files.readString(exporterLog));
+            return m.find() ? m.group(1) : null;
+        }, "the exporter");
         check(get(base + "/metrics").statusCode() == 200, "/metrics");
         check(get(base + "/nothing").statusCode() == 404, "a path that is not served");
         check(HTTP.send(HttpRequest.newBuilder(URI.create(base + "/metrics"))
                 .POST(HttpRequest.BodyPublishers.noBody()).build(),
                 HttpResponse.BodyHandlers.ofString()).statusCode() == 405, "POST");
-
         browser(base, screenshot);
         concurrent(base);
 
-        int promPort = freePort();
+        int promPort;
+        try (ServerSocket s = new ServerSocket(0, 1, InetAddress.getLoopbackAddress())) {
+            promPort = s.getLocalPort(); // free now; Prometheus takes it a moment later
+        }
         Path config = work.resolve("prometheus.yml");
         Files.writeString(config, "global: {scrape_interval: 1s, evaluation_interval: 1s}\n"
                 + "scrape_configs:\n  - job_name: velk\n    static_configs:\n"
                 + "      - targets: ['" + base.substring("http://".length()) + "']\n");
-        start(work.resolve("prometheus.log"), DISCARD, "prometheus", "--config.file=" + config,
+        process(work.resolve("prometheus.log"), "prometheus", "--config.file=" + config,
                 "--storage.tsdb.path=" + work.resolve("tsdb"),
-                "--web.listen-address=127.0.0.1:" + promPort);
-        String prom = "http://127.0.0.1:" + promPort;
-        String forwarded = "velk_executor_packets_total{outcome=\"forwarded\"}";
-        String answer = waitFor(() -> value(query(prom, forwarded)) == null ? null
-                : query(prom, forwarded), "the forwarded counter in Prometheus");
+                "--web.listen-address=127.0.0.1:" + promPort).start();
+        String prom = "http://127.0.0.1:" + promPort + "/api/v1/query?query=";
+        String forwarded = prom + URLEncoder.encode(
+                "velk_executor_packets_total{outcome=\"forwarded\"}", StandardCharsets.UTF_8);
+        String answer = waitFor(() -> value(get(forwarded).body()) == null ? null
+                : get(forwarded).body(), "the forwarded counter in Prometheus");
         check(answer.contains("\"job\":\"velk\"") && answer.contains("\"outcome\":"
                 + "\"forwarded\"") && Double.parseDouble(value(answer)) == 0x1.0p63 + 16,
                 "the forwarded counter in Prometheus: " + answer);
-        waitFor(() -> "1".equals(value(query(prom, "velk_up"))) ? "" : null, "velk_up 1");
+        Callable<String> up = () -> value(get(prom + "velk_up").body());
+        waitFor(() -> "1".equals(up.call()) ? "" : null, "velk_up 1");
         Rig.ctl("STOP");
-        waitFor(() -> "0".equals(value(query(prom, "velk_up"))) ? "" : null,
-                "velk_up 0 after the executor stopped");
+        waitFor(() -> "0".equals(up.call()) ? "" : null, "velk_up 0 after the executor stopped");
         expect(velkctl("metrics"), "velk_up 0");
-        start(work.resolve("executor2.log"), DISCARD, build.resolve("bin/velklb-executor").toString(),
-                "--socket", System.getenv("VELKLB_DEVICE"));
-        waitFor(() -> "1".equals(value(query(prom, "velk_up"))) ? "" : null,
-                "velk_up 1 after the executor came back");
+        process(work.resolve("executor2.log"), build.resolve("bin/velklb-executor").toString(),
+                "--socket", System.getenv("VELKLB_DEVICE")).start();
+        waitFor(() -> "1".equals(up.call()) ? "" : null, "velk_up 1 after the executor came back");
         System.out.println("prometheus: the scripted counter arrived with its labels; velk_up "
                 + "went 1, 0, 1");
 
         exporter.destroy();
         check(exporter.waitFor(30, TimeUnit.SECONDS), "the exporter did not stop on SIGTERM");
-        String log = Files.readString(work.resolve("exporter.err"));
+        String log = Files.readString(exporterLog);
         check(log.matches("(?s).*serving.*executor answers.*executor does not answer.*"
                 + "executor answers.*stopped\n"), "the exporter's log:\n" + log);
         System.out.println("exporter: logged its start, each executor state change, its stop");
     }
 
-    /** One permanent script per command, the model answering first and the bytes put on top. */
-    private static void script() throws Exception {
-        Set<String> done = new HashSet<>();
-        for (String[] r : SCRIPTED) {
-            if (!done.add(r[0])) {
-                continue;
-            }
-            List<String> line = new ArrayList<>(List.of("SCRIPT", "CMD", r[0], "MODEL"));
-            for (String[] p : SCRIPTED) {
-                if (p[0].equals(r[0])) {
-                    line.addAll(List.of("PUT", p[1], littleEndian(p[3], Integer.parseInt(p[2]))));
-                }
-            }
-            Rig.ctl(String.join(" ", line));
-        }
-    }
-
-    private static String littleEndian(String decimal, int width) {
-        long v = Long.parseUnsignedLong(decimal);
-        StringBuilder hex = new StringBuilder();
-        for (int i = 0; i < width; i++) {
-            hex.append(String.format("%02x", v >>> (8 * i) & 0xFF));
-        }
-        return hex.toString();
-    }
-
     /** The page in headless Chromium: every object of the state, escaped text, a screenshot. */
     private static void browser(String base, Path screenshot) throws Exception {
-        String dom = chromium("--dump-dom", base + "/?refresh=5");
-        String[] present = {"data-cluster=\"web\"", "data-cluster=\"mail\"",
+        String[] chromium = {"chromium", "--headless", "--no-sandbox", "--disable-gpu",
+            "--window-size=1100,900", "--user-data-dir=" + work.resolve("chromium"), null, null};
+        chromium[6] = "--dump-dom";
+        chromium[7] = base + "/?refresh=5";
+        String dom = exec(null, chromium);
+        for (String text : new String[] {"data-cluster=\"web\"", "data-cluster=\"mail\"",
             "data-port=\"web:80\"", "data-port=\"web:443\"", "data-port=\"mail:25\"",
             "data-server=\"web:80:s1\"", "data-server=\"web:80:s2\"", "data-server=\"mail:25:mx1\"",
             "<td>&lt;i&gt;x&amp;y\"\\&lt;/i&gt;</td>", "<td class=\"state\">quiesced</td>",
-            "rule clients fired 5001", "<meta http-equiv=\"refresh\" content=\"5\">"};
-        for (String text : present) {
+            "rule clients fired 5001", "<meta http-equiv=\"refresh\" content=\"5\">"}) {
             check(dom.contains(text), "the rendered page lacks " + text);
         }
         check(!dom.contains("<i>x"), "executor text reached the page as markup");
-        chromium("--screenshot=" + screenshot, base + "/");
+        chromium[6] = "--screenshot=" + screenshot;
+        chromium[7] = base + "/";
+        exec(null, chromium);
         check(Files.size(screenshot) > 1000, "no screenshot");
         System.out.println("browser: every cluster, port and server on the page; screenshot in "
                 + screenshot);
     }
 
-    private static String chromium(String... args) throws Exception {
-        List<String> command = new ArrayList<>(List.of("chromium", "--headless", "--no-sandbox",
-                "--disable-gpu", "--window-size=1100,900", "--user-data-dir=" + work.resolve(
-                "chromium")));
-        command.addAll(List.of(args));
-        return exec(null, command.toArray(new String[0]));
-    }
-
     /** 4 clients × 100 scrapes while velkctl adds and removes a cluster with a port and server. */
     private static void concurrent(String base) throws Exception {
         ExecutorService clients = Executors.newFixedThreadPool(4);
-        Callable<Integer> client = () -> {
-            for (int i = 0; i < 100; i++) {
-                String body = get(base + "/metrics").body();
-                valid(body);
-                if (i % 25 == 0) {
-                    exec(body, "promtool", "check", "metrics");
+        List<Future<?>> results = new ArrayList<>();
+        for (int c = 0; c < 4; c++) {
+            results.add(clients.submit(() -> {
+                for (int i = 0; i < 100; i++) {
+                    String body = get(base + "/metrics").body();
+                    valid(body);
+                    if (i % 25 == 0) {
+                        exec(body, "promtool", "check", "metrics");
+                    }
                 }
-            }
-            return 100;
-        };
-        List<Future<Integer>> results = Stream.generate(() -> clients.submit(client)).limit(4)
-                .toList();
+                return null;
+            }));
+        }
         int changes = 0;
-        while (!results.stream().allMatch(Future::isDone)) {
-            velkctl("cluster", "add", "churn", "--address", "10.9.9.9");
-            velkctl("port", "add", "churn", "8080");
-            velkctl("server", "add", "churn", "8080", "c1");
-            velkctl("cluster", "remove", "churn");
-            changes++;
+        for (; !results.stream().allMatch(Future::isDone); changes++) {
+            List.of("cluster add churn --address 10.9.9.9", "port add churn 8080",
+                    "server add churn 8080 c1", "cluster remove churn")
+                    .forEach(ExporterCheck::velkctl);
         }
         clients.shutdown();
-        int scrapes = 0;
-        for (Future<Integer> f : results) {
-            scrapes += f.get();
+        for (Future<?> f : results) {
+            f.get(); // a client's failed scrape fails the check
         }
-        System.out.println("concurrency: " + scrapes + " valid scrapes from 4 clients while "
-                + "velkctl made " + changes + " rounds of changes");
+        System.out.println("concurrency: 400 valid scrapes from 4 clients while velkctl made "
+                + changes + " rounds of changes");
     }
 
     /** Text as a scraper reads it: each family's HELP and TYPE once, then its samples. */
@@ -298,32 +277,28 @@ public final class ExporterCheck {
             if (line.startsWith("# HELP ")) {
                 current = line.split(" ")[2];
                 check(typed.add(current), "family twice: " + current);
-                continue;
-            }
-            if (line.startsWith("# TYPE ")) {
+            } else if (line.startsWith("# TYPE ")) {
                 check(line.split(" ")[2].equals(current), "TYPE apart from HELP: " + line);
-                continue;
+            } else {
+                Matcher m = SAMPLE.matcher(line);
+                check(m.matches() && m.group(1).equals(current), "bad sample line: " + line);
             }
-            Matcher m = SAMPLE.matcher(line);
-            check(m.matches() && m.group(1).equals(current), "bad sample line: " + line);
         }
     }
 
     // ---- processes and requests -------------------------------------------------------------
 
-    private static String velkctl(String... args) {
-        Rig.Run run = Rig.velkctl(args);
-        check(run.status() == 0, "velkctl " + String.join(" ", args) + ": " + run.err());
+    private static String velkctl(String line) {
+        Rig.Run run = Rig.velkctl(line);
+        check(run.status() == 0, "velkctl " + line + ": " + run.err());
         return run.out();
     }
 
     /** Runs a command to its end (a minute at most) with this input; its standard output. */
     private static String exec(String input, String... command) throws Exception {
         Path err = Files.createTempFile(work, "exec", ".err");
-        Process p = start(err, ProcessBuilder.Redirect.PIPE, command);
-        if (input != null) {
-            p.getOutputStream().write(input.getBytes(StandardCharsets.UTF_8));
-        }
+        Process p = process(err, command).redirectOutput(ProcessBuilder.Redirect.PIPE).start();
+        p.getOutputStream().write((input == null ? "" : input).getBytes(StandardCharsets.UTF_8));
         p.getOutputStream().close();
         String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
         check(p.waitFor(60, TimeUnit.SECONDS) && p.exitValue() == 0, String.join(" ", command)
@@ -331,41 +306,24 @@ public final class ExporterCheck {
         return out;
     }
 
-    private static Process start(Path log, ProcessBuilder.Redirect out, String... command)
-            throws IOException {
+    /** A command with its errors to this file and its output discarded; velkctl under checks. */
+    private static ProcessBuilder process(Path log, String... command) {
         ProcessBuilder b = new ProcessBuilder(command).redirectError(log.toFile())
-                .redirectOutput(out);
+                .redirectOutput(ProcessBuilder.Redirect.DISCARD);
         b.environment().put("VELKCTL_JAVA_OPTS", "-Xcheck:jni");
-        synchronized (STARTED) {
-            Process p = b.start();
-            STARTED.add(p);
-            return p;
-        }
+        return b;
     }
 
     /** Stops every process this check started, and what they started, at once. */
     private static void stopAll() {
-        synchronized (STARTED) {
-            for (Process p : STARTED) {
-                p.descendants().forEach(ProcessHandle::destroyForcibly);
-                p.destroy();
+        List<ProcessHandle> started = ProcessHandle.current().descendants().toList();
+        started.forEach(ProcessHandle::destroy);
+        for (ProcessHandle p : started) {
+            try {
+                p.onExit().get(10, TimeUnit.SECONDS);
+            } catch (Exception e) {
+                p.destroyForcibly();
             }
-            for (Process p : STARTED) {
-                try {
-                    if (!p.waitFor(10, TimeUnit.SECONDS)) {
-                        p.destroyForcibly();
-                    }
-                } catch (InterruptedException e) {
-                    Thread.currentThread().interrupt();
-                }
-            }
-        }
-    }
-
-    /** A loopback port free now (the server that takes it opens it a moment later). */
-    private static int freePort() throws IOException {
-        try (ServerSocket s = new ServerSocket(0, 1, java.net.InetAddress.getLoopbackAddress())) {
-            return s.getLocalPort();
         }
     }
 
@@ -374,36 +332,24 @@ public final class ExporterCheck {
                 HttpResponse.BodyHandlers.ofString());
     }
 
-    private static String query(String prom, String expr) {
-        try {
-            return get(prom + "/api/v1/query?query=" + URLEncoder.encode(expr,
-                    StandardCharsets.UTF_8)).body();
-        } catch (IOException | InterruptedException e) {
-            return "";
-        }
-    }
-
-    /** The value of a one-sample answer of the query API, or null. */
+    /** The value of a one-sample answer of Prometheus's query API, or null. */
     private static String value(String answer) {
         Matcher m = Pattern.compile("\"value\":\\[[^,]+,\"([^\"]+)\"\\]").matcher(answer);
         return m.find() ? m.group(1) : null;
     }
 
-    private static String logged(String pattern) throws IOException {
-        Matcher m = Pattern.compile(pattern).matcher(Files.readString(work.resolve(
-                "exporter.err")));
-        return m.find() ? m.group(1) : null;
-    }
-
-    /** Polls until the probe gives something, for at most a minute. */
+    /** Polls until the probe gives something (a failed probe gives nothing), a minute at most. */
     private static String waitFor(Callable<String> probe, String what) throws Exception {
-        long end = System.nanoTime() + DEADLINE_NANOS;
-        while (System.nanoTime() < end) {
-            String found = probe.call();
-            if (found != null) {
-                return found;
+        for (long end = System.nanoTime() + TimeUnit.SECONDS.toNanos(60); System.nanoTime() < end;
+                Thread.sleep(200)) {
+            try {
+                String found = probe.call();
+                if (found != null) {
+                    return found;
+                }
+            } catch (IOException e) {
+                continue; // Prometheus not listening yet
             }
-            Thread.sleep(200);
         }
         throw new AssertionError("no " + what + " within a minute");
     }
