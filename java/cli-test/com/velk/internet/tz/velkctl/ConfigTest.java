@@ -14,6 +14,7 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Random;
+import java.util.stream.IntStream;
 
 /**
  * save, diff and apply against the simulated executor, in one JVM: the round trip over
@@ -45,14 +46,8 @@ public final class ConfigTest {
 
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
-        List<Integer> commands = new ArrayList<>();
-        for (int i = from; i < SIM.recordCount(); i++) {
-            int command = (int) SimExecutor.u32le(SIM.record(i), 0);
-            if (Arrays.stream(CHANGING).anyMatch(c -> c == command)) {
-                commands.add(command);
-            }
-        }
-        return commands;
+        return IntStream.range(from, SIM.recordCount()).map(i -> (int) SimExecutor.u32le(SIM.record(i), 0))
+                .filter(c -> Arrays.stream(CHANGING).anyMatch(k -> k == c)).boxed().toList();
     }
 
     private Path file(String name, String text) throws IOException {
@@ -73,7 +68,6 @@ public final class ConfigTest {
      * applying it once more makes no changing call (each would be refused) and says so.
      */
     private void roundTrip(int seeds) throws IOException {
-        String[] changing = new String[CHANGING.length];
         for (int seed = 1; seed <= seeds; seed++) {
             reset();
             Path generated = file("generated.yaml", generate(new Random(seed)));
@@ -83,9 +77,8 @@ public final class ConfigTest {
             Path file = file("saved.yaml", saved.out());
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
-            for (int i = 0; i < CHANGING.length; i++) {
-                changing[i] = "SCRIPT CMD " + CHANGING[i] + " RESULT -1 REASON -99";
-                ctl(changing[i]);
+            for (int c : CHANGING) {
+                ctl("SCRIPT CMD " + c + " RESULT -1 REASON -99");
             }
             Run second = velkctl("apply", "-f", file.toString());
             ctl("UNSCRIPT");
@@ -101,52 +94,40 @@ public final class ConfigTest {
 
     /** A configuration over every object kind, each setting given or left to its default. */
     private static String generate(Random r) {
-        StringBuilder y = new StringBuilder();
-        y.append("executor:\n  trace-level: ").append(r.nextInt(4)).append('\n');
+        StringBuilder y = new StringBuilder("executor:\n  trace-level: " + r.nextInt(4) + "\n");
         if (r.nextBoolean()) {
-            y.append("  fin-timeout: ").append(30 + r.nextInt(200)).append('\n')
-                    .append("  nfa: 10.1.0.").append(1 + r.nextInt(250)).append('\n');
+            y.append(String.format("  fin-timeout: %d\n  nfa: 10.1.0.%d\n", 30 + r.nextInt(200), 1 + r.nextInt(250)));
         }
         List<String> addresses = new ArrayList<>();
         y.append("clusters:\n");
         for (int c = 0, clusters = 1 + r.nextInt(3); c < clusters; c++) {
-            String address = "10.1." + (c + 1) + "." + (1 + r.nextInt(250));
-            addresses.add(address);
-            y.append("  c").append(c).append(r.nextInt(99)).append(":\n    address: ")
-                    .append(address).append("\n    max-number-of-ports: ").append(4 + r.nextInt(8))
-                    .append("\n    ports:\n");
+            addresses.add("10.1." + (c + 1) + "." + (1 + r.nextInt(250)));
+            y.append(String.format("  c%d%d:\n    address: %s\n    max-number-of-ports: %d\n    ports:\n", c,
+                    r.nextInt(99), addresses.get(c), 4 + r.nextInt(8)));
             for (int p = 0, ports = r.nextInt(4); p < ports; p++) {
                 int bound = 10 + r.nextInt(20);
-                y.append("      ").append(80 + p * 100 + r.nextInt(100)).append(":\n")
-                        .append("        weight-bound: ").append(bound).append('\n')
-                        .append("        sticky-time: ").append(r.nextInt(3) * 60).append('\n');
-                y.append("        servers:\n");
+                y.append(String.format("      %d:\n        weight-bound: %d\n        sticky-time: %d\n"
+                        + "        servers:\n", 80 + p * 100 + r.nextInt(100), bound, r.nextInt(3) * 60));
                 int servers = r.nextInt(4);
                 for (int s = 0; s < servers; s++) {
-                    y.append("          s").append(s).append(":\n            weight: ")
-                            .append(r.nextInt(bound + 1)).append("\n            fixed-weight: ")
-                            .append(r.nextInt(2)).append("\n            listener: [");
+                    y.append(String.format("          s%d: {weight: %d, fixed-weight: %d, listener: [", s,
+                            r.nextInt(bound + 1), r.nextInt(2)));
                     for (int l = 0, n = r.nextInt(3); l < n; l++) {
-                        y.append(l > 0 ? ", " : "").append("'10.1.100.").append(s + 1).append(':')
-                                .append(8000 + l).append(':').append(l == 0 ? 6 : 17).append('\'');
+                        y.append(String.format("'10.1.100.%d:%d:%d', ", s + 1, 8000 + l, l == 0 ? 6 : 17));
                     }
-                    y.append("]\n");
+                    y.append("]}\n");
                 }
                 y.append("        rules:\n");
                 for (int k = 0, rules = r.nextInt(3); k < rules; k++) {
                     int type = r.nextInt(4);
-                    y.append("          r").append(k).append(":\n            rule-type: ")
-                            .append(type).append("\n            priority: ").append(r.nextInt(50))
-                            .append('\n');
-                    y.append(type == 1 ? "            address-begin-range: 172.16.0.1\n"
-                            + "            address-end-range: 172.16." + r.nextInt(256) + ".9\n"
-                            : "            begin-range: " + r.nextInt(10) + "\n"
-                            + "            end-range: " + (10 + r.nextInt(10)) + "\n");
-                    y.append("            servers: [");
+                    y.append(String.format("          r%d: {rule-type: %d, priority: %d, ", k, type, r.nextInt(50)))
+                            .append(type == 1 ? "address-begin-range: 172.16.0.1, address-end-range: 172.16."
+                                    + r.nextInt(256) + ".9" : "begin-range: " + r.nextInt(10) + ", end-range: "
+                                    + (10 + r.nextInt(10))).append(", servers: [");
                     for (int s = 0; s < servers; s++) {
                         y.append(r.nextBoolean() ? "s" + s + ", " : "");
                     }
-                    y.append("]\n");
+                    y.append("]}\n");
                 }
             }
         }
@@ -154,9 +135,8 @@ public final class ConfigTest {
         addresses.forEach(a -> y.append(r.nextBoolean() ? a + ", " : ""));
         y.append("]\nha:\n");
         if (r.nextBoolean()) {
-            y.append("  role: ").append(1 + r.nextInt(2)).append("\n  strategy: ")
-                    .append(r.nextInt(3)).append("\n  port: ").append(1024 + r.nextInt(9000))
-                    .append('\n');
+            y.append(String.format("  role: %d\n  strategy: %d\n  port: %d\n", 1 + r.nextInt(2), r.nextInt(3),
+                    1024 + r.nextInt(9000)));
         }
         y.append("  heartbeat: [");
         for (int h = 0, n = r.nextInt(3); h < n; h++) {
@@ -164,13 +144,11 @@ public final class ConfigTest {
         }
         y.append("]\n  reach:\n");
         for (int h = 0, n = r.nextInt(3); h < n; h++) {
-            y.append("    192.168.7.").append(10 + h).append(": {mask: 255.255.")
-                    .append(r.nextBoolean() ? "255.0" : "0.0").append(", type: ").append(1 + r.nextInt(3))
-                    .append("}\n");
+            y.append(String.format("    192.168.7.%d: {mask: 255.255.%s, type: %d}\n", 10 + h,
+                    r.nextBoolean() ? "255.0" : "0.0", 1 + r.nextInt(3)));
         }
-        y.append("icmp: {got-icmp-resp: ").append(r.nextInt(2)).append(", icmp-resp-addr: 10.1.0.")
-                .append(r.nextInt(9)).append("}\n");
-        return y.toString();
+        return y.append(String.format("icmp: {got-icmp-resp: %d, icmp-resp-addr: 10.1.0.%d}\n", r.nextInt(2),
+                r.nextInt(9))).toString();
     }
 
     // ---- a hand-edited file ----------------------------------------------------------------

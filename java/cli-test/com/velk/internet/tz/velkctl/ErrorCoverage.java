@@ -76,62 +76,37 @@ public final class ErrorCoverage {
     private final Map<String, Set<Integer>> reached = new TreeMap<>();
     private final Set<String> failures = new TreeSet<>();
 
-    private ErrorCoverage() {
-    }
-
     /** The set-up's objects (cluster cov, port 80, server s1, rule r1), settings flagged. */
     private Object plain(Class<?> type, String method) throws ReflectiveOperationException {
-        if (type == int.class) {
-            return PORT_ARGUMENTS.contains(method) ? 80 : 1;
-        }
-        if (type == boolean.class) {
-            return false;
-        }
-        if (type == String.class) {
-            return TEXT_ARGUMENTS.getOrDefault(method, "10.0.1.1");
-        }
-        if (type == Object.class) {
-            return new Object();
-        }
-        if (type.isArray()) {
+        if (type == int.class || type == boolean.class || type == String.class || type == Object.class) {
+            return type == int.class ? (Object) (PORT_ARGUMENTS.contains(method) ? 80 : 1)
+                    : type == boolean.class ? false : type == Object.class ? new Object()
+                    : TEXT_ARGUMENTS.getOrDefault(method, "10.0.1.1");
+        } else if (type.isArray()) {
             return Array.newInstance(type.getComponentType(), 8);
+        } else if (type == CMNAddress.class) {
+            return new CMNAddress("10.0.1.10");
         }
-        if (type == CMNCluster.class) {
-            CMNCluster c = new CMNCluster("cov");
+        Object o = type == CMNCluster.class ? new CMNCluster("cov") : type == CMNPort.class ? new CMNPort("cov", 80)
+                : type == CMNServer.class ? new CMNServer("cov", 80, "s2")  // s1's key is negative: no rate
+                : type == CMNRule.class ? new CMNRule("cov", 80, "r1") : type == CMNWeights.class ? new CMNWeights(1)
+                : type.getConstructor().newInstance();
+        if (o instanceof CMNCluster c) {
             c.Address = "10.0.1.11";
-            return c;
-        }
-        if (type == CMNPort.class) {
-            CMNPort p = new CMNPort("cov", 80);
+        } else if (o instanceof CMNPort p) {
             p.ClusterAddress = "10.0.1.10";
-            return p;
-        }
-        if (type == CMNServer.class) {
-            CMNServer s = new CMNServer("cov", 80, "s2");  // s1's key is negative: no rate
+        } else if (o instanceof CMNServer s) {
             s.iServerIdKey = api.calcClusterIdKeyNative("s2", null);
-            return s;
-        }
-        if (type == CMNRule.class) {
-            CMNRule r = new CMNRule("cov", 80, "r1");  // its type is fetched, then kept
-            r.RuleType = 1;
-            return r;
-        }
-        if (type == CMNWeights.class) {
-            CMNWeights w = new CMNWeights(1);
+        } else if (o instanceof CMNRule r) {
+            r.RuleType = 1;  // its type is fetched, then kept
+        } else if (o instanceof CMNWeights w) {
             w.sClusterID = "cov";
             w.iPortNumber = 80;
             w.iServerIdKey[0] = api.calcClusterIdKeyNative("s1", null);
-            return w;
-        }
-        if (type == CMNAffinity.class) {
-            CMNAffinity a = new CMNAffinity();
+        } else if (o instanceof CMNAffinity a) {
             a.iNumAffinities = 1;
-            return a;
         }
-        if (type == CMNAddress.class) {
-            return new CMNAddress("10.0.1.10");
-        }
-        return type.getConstructor().newInstance();
+        return o;
     }
 
     private Object[] plainArguments(Method m) throws ReflectiveOperationException {
@@ -156,11 +131,9 @@ public final class ErrorCoverage {
      * two more requests, so that retries of a busy executor see it too).
      */
     private void call(Method m, Object[] args, String... answers) throws Exception {
-        String[] lines = new String[answers.length + 2];
-        for (int i = 0; i < lines.length; i++) {
-            lines[i] = "SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)];
+        for (int i = 0; i < answers.length + 2; i++) {
+            Rig.ctl("SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)]);
         }
-        Arrays.stream(lines).forEach(Rig::ctl);
         try {
             note(m.getName(), (Integer) m.invoke(api, args));
         } catch (InvocationTargetException e) {
