@@ -18,23 +18,19 @@ import java.util.stream.IntStream;
 import java.util.stream.Stream;
 
 /**
- * save, diff and apply against the simulated executor, in one JVM: the round trip over
- * generated configurations, a hand-edited file's exact calls, a refusal mid-way, and files
- * that must be refused before anything is sent. Usage: ConfigTest WORK_DIR
+ * save, diff and apply against the simulated executor, in one JVM: the round trip over generated configurations, a
+ * hand-edited file's exact calls, a refusal mid-way, and files refused before any request. Usage: ConfigTest WORK_DIR
  */
 public final class ConfigTest {
     /** Device commands that change the executor's state (the simulated executor's numbers). */
     private static final int[] CHANGING = {2, 4, 5, 8, 10, 11, 14, 16, 18, 19, 22, 24, 25, 27,
         28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
-    private final Path work;
     private final List<String> failures = new ArrayList<>();
-
-    private ConfigTest(Path work) {
-        this.work = work;
-    }
+    private Path work;
 
     public static void main(String[] args) throws Exception {
-        ConfigTest t = new ConfigTest(Path.of(args[0]));
+        ConfigTest t = new ConfigTest();
+        t.work = Path.of(args[0]);
         t.roundTrip(Integer.parseInt(args[1]));
         t.handEdited();
         t.refusedMidWay();

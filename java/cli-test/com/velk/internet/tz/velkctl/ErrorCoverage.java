@@ -15,7 +15,6 @@ import java.lang.reflect.Array;
 import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
@@ -187,10 +186,7 @@ public final class ErrorCoverage {
     }
 
     private void sweepVelkctlLines(Path file) throws IOException {
-        for (String line : Files.readAllLines(file, StandardCharsets.UTF_8)) {
-            if (line.isBlank() || line.startsWith("#")) {
-                continue;
-            }
+        for (String line : Files.readAllLines(file).stream().filter(l -> !l.isBlank() && !l.startsWith("#")).toList()) {
             String[] parts = line.split(" ", 3);
             String text = Rig.velkctl(parts[2]).err().strip();
             if (!text.endsWith("(" + parts[1] + ")")) {
@@ -201,11 +197,7 @@ public final class ErrorCoverage {
     }
 
     private int run(Path arguments) throws Exception {
-        for (String line : SET_UP) {
-            if (Rig.velkctl(line).status() != 0) {
-                failures.add("set-up failed: " + line);
-            }
-        }
+        SET_UP.stream().filter(l -> Rig.velkctl(l).status() != 0).forEach(l -> failures.add("set-up failed: " + l));
         List<Method> methods = Sweep.nativeMethods().stream()
                 .filter(m -> m.getReturnType() == int.class && !NOT_SWEPT.contains(m.getName())).toList();
         for (Method m : methods) {
