@@ -247,12 +247,11 @@ public final class ConfigTest {
     private void separateJson() throws Exception {
         for (String args : List.of("interface list --json", "alias add 10.1.2.9 --json",
                 "ha add --heartbeat 10.1.2.8,10.1.9.8 --json")) {
-            Process p = new ProcessBuilder(Rig.words("velkctl " + args))
-                    .redirectError(ProcessBuilder.Redirect.DISCARD).start();
+            Process p = new ProcessBuilder(words("velkctl " + args)).redirectError(ProcessBuilder.Redirect.DISCARD)
+                    .start();
             String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
             try {
-                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(),
-                        "velkctl " + args + ": " + out);
+                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(), "velkctl " + args + ": " + out);
             } catch (JsonParseException e) {
                 failures.add("velkctl " + args + ": not JSON: " + out);
             }
