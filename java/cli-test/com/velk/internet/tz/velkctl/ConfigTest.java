@@ -14,25 +14,23 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Random;
+import java.util.stream.IntStream;
+import java.util.stream.Stream;
 
 /**
- * save, diff and apply against the simulated executor, in one JVM: the round trip over
- * generated configurations, a hand-edited file's exact calls, a refusal mid-way, and files
- * that must be refused before anything is sent. Usage: ConfigTest WORK_DIR
+ * save, diff and apply against the simulated executor, in one JVM: the round trip over generated configurations, a
+ * hand-edited file's exact calls, a refusal mid-way, and files refused before any request. Usage: ConfigTest WORK_DIR
  */
 public final class ConfigTest {
     /** Device commands that change the executor's state (the simulated executor's numbers). */
     private static final int[] CHANGING = {2, 4, 5, 8, 10, 11, 14, 16, 18, 19, 22, 24, 25, 27,
         28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
-    private final Path work;
     private final List<String> failures = new ArrayList<>();
-
-    private ConfigTest(Path work) {
-        this.work = work;
-    }
+    private Path work;
 
     public static void main(String[] args) throws Exception {
-        ConfigTest t = new ConfigTest(Path.of(args[0]));
+        ConfigTest t = new ConfigTest();
+        t.work = Path.of(args[0]);
         t.roundTrip(Integer.parseInt(args[1]));
         t.handEdited();
         t.refusedMidWay();
@@ -45,14 +43,8 @@ public final class ConfigTest {
 
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
-        List<Integer> commands = new ArrayList<>();
-        for (int i = from; i < SIM.recordCount(); i++) {
-            int command = (int) SimExecutor.u32le(SIM.record(i), 0);
-            if (Arrays.stream(CHANGING).anyMatch(c -> c == command)) {
-                commands.add(command);
-            }
-        }
-        return commands;
+        return IntStream.range(from, SIM.recordCount()).map(i -> (int) SimExecutor.u32le(SIM.record(i), 0))
+                .filter(c -> Arrays.stream(CHANGING).anyMatch(k -> k == c)).boxed().toList();
     }
 
     private Path file(String name, String text) throws IOException {
@@ -65,15 +57,11 @@ public final class ConfigTest {
         }
     }
 
-    // ---- round trip ------------------------------------------------------------------------
-
     /**
-     * For each seed: a generated configuration applied to an empty executor and saved; the
-     * executor emptied, the saved file applied and saved again gives the same bytes; and
-     * applying it once more makes no changing call (each would be refused) and says so.
+     * For each seed: a generated configuration applied to an empty executor and saved; the executor emptied, the saved
+     * file applied and saved again gives the same bytes; applying it once more makes no changing call and says so.
      */
     private void roundTrip(int seeds) throws IOException {
-        String[] changing = new String[CHANGING.length];
         for (int seed = 1; seed <= seeds; seed++) {
             reset();
             Path generated = file("generated.yaml", generate(new Random(seed)));
@@ -83,9 +71,8 @@ public final class ConfigTest {
             Path file = file("saved.yaml", saved.out());
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
-            for (int i = 0; i < CHANGING.length; i++) {
-                changing[i] = "SCRIPT CMD " + CHANGING[i] + " RESULT -1 REASON -99";
-                ctl(changing[i]);
+            for (int c : CHANGING) {
+                ctl("SCRIPT CMD " + c + " RESULT -1 REASON -99");
             }
             Run second = velkctl("apply", "-f", file.toString());
             ctl("UNSCRIPT");
@@ -101,52 +88,40 @@ public final class ConfigTest {
 
     /** A configuration over every object kind, each setting given or left to its default. */
     private static String generate(Random r) {
-        StringBuilder y = new StringBuilder();
-        y.append("executor:\n  trace-level: ").append(r.nextInt(4)).append('\n');
+        StringBuilder y = new StringBuilder("executor:\n  trace-level: " + r.nextInt(4) + "\n");
         if (r.nextBoolean()) {
-            y.append("  fin-timeout: ").append(30 + r.nextInt(200)).append('\n')
-                    .append("  nfa: 10.1.0.").append(1 + r.nextInt(250)).append('\n');
+            y.append(String.format("  fin-timeout: %d\n  nfa: 10.1.0.%d\n", 30 + r.nextInt(200), 1 + r.nextInt(250)));
         }
         List<String> addresses = new ArrayList<>();
         y.append("clusters:\n");
         for (int c = 0, clusters = 1 + r.nextInt(3); c < clusters; c++) {
-            String address = "10.1." + (c + 1) + "." + (1 + r.nextInt(250));
-            addresses.add(address);
-            y.append("  c").append(c).append(r.nextInt(99)).append(":\n    address: ")
-                    .append(address).append("\n    max-number-of-ports: ").append(4 + r.nextInt(8))
-                    .append("\n    ports:\n");
+            addresses.add("10.1." + (c + 1) + "." + (1 + r.nextInt(250)));
+            y.append(String.format("  c%d%d:\n    address: %s\n    max-number-of-ports: %d\n    ports:\n", c,
+                    r.nextInt(99), addresses.get(c), 4 + r.nextInt(8)));
             for (int p = 0, ports = r.nextInt(4); p < ports; p++) {
                 int bound = 10 + r.nextInt(20);
-                y.append("      ").append(80 + p * 100 + r.nextInt(100)).append(":\n")
-                        .append("        weight-bound: ").append(bound).append('\n')
-                        .append("        sticky-time: ").append(r.nextInt(3) * 60).append('\n');
-                y.append("        servers:\n");
+                y.append(String.format("      %d:\n        weight-bound: %d\n        sticky-time: %d\n"
+                        + "        servers:\n", 80 + p * 100 + r.nextInt(100), bound, r.nextInt(3) * 60));
                 int servers = r.nextInt(4);
                 for (int s = 0; s < servers; s++) {
-                    y.append("          s").append(s).append(":\n            weight: ")
-                            .append(r.nextInt(bound + 1)).append("\n            fixed-weight: ")
-                            .append(r.nextInt(2)).append("\n            listener: [");
+                    y.append(String.format("          s%d: {weight: %d, fixed-weight: %d, listener: [", s,
+                            r.nextInt(bound + 1), r.nextInt(2)));
                     for (int l = 0, n = r.nextInt(3); l < n; l++) {
-                        y.append(l > 0 ? ", " : "").append("'10.1.100.").append(s + 1).append(':')
-                                .append(8000 + l).append(':').append(l == 0 ? 6 : 17).append('\'');
+                        y.append(String.format("'10.1.100.%d:%d:%d', ", s + 1, 8000 + l, l == 0 ? 6 : 17));
                     }
-                    y.append("]\n");
+                    y.append("]}\n");
                 }
                 y.append("        rules:\n");
                 for (int k = 0, rules = r.nextInt(3); k < rules; k++) {
                     int type = r.nextInt(4);
-                    y.append("          r").append(k).append(":\n            rule-type: ")
-                            .append(type).append("\n            priority: ").append(r.nextInt(50))
-                            .append('\n');
-                    y.append(type == 1 ? "            address-begin-range: 172.16.0.1\n"
-                            + "            address-end-range: 172.16." + r.nextInt(256) + ".9\n"
-                            : "            begin-range: " + r.nextInt(10) + "\n"
-                            + "            end-range: " + (10 + r.nextInt(10)) + "\n");
-                    y.append("            servers: [");
+                    y.append(String.format("          r%d: {rule-type: %d, priority: %d, ", k, type, r.nextInt(50)))
+                            .append(type == 1 ? "address-begin-range: 172.16.0.1, address-end-range: 172.16."
+                                    + r.nextInt(256) + ".9" : "begin-range: " + r.nextInt(10) + ", end-range: "
+                                    + (10 + r.nextInt(10))).append(", servers: [");
                     for (int s = 0; s < servers; s++) {
                         y.append(r.nextBoolean() ? "s" + s + ", " : "");
                     }
-                    y.append("]\n");
+                    y.append("]}\n");
                 }
             }
         }
@@ -154,9 +129,8 @@ public final class ConfigTest {
         addresses.forEach(a -> y.append(r.nextBoolean() ? a + ", " : ""));
         y.append("]\nha:\n");
         if (r.nextBoolean()) {
-            y.append("  role: ").append(1 + r.nextInt(2)).append("\n  strategy: ")
-                    .append(r.nextInt(3)).append("\n  port: ").append(1024 + r.nextInt(9000))
-                    .append('\n');
+            y.append(String.format("  role: %d\n  strategy: %d\n  port: %d\n", 1 + r.nextInt(2), r.nextInt(3),
+                    1024 + r.nextInt(9000)));
         }
         y.append("  heartbeat: [");
         for (int h = 0, n = r.nextInt(3); h < n; h++) {
@@ -164,56 +138,35 @@ public final class ConfigTest {
         }
         y.append("]\n  reach:\n");
         for (int h = 0, n = r.nextInt(3); h < n; h++) {
-            y.append("    192.168.7.").append(10 + h).append(": {mask: 255.255.")
-                    .append(r.nextBoolean() ? "255.0" : "0.0").append(", type: ").append(1 + r.nextInt(3))
-                    .append("}\n");
+            y.append(String.format("    192.168.7.%d: {mask: 255.255.%s, type: %d}\n", 10 + h,
+                    r.nextBoolean() ? "255.0" : "0.0", 1 + r.nextInt(3)));
         }
-        y.append("icmp: {got-icmp-resp: ").append(r.nextInt(2)).append(", icmp-resp-addr: 10.1.0.")
-                .append(r.nextInt(9)).append("}\n");
-        return y.toString();
+        return y.append(String.format("icmp: {got-icmp-resp: %d, icmp-resp-addr: 10.1.0.%d}\n", r.nextInt(2),
+                r.nextInt(9))).toString();
     }
 
-    // ---- a hand-edited file ----------------------------------------------------------------
-
-    private static final String BASE = String.join("\n",
-            "clusters:",
-            "  web:",
-            "    address: 10.1.2.3",
-            "    ports:",
-            "      80:",
-            "        weight-bound: 10",
-            "        servers:",
-            "          s1: {weight: 5}",
-            "          s2: {weight: 7}",
-            "          s3: {weight: 1}",
-            "        rules:",
-            "          clients: {rule-type: 0, priority: 10, servers: [s1]}",
-            "");
+    private static final String BASE = "clusters: {web: {address: 10.1.2.3, ports: {80: {weight-bound: 10,\n"
+            + "  servers: {s1: {weight: 5}, s2: {weight: 7}, s3: {weight: 1}},\n"
+            + "  rules: {clients: {rule-type: 0, priority: 10, servers: [s1]}}}}}}\n";
 
     /** One weight changed, one server removed with --prune, one rule added: those calls only. */
     private void handEdited() throws IOException {
         reset();
         velkctl("apply", "-f", file("base.yaml", BASE).toString());
-        Path saved = file("saved.yaml", velkctl("save").out());
-        String edited = Files.readString(saved)
-                .replaceFirst("(?s)(s1:.*?weight: )5", "$19")
+        String edited = velkctl("save").out().replaceFirst("(?s)(s1:.*?weight: )5", "$19")
                 .replaceFirst("(?s)\n          s3:.*?listener: \\[\\]\n", "\n")
-                .replace("        rules:\n", "        rules:\n          new: {rule-type: 2, "
-                        + "begin-range: 1, end-range: 5, servers: [s2]}\n");
+                .replace("        rules:\n",
+                        "        rules:\n          new: {rule-type: 2, begin-range: 1, end-range: 5, servers: [s2]}\n");
         Path file = file("edited.yaml", edited);
         int from = SIM.recordCount();
         Run run = velkctl("apply", "-f", file.toString(), "--prune");
-        String expected = "~ weights web:80 s1 weight 5 -> 9\n+ rule web:80 new\n"
-                + "+ bind web:80 new s2\n- server web:80 s3\n4 change(s) applied\n";
-        expect(run.out().equals(expected), "hand-edited: printed\n" + run.out() + run.err());
+        expect(run.out().equals("~ weights web:80 s1 weight 5 -> 9\n+ rule web:80 new\n+ bind web:80 new s2\n"
+                + "- server web:80 s3\n4 change(s) applied\n"), "hand-edited: printed\n" + run.out() + run.err());
         // weights set, rule add, binding, server remove: nothing else changed
-        expect(changes(from).equals(List.of(16, 18, 24, 28)), "hand-edited: calls "
-                + changes(from));
+        expect(changes(from).equals(List.of(16, 18, 24, 28)), "hand-edited: calls " + changes(from));
         expect(velkctl("diff", "-f", file.toString(), "--prune", "--exit-code").status() == 0,
                 "hand-edited: a difference is left");
     }
-
-    // ---- a refusal mid-way -----------------------------------------------------------------
 
     /** The executor refuses the second server add: apply says what it did; the next finishes. */
     private void refusedMidWay() throws IOException {
@@ -223,20 +176,17 @@ public final class ConfigTest {
         ctl("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
         Run first = velkctl("apply", "-f", file.toString());
         ctl("UNSCRIPT");
-        expect(first.status() == 1 && first.out().equals("+ cluster web\n+ port web:80\n"
-                + "+ server web:80 s1\n+ server web:80 s2\n")
-                && first.err().contains("refused: + server web:80 s3: server s3 on web:80: ")
-                && first.err().contains("as many servers as it may (-28)") && first.err().contains("4 of 7 change(s) applied"),
+        expect(first.status() == 1 && first.out().equals("+ cluster web\n+ port web:80\n+ server web:80 s1\n"
+                + "+ server web:80 s2\n") && Stream.of("refused: + server web:80 s3: server s3 on web:80: ",
+                "as many servers as it may (-28)", "4 of 7 change(s) applied").allMatch(first.err()::contains),
                 "refusal: " + first.out() + first.err());
         Run second = velkctl("apply", "-f", file.toString());
-        expect(second.status() == 0 && second.out().equals("+ server web:80 s3\n"
-                + "+ rule web:80 clients\n+ bind web:80 clients s1\n3 change(s) applied\n"),
+        expect(second.status() == 0 && second.out().equals("+ server web:80 s3\n+ rule web:80 clients\n"
+                + "+ bind web:80 clients s1\n3 change(s) applied\n"),
                 "after the refusal: " + second.out() + second.err());
         expect(velkctl("apply", "-f", file.toString()).out().equals("no changes\n"),
                 "after the refusal: not idempotent");
     }
-
-    // ---- files refused before any call -----------------------------------------------------
 
     private static final String[][] REFUSED = {
         {"clusters:\n  web:\n    adress: 10.0.0.1\n", "3:5: unknown key adress"},
@@ -244,15 +194,14 @@ public final class ConfigTest {
         {"executor:\n  trace-level: 4294967296\n", "2:16: 4294967296 is out of range"},
         {"clusters:\n  web:\n    ports:\n      80:\n        cross-port: 70000\n",
             "5:21: 70000 is out of range (0 to 65535)"},
-        {"clusters:\n  web:\n    ports:\n      65536: {}\n",
-            "4:14: port 65536 is not a number from 0 to 65535"},
+        {"clusters:\n  web:\n    ports:\n      65536: {}\n", "4:14: port 65536 is not a number from 0 to 65535"},
         {"clusters:\n  web:\n    address: no.such.host.invalid\n",
             "3:14: the address no.such.host.invalid does not resolve"},
         {"clusters:\n  web:\n    ports:\n      80:\n        servers: {s1: {}}\n"
             + "        rules:\n          r: {servers: [s1, s9]}\n",
             "7:29: rule r names server s9, which port web:80 lacks"},
-        {"clusters:\n  web:\n    max-number-of-ports: 1\n    ports:\n      80: {}\n"
-            + "      81: {}\n", "5:7: cluster web has 2 ports, more than its limit of 1"},
+        {"clusters:\n  web:\n    max-number-of-ports: 1\n    ports:\n      80: {}\n      81: {}\n",
+            "5:7: cluster web has 2 ports, more than its limit of 1"},
         {"clusters:\n  web:\n    ports:\n      80:\n        weight-bound: 10\n"
             + "        servers: {s1: {weight: 11}}\n",
             "6:32: weight 11 is outside 0 to the port's weight bound 10"},
@@ -291,8 +240,6 @@ public final class ConfigTest {
         Files.delete(huge);
     }
 
-    // ---- --json in a process of its own ------------------------------------------------------
-
     /**
      * The verbs that rebuild the library's interface table, whose console line the library prints
      * on the process's standard output, as separate processes: their --json output still parses.
@@ -300,12 +247,11 @@ public final class ConfigTest {
     private void separateJson() throws Exception {
         for (String args : List.of("interface list --json", "alias add 10.1.2.9 --json",
                 "ha add --heartbeat 10.1.2.8,10.1.9.8 --json")) {
-            Process p = new ProcessBuilder(Rig.words("velkctl " + args))
-                    .redirectError(ProcessBuilder.Redirect.DISCARD).start();
+            Process p = new ProcessBuilder(words("velkctl " + args)).redirectError(ProcessBuilder.Redirect.DISCARD)
+                    .start();
             String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
             try {
-                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(),
-                        "velkctl " + args + ": " + out);
+                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(), "velkctl " + args + ": " + out);
             } catch (JsonParseException e) {
                 failures.add("velkctl " + args + ": not JSON: " + out);
             }

@@ -15,11 +15,9 @@ import java.lang.reflect.Array;
 import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
-import java.util.Collections;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
@@ -27,48 +25,30 @@ import java.util.TreeMap;
 import java.util.TreeSet;
 
 /**
- * The error table against the library, in three sweeps over every native method that returns a
- * result code (found by reflection, so methods added later are swept too):
- * <ul>
- * <li>each executor reason some method maps, and one none does, scripted as the answer to the
- * method's first request, then to its second (retries of a busy executor see it too);</li>
- * <li>each field of each object argument, and each plain argument, set to an awkward value (null,
- * empty, too long, a name that does not resolve, a number or byte out of range), with the executor
- * accepting whatever is sent;</li>
- * <li>the few cases only Java objects bring: a server whose listener can't be had, a listener
- * whose values don't fit, a call into the library from inside a callback.</li>
- * </ul>
- * Every code a call gives must have a sentence of its own, and every code the table names must
- * be given by some call, except the codes given only when memory runs out. Each velkctl command
- * line of the arguments file ("method code args...") must end in that code's error line.
+ * The error table against the library, in three sweeps over every native method that returns a result code (found
+ * by reflection, so methods added later are swept too): each executor reason some method maps, and one none does, as
+ * the answer to the method's first request, then to its second (retries of a busy executor see it too); each plain
+ * argument, and each field of an object argument, set to an awkward value (null, empty, too long, a name that does
+ * not resolve, a number or byte out of range) with the executor accepting all; and the cases only Java objects bring
+ * (a server whose listener can't be had, a listener whose values don't fit, a call into the library from a callback).
+ * Every code a call gives must have a sentence of its own, and every code the table names must be given by some call,
+ * except the codes given only when memory runs out. Each velkctl command line of the arguments file ("method code
+ * args...") must end in that code's error line.
  */
 public final class ErrorCoverage {
     /** Methods whose int result is a value, not a result code. */
     private static final Set<String> NOT_SWEPT = Set.of("calcClusterIdKeyNative", "isLoadedNative");
-
     /** Every reason some method maps to a code of its own, and one that none does (-120). */
-    private static final int[] REASONS = {-1, -2, -3, -4, -5, -7, -8, -9, -11, -13, -14, -15,
-        -18, -27, -33, -36, -43, -44, -45, -46, -47, -48, -49, -51, -52, -53, -54, -55, -56,
-        -58, -61, -62, -70, -84, -87, -120};
-
-    private static final String LONG = "x".repeat(300);
-    private static final List<Object> AWKWARD_TEXTS =
-            Arrays.asList(null, "", LONG, "no.such.host.invalid");
-    private static final List<Object> AWKWARD_INTS = List.of(-1, 70000);
-    private static final List<Object> AWKWARD_BYTES = List.of((byte) -1, (byte) 10);
-    private static final String ACCEPTED = "RESULT 0";
-
+    private static final int[] REASONS = {-1, -2, -3, -4, -5, -7, -8, -9, -11, -13, -14, -15, -18, -27, -33, -36, -43,
+        -44, -45, -46, -47, -48, -49, -51, -52, -53, -54, -55, -56, -58, -61, -62, -70, -84, -87, -120};
     /** Plain text and number arguments a method needs to get as far as its requests. */
-    private static final Map<String, String> TEXT_ARGUMENTS = Map.of(
-            "setTimersNative", "1", "backupAddNative", "4567", "getPortsListNative", "cov",
-            "getServersListNative", "cov", "getRulesListNative", "cov", "addHBNative", "10.1.0.5");
-    private static final Set<String> PORT_ARGUMENTS =
-            Set.of("getServersListNative", "getRulesListNative");
-
+    private static final Map<String, String> TEXT_ARGUMENTS = Map.of("setTimersNative", "1", "backupAddNative", "4567",
+            "getPortsListNative", "cov", "getServersListNative", "cov", "getRulesListNative", "cov", "addHBNative",
+            "10.1.0.5");
+    private static final Set<String> PORT_ARGUMENTS = Set.of("getServersListNative", "getRulesListNative");
     /** The executor's objects the plain arguments name; made again after each method's sweep. */
-    private static final List<String> SET_UP = List.of("cluster add cov --address 10.0.1.10",
-            "port add cov 80", "server add cov 80 s1", "rule add cov 80 r1 --rule-type 0",
-            "rule bind cov 80 r1 s1", "interface list",
+    private static final List<String> SET_UP = List.of("cluster add cov --address 10.0.1.10", "port add cov 80",
+            "server add cov 80 s1", "rule add cov 80 r1 --rule-type 0", "rule bind cov 80 r1 s1", "interface list",
             "ha add --reach 192.168.7.1 --mask 255.255.255.0", "ha add --role 1 --port 4567");
 
     private final CMNExecutorInterface api = new CMNExecutorInterface();
@@ -76,62 +56,37 @@ public final class ErrorCoverage {
     private final Map<String, Set<Integer>> reached = new TreeMap<>();
     private final Set<String> failures = new TreeSet<>();
 
-    private ErrorCoverage() {
-    }
-
     /** The set-up's objects (cluster cov, port 80, server s1, rule r1), settings flagged. */
     private Object plain(Class<?> type, String method) throws ReflectiveOperationException {
-        if (type == int.class) {
-            return PORT_ARGUMENTS.contains(method) ? 80 : 1;
-        }
-        if (type == boolean.class) {
-            return false;
-        }
-        if (type == String.class) {
-            return TEXT_ARGUMENTS.getOrDefault(method, "10.0.1.1");
-        }
-        if (type == Object.class) {
-            return new Object();
-        }
-        if (type.isArray()) {
+        if (type == int.class || type == boolean.class || type == String.class || type == Object.class) {
+            return type == int.class ? (Object) (PORT_ARGUMENTS.contains(method) ? 80 : 1)
+                    : type == boolean.class ? false : type == Object.class ? new Object()
+                    : TEXT_ARGUMENTS.getOrDefault(method, "10.0.1.1");
+        } else if (type.isArray()) {
             return Array.newInstance(type.getComponentType(), 8);
+        } else if (type == CMNAddress.class) {
+            return new CMNAddress("10.0.1.10");
         }
-        if (type == CMNCluster.class) {
-            CMNCluster c = new CMNCluster("cov");
+        Object o = type == CMNCluster.class ? new CMNCluster("cov") : type == CMNPort.class ? new CMNPort("cov", 80)
+                : type == CMNServer.class ? new CMNServer("cov", 80, "s2")  // s1's key is negative: no rate
+                : type == CMNRule.class ? new CMNRule("cov", 80, "r1") : type == CMNWeights.class ? new CMNWeights(1)
+                : type.getConstructor().newInstance();
+        if (o instanceof CMNCluster c) {
             c.Address = "10.0.1.11";
-            return c;
-        }
-        if (type == CMNPort.class) {
-            CMNPort p = new CMNPort("cov", 80);
+        } else if (o instanceof CMNPort p) {
             p.ClusterAddress = "10.0.1.10";
-            return p;
-        }
-        if (type == CMNServer.class) {
-            CMNServer s = new CMNServer("cov", 80, "s2");  // s1's key is negative: no rate
+        } else if (o instanceof CMNServer s) {
             s.iServerIdKey = api.calcClusterIdKeyNative("s2", null);
-            return s;
-        }
-        if (type == CMNRule.class) {
-            CMNRule r = new CMNRule("cov", 80, "r1");  // its type is fetched, then kept
-            r.RuleType = 1;
-            return r;
-        }
-        if (type == CMNWeights.class) {
-            CMNWeights w = new CMNWeights(1);
+        } else if (o instanceof CMNRule r) {
+            r.RuleType = 1;  // its type is fetched, then kept
+        } else if (o instanceof CMNWeights w) {
             w.sClusterID = "cov";
             w.iPortNumber = 80;
             w.iServerIdKey[0] = api.calcClusterIdKeyNative("s1", null);
-            return w;
-        }
-        if (type == CMNAffinity.class) {
-            CMNAffinity a = new CMNAffinity();
+        } else if (o instanceof CMNAffinity a) {
             a.iNumAffinities = 1;
-            return a;
         }
-        if (type == CMNAddress.class) {
-            return new CMNAddress("10.0.1.10");
-        }
-        return type.getConstructor().newInstance();
+        return o;
     }
 
     private Object[] plainArguments(Method m) throws ReflectiveOperationException {
@@ -139,33 +94,26 @@ public final class ErrorCoverage {
     }
 
     private void note(String method, int code) {
-        if (code == 0) {
-            return;
-        }
-        reached.computeIfAbsent(method, k -> new TreeSet<>()).add(code);
-        if (!ErrorTable.codesOf(method).containsKey(code)) {
-            reached.computeIfAbsent("*", k -> new TreeSet<>()).add(code);
-        }
-        if (ErrorTable.sentence(method, code).equals("unknown error")) {
-            failures.add(method + " gives " + code + ", which has no sentence");
+        if (code != 0) {
+            reached.computeIfAbsent(method, k -> new TreeSet<>()).add(code);
+            if (!ErrorTable.codesOf(method).containsKey(code)) {
+                reached.computeIfAbsent("*", k -> new TreeSet<>()).add(code);
+            }
+            if (ErrorTable.sentence(method, code).equals("unknown error")) {
+                failures.add(method + " gives " + code + ", which has no sentence");
+            }
         }
     }
 
-    /**
-     * Calls m with its requests answered from `answers` ("RESULT ..." lines, the last repeated for
-     * two more requests, so that retries of a busy executor see it too).
-     */
+    /** Calls m, its requests answered from `answers`, the last repeated twice more for a busy executor's retries. */
     private void call(Method m, Object[] args, String... answers) throws Exception {
-        String[] lines = new String[answers.length + 2];
-        for (int i = 0; i < lines.length; i++) {
-            lines[i] = "SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)];
+        for (int i = 0; i < answers.length + 2; i++) {
+            Rig.ctl("SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)]);
         }
-        Arrays.stream(lines).forEach(Rig::ctl);
         try {
             note(m.getName(), (Integer) m.invoke(api, args));
         } catch (InvocationTargetException e) {
-            // An exception from the objects' own code (a getter, a callback) is theirs to throw;
-            // the library itself may throw none.
+            // An exception from the objects' own code (a getter, a callback) is theirs; the library may throw none.
             StackTraceElement[] at = e.getCause().getStackTrace();
             if (at.length == 0 || at[0].getMethodName().equals(m.getName())) {
                 failures.add(m.getName() + " threw " + e.getCause());
@@ -175,10 +123,7 @@ public final class ErrorCoverage {
         }
     }
 
-    /**
-     * Each reason refusing the method's first request, then its second, the first answered by
-     * the executor's model (lists ask for a report first, a heartbeat for the interfaces).
-     */
+    /** Each reason refusing the first request, then the second after the model's answer (a list's report first). */
     private void sweepAnswers(Method m) throws Exception {
         for (int reason : REASONS) {
             String refused = "RESULT -1 REASON " + reason;
@@ -188,9 +133,10 @@ public final class ErrorCoverage {
     }
 
     private static List<Object> awkward(Class<?> type) {
-        return type == String.class ? AWKWARD_TEXTS : type == int.class ? AWKWARD_INTS
-                : type == byte.class ? AWKWARD_BYTES : type.isArray() ? Sweep.nullOrEmpty(type)
-                : type.isPrimitive() ? List.of() : Collections.singletonList(null);
+        return type == String.class ? Arrays.asList(null, "", "x".repeat(300), "no.such.host.invalid")
+                : type == int.class ? List.of(-1, 70000) : type == byte.class ? List.of((byte) -1, (byte) 10)
+                : type.isArray() ? Sweep.nullOrEmpty(type) : type.isPrimitive() ? List.of()
+                : Arrays.asList((Object) null);
     }
 
     /** Each argument, and each field of an object argument (its flag set), awkward; all accepted. */
@@ -201,7 +147,7 @@ public final class ErrorCoverage {
             if (flag != null) {
                 flag.setByte(c.args()[c.index()], (byte) 1);
             }
-            call(m, c.args(), ACCEPTED);
+            call(m, c.args(), "RESULT 0");
         }
     }
 
@@ -240,10 +186,7 @@ public final class ErrorCoverage {
     }
 
     private void sweepVelkctlLines(Path file) throws IOException {
-        for (String line : Files.readAllLines(file, StandardCharsets.UTF_8)) {
-            if (line.isBlank() || line.startsWith("#")) {
-                continue;
-            }
+        for (String line : Files.readAllLines(file).stream().filter(l -> !l.isBlank() && !l.startsWith("#")).toList()) {
             String[] parts = line.split(" ", 3);
             String text = Rig.velkctl(parts[2]).err().strip();
             if (!text.endsWith("(" + parts[1] + ")")) {
@@ -254,11 +197,7 @@ public final class ErrorCoverage {
     }
 
     private int run(Path arguments) throws Exception {
-        for (String line : SET_UP) {
-            if (Rig.velkctl(line).status() != 0) {
-                failures.add("set-up failed: " + line);
-            }
-        }
+        SET_UP.stream().filter(l -> Rig.velkctl(l).status() != 0).forEach(l -> failures.add("set-up failed: " + l));
         List<Method> methods = Sweep.nativeMethods().stream()
                 .filter(m -> m.getReturnType() == int.class && !NOT_SWEPT.contains(m.getName())).toList();
         for (Method m : methods) {
