@@ -167,15 +167,4 @@ void addListener(Host& host, Object* server, Object* listener) {
   host.setInt(server, "_iNumListeners", static_cast<std::int64_t>(list->items.size()));
 }
 
-Object* newListener(Host& host, std::int32_t address, std::int32_t mapPort, std::int32_t protocol,
-                    const char* keyRing, const char* stashFile) {
-  Object* l = host.newObject("CMNListener");
-  host.setInt(l, "_iAddress", address);
-  host.setInt(l, "_iMapPort", mapPort);
-  host.setInt(l, "_iProtocol", protocol);
-  host.setString(l, "_sKeyRing", keyRing);
-  host.setString(l, "_sStashFile", stashFile);
-  return l;
-}
-
 }  // namespace jnihost

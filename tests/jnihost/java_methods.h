@@ -13,8 +13,4 @@ void addJavaMethods(Host& host);
 // CMNServer.addListener: appends a listener and counts it in "_iNumListeners".
 void addListener(Host& host, Object* server, Object* listener);
 
-// A new CMNListener with its five values, as its five-argument constructor makes it.
-Object* newListener(Host& host, std::int32_t address, std::int32_t mapPort, std::int32_t protocol,
-                    const char* keyRing, const char* stashFile);
-
 }  // namespace jnihost

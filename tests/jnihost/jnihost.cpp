@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <type_traits>
 
 namespace jnihost {
 
@@ -401,22 +402,20 @@ std::vector<T>* regionOf(JNIEnv* env, jarray array, jsize start, jsize length,
   return items;
 }
 
-template <typename T, typename J, typename A>
-void JNICALL getRegion(JNIEnv* env, A array, jsize start, jsize length, J* buffer) {
-  const char* cls = sizeof(T) == 4 ? "[I" : "[B";
-  const char* name = sizeof(T) == 4 ? "GetIntArrayRegion" : "GetByteArrayRegion";
-  std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
-  if (items != nullptr && length > 0)
-    std::memcpy(buffer, items->data() + start, length * sizeof(T));
-}
-
-template <typename T, typename J, typename A>
-void JNICALL setRegion(JNIEnv* env, A array, jsize start, jsize length, const J* buffer) {
-  const char* cls = sizeof(T) == 4 ? "[I" : "[B";
-  const char* name = sizeof(T) == 4 ? "SetIntArrayRegion" : "SetByteArrayRegion";
-  std::vector<T>* items = regionOf<T>(env, array, start, length, cls, name);
-  if (items != nullptr && length > 0)
+// Get<T>ArrayRegion (Set false) and Set<T>ArrayRegion (Set true).
+template <typename T, typename J, typename A, bool Set>
+void JNICALL copyRegion(JNIEnv* env, A array, jsize start, jsize length,
+                        std::conditional_t<Set, const J*, J*> buffer) {
+  const std::string name =
+      std::string(Set ? "Set" : "Get") + (sizeof(T) == 4 ? "Int" : "Byte") + "ArrayRegion";
+  std::vector<T>* items = regionOf<T>(env, array, start, length, sizeof(T) == 4 ? "[I" : "[B",
+                                      name.c_str());
+  if (items == nullptr || length == 0) return;
+  if constexpr (Set) {
     std::memcpy(items->data() + start, buffer, length * sizeof(T));
+  } else {
+    std::memcpy(buffer, items->data() + start, length * sizeof(T));
+  }
 }
 
 jbyteArray JNICALL newByteArrayJni(JNIEnv* env, jsize length) {
@@ -464,10 +463,10 @@ Host::Host() : block_(new EnvBlock) {
   t.GetStringUTFChars = getStringUTFChars;
   t.ReleaseStringUTFChars = releaseStringUTFChars;
   t.GetArrayLength = getArrayLength;
-  t.GetIntArrayRegion = getRegion<std::int32_t, jint, jintArray>;
-  t.SetIntArrayRegion = setRegion<std::int32_t, jint, jintArray>;
-  t.GetByteArrayRegion = getRegion<std::int8_t, jbyte, jbyteArray>;
-  t.SetByteArrayRegion = setRegion<std::int8_t, jbyte, jbyteArray>;
+  t.GetIntArrayRegion = copyRegion<std::int32_t, jint, jintArray, false>;
+  t.SetIntArrayRegion = copyRegion<std::int32_t, jint, jintArray, true>;
+  t.GetByteArrayRegion = copyRegion<std::int8_t, jbyte, jbyteArray, false>;
+  t.SetByteArrayRegion = copyRegion<std::int8_t, jbyte, jbyteArray, true>;
   block_->env.functions = &block_->table;
   block_->host = this;
 

@@ -78,7 +78,6 @@ class Host {
 
   // ---- The object model -----------------------------------------------------------------------
   Class* findClass(const std::string& name) const;
-  const std::deque<Class>& classes() const { return classes_; }
   Class* defineClass(const std::string& name);
   void addField(Class* cls, const std::string& name, const std::string& signature,
                 std::int32_t arrayLength = -1);

@@ -122,11 +122,6 @@ std::string simMust(const std::string& line) {
   return answer.size() > 3 ? answer.substr(3) : "";
 }
 
-int simRecordCount() {
-  const std::string answer = simControl("RECORD COUNT");
-  return answer.rfind("OK ", 0) == 0 ? std::atoi(answer.c_str() + 3) : -1;
-}
-
 std::vector<std::uint8_t> simRecord(int i) {
   const std::string answer = simControl("RECORD GET " + std::to_string(i));
   std::vector<std::uint8_t> bytes;

@@ -18,9 +18,8 @@ std::string simControl(const std::string& line);
 // simControl that must answer "OK...": the rest of the answer; aborts the run otherwise.
 std::string simMust(const std::string& line);
 
-// The requests the executor recorded since its reset, and request i of them as received (0 the
-// first, -1 the latest); empty when there is none.
-int simRecordCount();
+// Request i of those the executor recorded since its reset, as received (0 the first, -1 the
+// latest); empty when there is none.
 std::vector<std::uint8_t> simRecord(int i);
 
 }  // namespace jnihost
