@@ -2,30 +2,55 @@
 #include "channel/channel.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "sim_link.h"
-#include "sim_process.h"
 
 namespace cmn {
 namespace {
 
-using cmn::testing::SimProcess;
-
 class Channel : public ::testing::Test {
  protected:
+  // Each test has a daemon of its own, serving the device in a fresh folder.
   void SetUp() override {
+    char dir[] = "/tmp/cmn-native-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    dir_ = dir;
+    ::setenv("VELKLB_DEVICE", (dir_ + "/velklb").c_str(), 1);
     closeExecutorDevice();
     setServerModality(0);
-    ASSERT_TRUE(sim_.start());
+    ASSERT_TRUE(startSim());
   }
   void TearDown() override {
     setServerModality(0);
     closeExecutorDevice();
+    stopSim();
+    ::rmdir(dir_.c_str());  // the daemon removes its sockets as it ends
+  }
+
+  bool startSim() {
+    const char* binary = std::getenv("VELKLB_EXECUTOR");
+    if (binary == nullptr) return false;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::execl(binary, binary, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return jnihost::startExecutor(4);
+  }
+  void stopSim() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
 
   // A request of `length` bytes with a recognisable payload.
@@ -43,7 +68,10 @@ class Channel : public ::testing::Test {
     return std::vector<std::uint8_t>(requestBlock().raw(), requestBlock().raw() + kBlockSize);
   }
 
-  SimProcess sim_;
+  static int recordCount() { return std::stoi(jnihost::simMust("RECORD COUNT")); }
+
+  std::string dir_;
+  pid_t pid_ = -1;
 };
 
 TEST_F(Channel, SendsExactlyTheRequestLength) {
@@ -90,37 +118,37 @@ TEST_F(Channel, ServerModalitySendsNothingAndChangesNothing) {
   RequestBlock& b = request(250, 40);
   b.setResult(77);
   const std::vector<std::uint8_t> before = snapshot();
-  const int count = jnihost::simRecordCount();
+  const int count = recordCount();
   setServerModality(1);
   EXPECT_EQ(sendExecutorRequest(&b), 1);
   EXPECT_EQ(snapshot(), before);
-  EXPECT_EQ(jnihost::simRecordCount(), count);
+  EXPECT_EQ(recordCount(), count);
   EXPECT_EQ(openExecutorDevice(), 1);  // the probe still tells the truth
 }
 
 TEST_F(Channel, NullBlockAndRefusedLengths) {
   EXPECT_EQ(sendExecutorRequest(nullptr), -1);
-  const int count = jnihost::simRecordCount();
+  const int count = recordCount();
   for (std::uint32_t length : {0u, 15u, 64017u, 0xFFFFFFFFu}) {
     RequestBlock& b = request(250, length);
     EXPECT_EQ(sendExecutorRequest(&b), EINVAL) << length;
   }
-  EXPECT_EQ(jnihost::simRecordCount(), count);
+  EXPECT_EQ(recordCount(), count);
 }
 
 TEST_F(Channel, AbsentDeviceThenReopenAfterStop) {
   RequestBlock& b = request(250, 40);
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   closeExecutorDevice();
-  sim_.stop();
+  stopSim();
   b.setResult(55);
   EXPECT_EQ(openExecutorDevice(), 0);
   EXPECT_EQ(sendExecutorRequest(&b), -1);
   EXPECT_EQ(b.result(), 55);  // an open failure touches nothing
-  ASSERT_TRUE(sim_.start());
+  ASSERT_TRUE(startSim());
   EXPECT_EQ(sendExecutorRequest(&b), 0);  // opened again on the next request
-  sim_.stop();  // behind the cached connection this time
-  ASSERT_TRUE(sim_.start());
+  stopSim();  // behind the cached connection this time
+  ASSERT_TRUE(startSim());
   EXPECT_EQ(sendExecutorRequest(&b), 0);  // the restart costs no failed request
 }
 
@@ -134,7 +162,7 @@ TEST_F(Channel, UnframeableAnswerNeverShiftsLaterAnswers) {
   ASSERT_EQ(jnihost::simControl("SCRIPT NEXT PUT 16 CAFEF00D RESULT 7"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 7);
   EXPECT_EQ(b.u32(16), 0x0DF0FECAu);
-  EXPECT_EQ(jnihost::simRecordCount(), 2);
+  EXPECT_EQ(recordCount(), 2);
 }
 
 // An answer longer than its N leaves bytes that would frame as the next answers (N 16 and 16
@@ -147,7 +175,7 @@ TEST_F(Channel, SurplusAnswerBytesNeverShiftLaterAnswers) {
     ASSERT_EQ(jnihost::simControl("SCRIPT NEXT RESULT " + std::to_string(result)), "OK");
     EXPECT_EQ(sendExecutorRequest(&b), result);
   }
-  EXPECT_EQ(jnihost::simRecordCount(), 4);
+  EXPECT_EQ(recordCount(), 4);
 }
 
 }  // namespace
