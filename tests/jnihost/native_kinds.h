@@ -6,21 +6,16 @@
 
 namespace jnihost::kinds {
 
-struct I_ {
-  using Type = jint;
-};
-struct Z_ {
-  using Type = jboolean;
-};
-struct String_ {
-  using Type = jstring;
-};
-struct StringBuffer_ {
-  using Type = jobject;
-};
-struct I_Array_ {
-  using Type = jintArray;
-};
+#define JNIHOST_KIND(kind, type) \
+  struct kind {                  \
+    using Type = type;           \
+  }
+JNIHOST_KIND(I_, jint);
+JNIHOST_KIND(Z_, jboolean);
+JNIHOST_KIND(String_, jstring);
+JNIHOST_KIND(StringBuffer_, jobject);
+JNIHOST_KIND(I_Array_, jintArray);
+#undef JNIHOST_KIND
 #define JNIHOST_OBJECT_KIND(javaClass)                \
   struct javaClass {                                  \
     using Type = jobject;                             \

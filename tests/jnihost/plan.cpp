@@ -210,8 +210,6 @@ void Interpreter::run(const PlanLine& line) {
     if (std::strncmp(p, " = ", 3) != 0) fail("expected =");
     p += 3;
     vars_[n] = value(p).value.reference;
-  } else if (*p == '$') {
-    value(p);
   } else {
     const std::vector<std::string> words = planWords(t);
     const auto native = kNatives.find(words[0]);

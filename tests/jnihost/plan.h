@@ -6,7 +6,6 @@
 // and, in the scenario only (plan.cpp):
 //   let NAME = VALUE      names an object for later lines ($NAME)
 //   shape NAME ASSIGN...  field assignments an object takes with :NAME
-//   $NAME{ASSIGN...}      changes a named object
 //   follow off            stops writing requests and tool lines
 // An argument is a number, 'text', null, true or false; in the scenario also an object:
 //   CLASS[@SEED]{ASSIGN...}  a new object, every field filled from SEED first, then assigned
