@@ -2,8 +2,8 @@
 # Runs the Windows build under Wine against velklb.sys, in a private prefix of the build.
 #   run-wine.sh conformance WIN_BUILD LINUX_BUILD   the scenario through the DLL and through
 #                                                   the .so; the transcripts must be identical
-#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks through the DLL
-#   run-wine.sh platform WIN_BUILD LINUX_BUILD      the registry reads of the platform layer
+#   run-wine.sh checks WIN_BUILD LINUX_BUILD        the Windows-only checks: the platform layer
+#                                                   on its own, then through the DLL
 #   run-wine.sh launcher WIN_BUILD LINUX_BUILD      velkctl.cmd from the Windows bundle, with a
 #                                                   stand-in java.exe that prints its arguments
 # Every Wine step is bounded; the prefix's wineserver is ended whatever happens.
@@ -94,11 +94,7 @@ case "$mode" in
     fi
     ;;
   checks)
-    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")" \
-      "$(cat "$here/../../VERSION")"
-    ;;
-  platform)
-    # The values win_platform.cpp reads, imported afresh.
+    # The registry values the platform checks read, imported afresh.
     max=$(printf 'a%.0s' $(seq 254))
     over=$(printf 'b%.0s' $(seq 255))
     {
@@ -109,7 +105,8 @@ case "$mode" in
       printf '"Number"=dword:00434241\r\n"Empty"=""\r\n'
     } >"$out/velktest.reg"
     timeout 60 wine regedit /S "$(winpath "$out/velktest.reg")"
-    timeout 60 wine "$win/bin/win-platform.exe"
+    timeout 180 wine "$win/bin/win-checks.exe" "$dll" "$(winpath "$out/checks.txt")" \
+      "$(cat "$here/../../VERSION")"
     ;;
   launcher)
     # The bundle as shipped, unpacked into a folder with a blank in its name; the stand-in
@@ -161,5 +158,5 @@ case "$mode" in
     exit "$failed"
     ;;
   *)
-    echo "usage: $0 conformance|checks|platform|launcher WIN_BUILD LINUX_BUILD"; exit 2 ;;
+    echo "usage: $0 conformance|checks|launcher WIN_BUILD LINUX_BUILD"; exit 2 ;;
 esac
