@@ -408,8 +408,8 @@ void JNICALL copyRegion(JNIEnv* env, A array, jsize start, jsize length,
                         std::conditional_t<Set, const J*, J*> buffer) {
   const std::string name =
       std::string(Set ? "Set" : "Get") + (sizeof(T) == 4 ? "Int" : "Byte") + "ArrayRegion";
-  std::vector<T>* items = regionOf<T>(env, array, start, length, sizeof(T) == 4 ? "[I" : "[B",
-                                      name.c_str());
+  std::vector<T>* items =
+      regionOf<T>(env, array, start, length, sizeof(T) == 4 ? "[I" : "[B", name.c_str());
   if (items == nullptr || length == 0) return;
   if constexpr (Set) {
     std::memcpy(items->data() + start, buffer, length * sizeof(T));

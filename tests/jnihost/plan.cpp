@@ -16,33 +16,27 @@ namespace {
 
 using namespace kinds;
 
-// An argument or field value: a number, a boolean, or an object (null included).
-struct Val {
-  Value value;
-  bool object = false;
-};
-
 template <typename K>
-auto as(const Val& v) {
+auto as(const Value& v) {
   if constexpr (std::is_same_v<K, I_>) {
-    return static_cast<jint>(v.value.primitive);
+    return static_cast<jint>(v.primitive);
   } else if constexpr (std::is_same_v<K, Z_>) {
-    return v.value.primitive != 0;
+    return v.primitive != 0;
   } else {
-    return v.value.reference;
+    return v.reference;
   }
 }
 
-using Dispatch = bool (*)(Session&, const std::string&, const std::vector<Val>&);
+using Dispatch = bool (*)(Session&, const std::string&, const std::vector<Value>&);
 
 template <typename R, typename... K, std::size_t... I>
-void callWith(Session& s, const std::string& method, const std::vector<Val>& args,
+void callWith(Session& s, const std::string& method, const std::vector<Value>& args,
               std::index_sequence<I...>) {
   s.call<R>(method, as<K>(args[I])...);
 }
 
 template <typename R, typename... K>
-bool dispatch(Session& s, const std::string& method, const std::vector<Val>& args) {
+bool dispatch(Session& s, const std::string& method, const std::vector<Value>& args) {
   if (args.size() != sizeof...(K)) return false;
   callWith<R, K...>(s, method, args, std::index_sequence_for<K...>{});
   return true;
@@ -61,7 +55,8 @@ class Interpreter {
   void run(const PlanLine& line);
 
  private:
-  Val value(const char*& p);
+  // An argument or field value: a number, a boolean, or an object (null included).
+  Value value(const char*& p);
   void assign(Object* o, const char*& p);
   [[noreturn]] void fail(const std::string& what) { planError(*line_, what); }
   std::string name(const char*& p) {
@@ -87,62 +82,57 @@ class Interpreter {
   std::map<std::string, std::string> shapes_;
 };
 
-Val Interpreter::value(const char*& p) {
-  Val v;
+Value Interpreter::value(const char*& p) {
+  Value v;
   if (*p == '\'') {
     const char* end = std::strchr(p + 1, '\'');
     if (end == nullptr) fail("unended text");
-    v.object = true;
-    v.value.reference = h_.newString(std::string(p + 1, end));
+    v.reference = h_.newString(std::string(p + 1, end));
     p = end + 1;
   } else if (*p == '-' || std::isdigit(static_cast<unsigned char>(*p))) {
     char* end = nullptr;
-    v.value.primitive = std::strtoll(p, &end, 0);
+    v.primitive = std::strtoll(p, &end, 0);
     p = end;
   } else if (*p == '[' || (p[0] == 'b' && p[1] == '[')) {
     const bool bytes = *p == 'b';
     p += bytes ? 2 : 1;
     std::vector<std::int64_t> items;
     while (*p != ']') {
-      items.push_back(value(p).value.primitive);
+      items.push_back(value(p).primitive);
       if (*p == ',') ++p;
     }
     ++p;
-    v.object = true;
-    v.value.reference = bytes ? h_.newByteArray(items.size()) : h_.newIntArray(items.size());
+    v.reference = bytes ? h_.newByteArray(items.size()) : h_.newIntArray(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-      if (bytes) v.value.reference->bytes[i] = static_cast<std::int8_t>(items[i]);
-      else v.value.reference->ints[i] = static_cast<std::int32_t>(items[i]);
+      if (bytes) v.reference->bytes[i] = static_cast<std::int8_t>(items[i]);
+      else v.reference->ints[i] = static_cast<std::int32_t>(items[i]);
     }
   } else if (*p == '$') {
     ++p;
     Object* o = named(name(p));
-    v.object = true;
-    v.value.reference = o;
+    v.reference = o;
     if (*p == '.') {
       ++p;
       const FieldDef* f = h_.field(o, name(p));
       if (f == nullptr) fail("no such field");
-      v.value = o->fields[f->slot];
-      v.object = f->signature[0] == 'L' || f->signature[0] == '[';
+      v = o->fields[f->slot];
     }
     if (*p == '{') assign(o, p);
   } else {
     const std::string word = name(p);
-    v.object = word != "true" && word != "false";
-    v.value.primitive = word == "true";
-    if (word == "null" || !v.object) return v;
+    v.primitive = word == "true";
+    if (word == "null" || word == "true" || word == "false") return v;
     if (*p == '[') {  // an empty array
       ++p;
       const std::size_t length = std::strtoul(p, const_cast<char**>(&p), 10);
       expect(p, ']');
-      v.value.reference = word == "int"    ? h_.newIntArray(length)
-                          : word == "byte" ? h_.newByteArray(length)
-                                           : h_.newObjectArray("java/lang/" + word, length);
+      v.reference = word == "int"    ? h_.newIntArray(length)
+                    : word == "byte" ? h_.newByteArray(length)
+                                     : h_.newObjectArray("java/lang/" + word, length);
       return v;
     }
     Object* o = h_.newObject(word);
-    v.value.reference = o;
+    v.reference = o;
     if (*p == '@') {
       ++p;
       s_.fill(o, static_cast<int>(std::strtol(p, const_cast<char**>(&p), 10)));
@@ -177,13 +167,13 @@ void Interpreter::assign(Object* o, const char*& p) {
       expect(p, '=');
       Object* array = o->fields[f->slot].reference;
       if (array == nullptr || index >= array->ints.size()) fail("no element of " + field);
-      array->ints[index] = static_cast<std::int32_t>(value(p).value.primitive);
+      array->ints[index] = static_cast<std::int32_t>(value(p).primitive);
     } else if (*p == '+') {
       p += 2;
-      addListener(h_, o, value(p).value.reference);
+      addListener(h_, o, value(p).reference);
     } else {
       expect(p, '=');
-      o->fields[f->slot] = value(p).value;
+      o->fields[f->slot] = value(p);
     }
   }
   expect(p, '}');
@@ -209,12 +199,12 @@ void Interpreter::run(const PlanLine& line) {
     const std::string n = name(p);
     if (std::strncmp(p, " = ", 3) != 0) fail("expected =");
     p += 3;
-    vars_[n] = value(p).value.reference;
+    vars_[n] = value(p).reference;
   } else {
     const std::vector<std::string> words = planWords(t);
     const auto native = kNatives.find(words[0]);
     if (native == kNatives.end()) fail("no native method " + words[0]);
-    std::vector<Val> args;
+    std::vector<Value> args;
     for (std::size_t i = 1; i < words.size(); ++i) {
       const char* q = words[i].c_str();
       args.push_back(value(q));
