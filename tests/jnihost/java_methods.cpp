@@ -16,18 +16,6 @@ Class* classOf(Host& h, const std::string& name) {
   return cls != nullptr ? cls : h.defineClass(name);
 }
 
-Value none() {
-  return Value{};
-}
-
-Value integer(std::int64_t v) {
-  return Value{v, nullptr};
-}
-
-Value object(Object* o) {
-  return Value{0, o};
-}
-
 // The java.util.List a field holds, made on first use as the Java constructor would have.
 Object* listOf(Host& h, Object* self, const char* field) {
   Object* list = h.getObject(self, field);
@@ -51,8 +39,8 @@ Object* newRecord(Host& h, const char* cls, const std::vector<const char*>& fiel
 // A getter of a field: its int value, or the object it holds.
 MethodBody getter(const char* field) {
   return [field](Host& h, Object* self, const Args&) {
-    return h.field(self, field)->signature[0] == 'L' ? object(h.getObject(self, field))
-                                                     : integer(h.getInt(self, field));
+    return h.field(self, field)->signature[0] == 'L' ? Value{0, h.getObject(self, field)}
+                                                     : Value{h.getInt(self, field), nullptr};
   };
 }
 
@@ -60,7 +48,7 @@ MethodBody getter(const char* field) {
 MethodBody setter(const char* field) {
   return [field](Host& h, Object* self, const Args& a) {
     h.setInt(self, field, a[0].primitive);
-    return none();
+    return Value{};
   };
 }
 
@@ -80,11 +68,11 @@ std::vector<JavaMethod> javaMethods() {
          Object* list = listOf(h, self, "listeners");
          if (a[0].primitive < 0) {
            h.throwNew("java/lang/IndexOutOfBoundsException", std::to_string(a[0].primitive));
-           return none();
+           return Value{};
          }
          const auto index = static_cast<std::size_t>(a[0].primitive);
          while (list->items.size() <= index) list->items.push_back(h.newObject("CMNListener"));
-         return object(list->items[index]);
+         return Value{0, list->items[index]};
        }},
       {"CMNServer", "addListenersFromNative", "(I)V",
        [](Host& h, Object* self, const Args& a) {
@@ -93,7 +81,7 @@ std::vector<JavaMethod> javaMethods() {
            list->items.push_back(h.newObject("CMNListener"));
          }
          h.setInt(self, "_iNumListeners", a[0].primitive);
-         return none();
+         return Value{};
        }},
       {"CMNServer", "getConnectTimeout", "()I", getter("_iConnectTimeout")},
       {"CMNServer", "getIntWaitForComplete", "()I", getter("_iWaitForComplete")},
@@ -113,40 +101,40 @@ std::vector<JavaMethod> javaMethods() {
          Object* ids = h.getObject(self, "sServerId");
          if (ids == nullptr) {
            h.throwNew("java/lang/NullPointerException", "sServerId is null");
-           return none();
+           return Value{};
          }
          const auto index = static_cast<std::size_t>(a[1].primitive);
          if (ids->items.size() <= index) ids->items.resize(index + 1, nullptr);
          ids->items[index] = a[0].reference;
-         return none();
+         return Value{};
        }},
       // The diagnostic listeners: a count that empties the list, then one record per call.
       {"CMNHalfOpenListener", "setNumHalfOpenRecs", "(I)V",
        [](Host& h, Object* self, const Args& a) {
          h.setInt(self, "iNumHalfOpenRecs", a[0].primitive);
          listOf(h, self, "records")->items.clear();
-         return none();
+         return Value{};
        }},
       {"CMNHalfOpenListener", "addHalfOpenRec", "(IIIZ)V",
        [](Host& h, Object* self, const Args& a) {
          listOf(h, self, "records")
              ->items.push_back(newRecord(h, "CMNHalfOpenListener$Record",
                                          {"index", "address", "port", "flag"}, a));
-         return none();
+         return Value{};
        }},
       {"CMNAttackListener", "reportAttackingAddrsResults", "(II)V",
        [](Host& h, Object* self, const Args& a) {
          h.setInt(self, "iNumAttackers", a[0].primitive);
          h.setInt(self, "iFigure", a[1].primitive);
          listOf(h, self, "attackers")->items.clear();
-         return none();
+         return Value{};
        }},
       {"CMNAttackListener", "reportAttackingAddr", "(II)V",
        [](Host& h, Object* self, const Args& a) {
          listOf(h, self, "attackers")
              ->items.push_back(
                  newRecord(h, "CMNAttackListener$Attacker", {"address", "figure"}, a));
-         return none();
+         return Value{};
        }},
   };
 }
