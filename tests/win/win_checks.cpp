@@ -237,21 +237,18 @@ int main(int argc, char** argv) {
   expectEqual(s.call<jint>("isLoadedNative"), "1", "isLoadedNative with the driver");
 
   // Failed device calls: the code comes back whole; the block keeps result and reason.
-  struct {
-    int error;
-    const char* want;
-  } const errors[] = {{1, "1"}, {31, "31"}, {1234, "1234"}, {65535, "65535"}};
-  for (const auto& e : errors) {
+  for (const int error : {1, 31, 1234, 65535}) {
+    const std::string code = std::to_string(error);
     simMust("SCRIPT NEXT RESULT -1 REASON -7");
     s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor"));
-    simMust("SCRIPT NEXT ERROR " + std::to_string(e.error));
-    expectEqual(s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor")), e.want,
-                "DeviceIoControl failing with " + std::to_string(e.error));
+    simMust("SCRIPT NEXT ERROR " + code);
+    expectEqual(s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor")), code,
+                "DeviceIoControl failing with " + code);
     // The next request carries the block as the failed call left it.
     s.call<jint>("getExecutorStatusNative", host.newObject("CMNExecutor"));
     const std::vector<unsigned char> next = jnihost::simRecord(-1);
-    expect(wordAt(next, 4) == 0, "result field 0 after error " + std::to_string(e.error));
-    expect(wordAt(next, 8) == -7, "reason unchanged after error " + std::to_string(e.error));
+    expect(wordAt(next, 4) == 0, "result field 0 after error " + code);
+    expect(wordAt(next, 8) == -7, "reason unchanged after error " + code);
   }
   expectEqual(s.call<jint>("isLoadedNative"), "1", "the handle survives failed calls");
 
