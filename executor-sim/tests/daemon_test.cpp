@@ -140,9 +140,6 @@ TEST_F(Daemon, CtlAndStandInsReportByExitStatus) {
         {zo + "en12 alias localhost netmask 255.0.0.0 source localhost", 0, ""},
         {zo + "eth0 alias no-such-host.invalid netmask 255.0.0.0 source 10.0.0.1", 1, ""},
         {zo + "eth0 alias 10.0.0.5 netmask 255.255.255.0 source 10.0.0.1", 1, ""},  // listed
-        {zo + "eth alias 10.0.0.6 netmask 255.255.255.0 source 10.0.0.1", 1, ""},   // no unit
-        {zo + "eth0 alias 10.0.0.6 mask 255.255.255.0 source 10.0.0.1", 1, ""},
-        {zo + "eth0 10.0.0.6", 1, ""},
         {zo + "eth0 10.0.0.5 delete", 0, ""},
         {zo + "eth0 10.0.0.5 delete", 1, ""},  // gone already
         {ctl + "ALIASES", 0, "OK 1 en12 127.0.0.1 255.0.0.0 127.0.0.1\n"},
