@@ -129,30 +129,28 @@ Class* classArg(JNIEnv* env, jclass cls, const char* function) {
   return object->meta;
 }
 
-jfieldID JNICALL getFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
-  if (!enter(env, "GetFieldID")) return nullptr;
-  Class* c = classArg(env, cls, "GetFieldID");
+// GetFieldID, GetMethodID: a member by name and signature, or null and a pending `error`.
+template <typename Id, typename Def>
+Id lookup(JNIEnv* env, jclass cls, const char* name, const char* sig,
+          std::deque<Def> Class::*members, const char* function, const char* error) {
+  if (!enter(env, function)) return nullptr;
+  Class* c = classArg(env, cls, function);
   if (c == nullptr) return nullptr;
-  for (const FieldDef& f : c->fields) {
-    if (f.name == name && f.signature == sig) {
-      return reinterpret_cast<jfieldID>(const_cast<FieldDef*>(&f));
-    }
+  for (const Def& d : c->*members) {
+    if (d.name == name && d.signature == sig) return reinterpret_cast<Id>(const_cast<Def*>(&d));
   }
-  hostOf(env).throwNew("java/lang/NoSuchFieldError", name);
+  hostOf(env).throwNew(error, name);
   return nullptr;
 }
 
+jfieldID JNICALL getFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+  return lookup<jfieldID>(env, cls, name, sig, &Class::fields, "GetFieldID",
+                          "java/lang/NoSuchFieldError");
+}
+
 jmethodID JNICALL getMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
-  if (!enter(env, "GetMethodID")) return nullptr;
-  Class* c = classArg(env, cls, "GetMethodID");
-  if (c == nullptr) return nullptr;
-  for (const MethodDef& m : c->methods) {
-    if (m.name == name && m.signature == sig) {
-      return reinterpret_cast<jmethodID>(const_cast<MethodDef*>(&m));
-    }
-  }
-  hostOf(env).throwNew("java/lang/NoSuchMethodError", name);
-  return nullptr;
+  return lookup<jmethodID>(env, cls, name, sig, &Class::methods, "GetMethodID",
+                           "java/lang/NoSuchMethodError");
 }
 
 template <char Type, typename T>
