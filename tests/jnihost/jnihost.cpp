@@ -32,10 +32,6 @@ std::vector<std::string> parameterTypes(const std::string& signature) {
   return out;
 }
 
-std::string returnType(const std::string& signature) {
-  return signature.substr(signature.find(')') + 1);
-}
-
 }  // namespace
 
 struct Host::EnvBlock {
@@ -234,7 +230,7 @@ Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
     return Value{};
   }
   const auto* m = reinterpret_cast<const MethodDef*>(id);
-  const std::string ret = returnType(m->signature);
+  const std::string ret = m->signature.substr(m->signature.find(')') + 1);
   if ((returns == 'L' && !isReference(ret)) || (returns != 'L' && ret != std::string(1, returns))) {
     h.violation(std::string(function) + ": method " + m->name + " returns " + ret);
     return Value{};
