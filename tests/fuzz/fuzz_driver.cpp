@@ -141,7 +141,7 @@ Run& theRun() {
 
 Object* Run::receiver() {
   const std::string name = std::string(kPackage) + "CMNExecutorInterface";
-  if (host_.findClass(name) == nullptr) host_.defineClass(name);
+  host_.defineClass(name);
   return host_.newObject(name);
 }
 

@@ -11,11 +11,6 @@ constexpr const char* kPackage = "com/velk/internet/tz/common/";
 
 using Args = std::vector<Value>;
 
-Class* classOf(Host& h, const std::string& name) {
-  Class* cls = h.findClass(name);
-  return cls != nullptr ? cls : h.defineClass(name);
-}
-
 // The java.util.List a field holds, made on first use as the Java constructor would have.
 Object* listOf(Host& h, Object* self, const char* field) {
   Object* list = h.getObject(self, field);
@@ -142,9 +137,9 @@ std::vector<JavaMethod> javaMethods() {
 }  // namespace
 
 void addJavaMethods(Host& host) {
-  classOf(host, "java/util/List");
+  host.defineClass("java/util/List");
   for (JavaMethod& m : javaMethods()) {
-    host.addMethod(classOf(host, std::string(kPackage) + m.cls), m.name, m.signature,
+    host.addMethod(host.defineClass(std::string(kPackage) + m.cls), m.name, m.signature,
                    std::move(m.body));
   }
 }

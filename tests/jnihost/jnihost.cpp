@@ -505,9 +505,7 @@ Host::Host() : block_(new EnvBlock) {
             });
   for (std::size_t i = 0; i < kJavaFieldCount; ++i) {
     const JavaField& f = kJavaFields[i];
-    Class* cls = findClass(f.className);
-    if (cls == nullptr) cls = defineClass(f.className);
-    addField(cls, f.name, f.signature, f.arrayLength);
+    addField(defineClass(f.className), f.name, f.signature, f.arrayLength);
   }
 }
 
@@ -527,6 +525,7 @@ Class* Host::findClass(const std::string& name) const {
 }
 
 Class* Host::defineClass(const std::string& name) {
+  if (Class* known = findClass(name)) return known;
   classes_.push_back(Class{});
   Class* cls = &classes_.back();
   cls->name = name;
@@ -589,8 +588,7 @@ Object* Host::newString(const std::string& modifiedUtf8) {
 
 Object* Host::newObjectArray(const std::string& elementClass, std::size_t length) {
   const std::string name = "[L" + elementClass + ";";
-  Class* cls = findClass(name);
-  Object* o = allocate(cls != nullptr ? cls : defineClass(name));
+  Object* o = allocate(defineClass(name));
   o->items.assign(length, nullptr);
   return o;
 }
@@ -769,9 +767,7 @@ bool Host::pendingCheck(const char* function) {
 }
 
 void Host::throwNew(const std::string& className, const std::string& message) {
-  Class* cls = findClass(className);
-  if (cls == nullptr) cls = defineClass(className);
-  pending = allocate(cls);
+  pending = allocate(defineClass(className));
   pendingMessage = message;
 }
 

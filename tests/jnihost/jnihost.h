@@ -78,6 +78,7 @@ class Host {
 
   // ---- The object model -----------------------------------------------------------------------
   Class* findClass(const std::string& name) const;
+  // The class named `name`, defined (with no fields or methods yet) when it is not known.
   Class* defineClass(const std::string& name);
   void addField(Class* cls, const std::string& name, const std::string& signature,
                 std::int32_t arrayLength = -1);

@@ -46,8 +46,7 @@ void Session::fill(Object* object, int seed) {
 
 Object* Session::receiver() {
   if (receiver_ == nullptr) {
-    Class* cls = host_.findClass("com/velk/internet/tz/common/CMNExecutorInterface");
-    if (cls == nullptr) host_.defineClass("com/velk/internet/tz/common/CMNExecutorInterface");
+    host_.defineClass("com/velk/internet/tz/common/CMNExecutorInterface");
     receiver_ = host_.newObject("com/velk/internet/tz/common/CMNExecutorInterface");
   }
   return receiver_;
