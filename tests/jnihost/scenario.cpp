@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace jnihost {
 
@@ -78,13 +80,8 @@ namespace {
 
 // The whole text of a file; "" when it can't be read.
 std::string readWhole(const std::string& path) {
-  std::string text;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    char chunk[512];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
-    std::fclose(f);
-  }
-  return text;
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
