@@ -29,6 +29,7 @@ class Channel : public ::testing::Test {
     ASSERT_TRUE(startSim());
   }
   void TearDown() override {
+    setServerModality(0);
     closeExecutorDevice();
     stopSim();
     ::rmdir(dir_.c_str());  // the daemon removes its sockets as it ends
@@ -110,6 +111,18 @@ TEST_F(Channel, AnswerReplacesOnlyItsFirstNBytes) {
   ASSERT_EQ(jnihost::simControl("SCRIPT NEXT N 64016 PUT 64012 01020304"), "OK");
   EXPECT_EQ(sendExecutorRequest(&b), 0);
   EXPECT_EQ(b.u32(64012), 0x04030201u);
+}
+
+TEST_F(Channel, ServerModalitySendsNothingAndChangesNothing) {
+  RequestBlock& b = request(250, 40);
+  b.setResult(77);
+  const std::vector<std::uint8_t> before = snapshot();
+  const int count = recordCount();
+  setServerModality(1);
+  EXPECT_EQ(sendExecutorRequest(&b), 1);
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(recordCount(), count);
+  EXPECT_EQ(openExecutorDevice(), 1);  // the probe still tells the truth
 }
 
 TEST_F(Channel, NullBlockAndRefusedLengths) {
