@@ -12,10 +12,6 @@ namespace {
 const char kEntryPrefix[] = "Java_com_velk_internet_tz_common_CMNExecutorInterface_";
 }
 
-NativeLibrary::~NativeLibrary() {
-  // Left loaded: a library's static objects may still be in use by the host's last words.
-}
-
 bool NativeLibrary::open(const std::string& path) {
 #ifdef _WIN32
   handle_ = reinterpret_cast<void*>(::LoadLibraryA(path.c_str()));

@@ -9,8 +9,9 @@ namespace jnihost {
 
 class NativeLibrary {
  public:
+  // Once opened the library stays loaded: its static objects may still be in use by the
+  // host's last words.
   NativeLibrary() = default;
-  ~NativeLibrary();
   NativeLibrary(const NativeLibrary&) = delete;
   NativeLibrary& operator=(const NativeLibrary&) = delete;
 
