@@ -260,15 +260,14 @@ int main(int argc, char** argv) {
   Object* port = host.newObject("CMNPort");
   host.setString(port, "ClusterId", "web");
   host.setInt(port, "PortNumber", 80);
-  g_sleeps.clear();
-  simMust("SCRIPT NEXT RESULT -1 REASON -2");
-  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  const auto busy = [](int answers) {
+    g_sleeps.clear();
+    for (int i = 0; i < answers; ++i) simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  };
+  busy(2);
   expectEqual(s.call<jint>("addPortNative", port), "0", "a port added after two busy answers");
   expect(g_sleeps == std::vector<DWORD>{6789, 6543}, "the retry sleeps 6789 then 6543 ms");
-  g_sleeps.clear();
-  simMust("SCRIPT NEXT RESULT -1 REASON -2");
-  simMust("SCRIPT NEXT RESULT -1 REASON -2");
-  simMust("SCRIPT NEXT RESULT -1 REASON -2");
+  busy(3);
   expectEqual(s.call<jint>("setPortStatusNative", port), "-28", "busy three times");
   expect(g_sleeps == std::vector<DWORD>{6789, 6543}, "no third pause");
 
