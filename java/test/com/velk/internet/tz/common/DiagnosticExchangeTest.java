@@ -55,29 +55,15 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
     }
 
     /** Counts the library refuses, and bindings it can't have: nothing is sent, the code goes to iResponse too. */
-    static Stream<Arguments> refusals() {
-        CMNAffinity shortArrays = affinity(1, 1, 2, 3, 4);
-        shortArrays.aiServerAddr = new int[1];
-        CMNAffinity nullArray = affinity(1, 1, 2);
-        nullArray.aiServerAddr = null;
-        CMNAffinity big = affinity(1);
-        big.iNumAffinities = 2000;  // passes 3000, but 1999 fill the block
-        CMNAffinity over = affinity(1);
-        over.iNumAffinities = 3001;
-        CMNAffinity negative = affinity(1);
-        negative.iNumAffinities = -1;
-        return Stream.of(Arguments.of("2000", big, -101), Arguments.of("3001", over, -101),
-                Arguments.of("-1", negative, -101), Arguments.of("arrays shorter than n", shortArrays, -102),
-                Arguments.of("null array", nullArray, -102));
-    }
-
-    @ParameterizedTest(name = "{0} -> {2}")
-    @MethodSource("refusals")
-    void refusedExchangesSendNothing(String name, CMNAffinity a, int code) {
-        int before = sim.recordCount();
+    @ParameterizedTest(name = "{0} -> {3}")
+    @CsvSource({"2000 (1999 fill the block), 2000, 0, -101", "3001, 3001, 0, -101", "-1, -1, 0, -101",
+        "arrays shorter than n, 2, 1, -102", "null array, 1, -1, -102"})
+    void refusedExchangesSendNothing(String name, int count, int serverArray, int code) {
+        CMNAffinity a = affinity(1, 1, 2, 3, 4);
+        a.iNumAffinities = count;
+        a.aiServerAddr = serverArray < 0 ? null : serverArray > 0 ? new int[serverArray] : a.aiServerAddr;
         assertEquals(code, lib.serverDirectedAffinityNative(a));
-        assertEquals(code, a.iResponse);
-        assertEquals(before, sim.recordCount());
+        assertEquals(List.of(code, 0), List.of(a.iResponse, sim.recordCount()));
     }
 
     /** Any failed send gives the reason field as it stands: one the executor never answered, the previous one. */

@@ -166,17 +166,6 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         assertEquals(List.of(7, 0), List.of((int) e.v6ClientGateway[0], e.TraceLevel));
     }
 
-    @ParameterizedTest(name = "{2} from {1} at {0}")
-    @CsvSource({"32, 0500000001000000, FINTimeout, 5", "64, 00000000ffffffff, DefaultPortStaleTimeout, 0",
-        "20, ffffffff, TraceLevel, -1", "84, ff, DefaultPortType, \u00ff", "600, 0a000001, ClientGateway, 10.0.0.1",
-        "86, 61ff6200, ConfigFileName, a?b"})
-    void readBackWidthsAndSigns(int offset, String hex, String field, String expected) throws Exception {
-        sim.script("NEXT", "MODEL", "PUT", String.valueOf(offset), hex);
-        CMNExecutor e = new CMNExecutor();
-        assertEquals(0, lib.getExecutorStatusNative(e));
-        assertEquals(expected, String.valueOf(get(e, field)));
-    }
-
     @ParameterizedTest(name = "{0}")
     @CsvSource({"MODEL, 0", "RESULT -1 REASON -5, -1", "ERROR 113, 113"})
     void rateGoesOutAndReturnsTheSendResult(String script, int result) {

@@ -150,10 +150,6 @@ class HighAvailabilityTest extends ExecutorTestBase {
         assertRequest(command, command == 41 || command == 50 ? 16 : 280, rows);
     }
 
-    static List<Long> commands() {
-        return IntStream.range(0, sim.recordCount()).mapToObj(i -> SimExecutor.u32le(sim.record(i), 0)).toList();
-    }
-
     /** {aliases already listed (negative: and the NIC query fails), local address, result, tool line run}. */
     @ParameterizedTest(name = "{0} aliases, local {1} -> {2}")
     @CsvSource({"1, 10.1.2.3, 0, false", "0, 172.16.0.1, -44, false", "33, 10.1.2.3, -44, true",
@@ -167,7 +163,8 @@ class HighAvailabilityTest extends ExecutorTestBase {
             sim.script("NEXT", "ERROR", "5");
         }
         assertEquals(expected, lib.addHBNative(local, "10.2.0.9"));
-        assertEquals(expected == 0 ? List.of(55L, 45L) : List.of(55L), commands());
+        assertEquals(expected == 0 ? List.of(55L, 45L) : List.of(55L),
+                IntStream.range(0, sim.recordCount()).mapToObj(i -> SimExecutor.u32le(sim.record(i), 0)).toList());
         assertEquals(toolRun ? List.of("zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5") : List.of(),
                 toolLines());
         if (expected == 0) {

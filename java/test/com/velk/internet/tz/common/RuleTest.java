@@ -201,12 +201,6 @@ class RuleTest extends ExecutorTestBase {
         return new CMNRule("web", 80, "r1");
     }
 
-    static CMNServer server() {
-        CMNServer s = new CMNServer("web", 80, "srv1");
-        s.iServerIdKey = 0x0A0B0C0D;
-        return s;
-    }
-
     /** List arguments refused before anything is sent (a null object or buffer: the argument sweep). */
     @Test
     void listArgumentsRefused() {
@@ -247,10 +241,12 @@ class RuleTest extends ExecutorTestBase {
     @ParameterizedTest(name = "command {0}, argument {1}")
     @CsvSource({"24, 0", "24, -1", "25, -2147483648", "25, 305419896"})
     void bindingPassesItsArgumentThrough(int command, int argument) {
+        CMNServer s = new CMNServer("web", 80, "srv1");
+        s.iServerIdKey = 0x0A0B0C0D;
         seedBlock();
         sim.script("NEXT", "RESULT", "0");
-        assertEquals(0, command == 24 ? lib.addServertoRuleNative(rule(), server(), argument)
-                : lib.removeServerfromRuleNative(rule(), server(), argument));
+        assertEquals(0, command == 24 ? lib.addServertoRuleNative(rule(), s, argument)
+                : lib.removeServerfromRuleNative(rule(), s, argument));
         assertRequest(command, 1952, map(84, "0d0c0b0a", 88, le(key("web"), 4), 92, "0050", 94, text("r1"), 1948,
                 le(argument, 4)));
     }
