@@ -152,6 +152,12 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
         HalfOpenLog failed = new HalfOpenLog();
         assertEquals(-1, lib.getHalfOpenInfoNative(failed));
         assertEquals(List.of(), failed.calls);
+
+        sim.command("DIAG FILL HALFOPEN 5400");  // at the largest: as many as the block holds
+        HalfOpenLog full = new HalfOpenLog();
+        assertEquals(0, lib.getHalfOpenInfoNative(full));
+        assertEquals(List.of(1 + 5333, "count 5400", "5332 ac0014d4 5332 false"),
+                List.of(full.calls.size(), full.calls.get(0), full.calls.get(5333)));
     }
 
     @Test
@@ -168,21 +174,11 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
         AttackLog failed = new AttackLog();
         assertEquals(7, lib.getAttackingAddrsNative(failed, 0x0A000001, 80));
         assertEquals(List.of(), failed.calls);
-    }
 
-    @Test
-    void listenersAtTheirLargest() {
-        sim.command("DIAG FILL HALFOPEN 5400");
-        sim.command("DIAG FILL ATTACKERS 8064");
-        HalfOpenLog halfOpen = new HalfOpenLog();
-        assertEquals(0, lib.getHalfOpenInfoNative(halfOpen));
-        assertEquals(1 + 5333, halfOpen.calls.size());
-        assertEquals(List.of("count 5400", "5332 ac0014d4 5332 false"), List.of(halfOpen.calls.get(0),
-                halfOpen.calls.get(5333)));
-        AttackLog attacks = new AttackLog();
-        assertEquals(0, lib.getAttackingAddrsNative(attacks, 0x0A000001, 80));
-        assertEquals(1 + 7996, attacks.calls.size());
-        assertEquals("ac001f3b 7995", attacks.calls.get(7996));
+        sim.command("DIAG FILL ATTACKERS 8064");  // at the largest: as many as the block holds
+        AttackLog full = new AttackLog();
+        assertEquals(0, lib.getAttackingAddrsNative(full, 0x0A000001, 80));
+        assertEquals(List.of(1 + 7996, "ac001f3b 7995"), List.of(full.calls.size(), full.calls.get(7996)));
     }
 
     // ---- requests whose layout is all there is to see ------------------------------------------
