@@ -4,9 +4,8 @@ import static org.junit.jupiter.api.Assertions.*;
 
 import java.io.*;
 import java.nio.charset.StandardCharsets;
-import java.util.List;
+import java.util.*;
 import java.util.function.Supplier;
-import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
@@ -99,24 +98,13 @@ class DiagnosticReportTest extends ExecutorTestBase {
     }
 
     /** Sub-command: commands sent after 53 (or instead of it), and how the text begins past the counter dump. */
-    static Stream<Arguments> subCommands() {
-        return Stream.of(
-                Arguments.of(43, List.of(65L), "OK (Output is in tzserver window.)\n"),
-                Arguments.of(30, List.of(53L), "OK\n"),
-                Arguments.of(98, List.of(53L), "OK\n"),
-                Arguments.of(99, List.of(53L), ""),
-                Arguments.of(-5, List.of(53L), ""),
-                Arguments.of(0, List.of(53L), ""),
-                Arguments.of(1, List.of(53L, 55L), "Number of NIC records = 0\n"),
-                Arguments.of(8, List.of(53L), "Interface List Info.\nNumber of records = 0.\n"),
-                Arguments.of(10, List.of(53L, 84L), "Number of RAT records = 0\n"),
-                Arguments.of(11, List.of(53L, 85L), "Connection Record State LL Info.\n"),
-                Arguments.of(12, List.of(53L, 86L), "Affinity Record LL Info.\n"));
-    }
-
     @ParameterizedTest(name = "sub-command {0}")
-    @MethodSource("subCommands")
-    void subCommandsRouteTheirRequests(int sub, List<Long> commands, String tail) {
+    @CsvSource({"43, 65, 'OK (Output is in tzserver window.)\n'", "30, 53, 'OK\n'", "98, 53, 'OK\n'", "99, 53, ''",
+        "-5, 53, ''", "0, 53, ''", "1, 53 55, 'Number of NIC records = 0\n'",
+        "8, 53, 'Interface List Info.\nNumber of records = 0.\n'", "10, 53 84, 'Number of RAT records = 0\n'",
+        "11, 53 85, 'Connection Record State LL Info.\n'", "12, 53 86, 'Affinity Record LL Info.\n'"})
+    void subCommandsRouteTheirRequests(int sub, String sent, String tail) {
+        List<Long> commands = Arrays.stream(sent.split(" ")).map(Long::valueOf).toList();
         RegistryCards.write(RegistryCards.Key.TCPIP, "");
         assertEquals(0, lib.setInterfacesNative(0));  // the process-wide table, emptied
         seedBlock();
