@@ -2,28 +2,17 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.lang.reflect.Array;
-import java.lang.reflect.Field;
-import java.lang.reflect.InvocationTargetException;
-import java.lang.reflect.Method;
-import java.lang.reflect.Modifier;
-import java.util.ArrayList;
-import java.util.Arrays;
-import java.util.List;
-import java.util.Map;
-import java.util.stream.Collectors;
-import java.util.stream.Stream;
+import java.lang.reflect.*;
+import java.util.*;
+import java.util.stream.*;
 import org.junit.jupiter.api.Test;
 
 /**
- * Every native method, found by reflection, with awkward arguments: each reference argument null,
- * each String argument empty and 100 000 characters long, each int at its extremes, and for an
- * object argument (settings all flagged, arrays of 8 elements) each String field null or long,
- * each array field null or empty, each int field at its extremes and each flag 0 or -1. The first
- * request of each call succeeds, so the answer's way back into Java is swept as well. No call may throw into Java, trip
- * the JNI checks (the rig fails the class on any warning) or return a code outside the range the
- * methods use; a null object, buffer or key array is refused with -88 before anything is sent.
- * Methods added later are swept without editing this class.
+ * Every native method, found by reflection, with awkward arguments: each reference argument null, each String
+ * empty or 100 000 characters, each int at its extremes, and each field of an object argument likewise (flags 0
+ * or -1, arrays null or empty). The first request succeeds, so the way back into Java is swept too. No call may
+ * throw into Java, trip the JNI checks or return a code outside the methods' range; a null object, buffer or key
+ * array is refused with -88 before anything is sent. Methods added later are swept without editing this class.
  */
 class ArgumentSweepTest extends ExecutorTestBase {
     static final String LONG = "7".repeat(100_000);

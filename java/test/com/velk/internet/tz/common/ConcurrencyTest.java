@@ -3,11 +3,9 @@ package com.velk.internet.tz.common;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.time.Duration;
-import java.util.ArrayList;
-import java.util.List;
+import java.util.*;
 import java.util.concurrent.*;
-import java.util.concurrent.atomic.AtomicBoolean;
-import java.util.concurrent.atomic.AtomicInteger;
+import java.util.concurrent.atomic.*;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -68,9 +66,8 @@ class ConcurrencyTest extends ExecutorTestBase {
             CMNCluster status = new CMNCluster(id);
             status.iClusterIdKey = c.iClusterIdKey;
             assertEquals(0, lib.getClusterStatusNative(status), id + " cluster status");
-            assertEquals(c.Address, status.Address, id);
-            assertEquals(c.MaxNumberOfPorts, status.MaxNumberOfPorts, id);
-            assertEquals(ports.size(), status.NumPorts, id);
+            assertEquals(List.of(c.Address, c.MaxNumberOfPorts, ports.size()),
+                    List.of(status.Address, status.MaxNumberOfPorts, status.NumPorts), id);
 
             StringBuffer list = new StringBuffer();
             assertEquals(0, lib.getPortsListNative(id, list), id + " list");
@@ -158,15 +155,11 @@ class ConcurrencyTest extends ExecutorTestBase {
         CallingServer server = new CallingServer();
         assertEquals(0, lib.addServerNative(server));
 
-        assertEquals(-97, server.inner.get(0));
-        assertEquals(-97, server.inner.get(1));
-        assertNull(server.inner.get(2));
-        assertEquals(lib.calcClusterIdKeyNative("10.1.2.3", null), server.inner.get(3));
+        assertEquals(Arrays.asList(-97, -97, null, lib.calcClusterIdKeyNative("10.1.2.3", null)), server.inner);
         assertEquals(before + 1, sim.recordCount(), "only the outer request went out");
         CMNServer read = new CMNServer("web", 80, "10.9.9.9");
         read.iServerIdKey = server.iServerIdKey;
         assertEquals(0, lib.getServerStatusNative(read));
-        assertEquals(1, read.getListeners().size());
-        assertEquals(8080, read.getListeners().get(0).getMapPort());
+        assertEquals(List.of(1, 8080), List.of(read.getListeners().size(), read.getListeners().get(0).getMapPort()));
     }
 }

@@ -2,9 +2,7 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.util.ArrayList;
-import java.util.Arrays;
-import java.util.List;
+import java.util.*;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -55,29 +53,15 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
     }
 
     /** Counts the library refuses, and bindings it can't have: nothing is sent, the code goes to iResponse too. */
-    static Stream<Arguments> refusals() {
-        CMNAffinity shortArrays = affinity(1, 1, 2, 3, 4);
-        shortArrays.aiServerAddr = new int[1];
-        CMNAffinity nullArray = affinity(1, 1, 2);
-        nullArray.aiServerAddr = null;
-        CMNAffinity big = affinity(1);
-        big.iNumAffinities = 2000;  // passes 3000, but 1999 fill the block
-        CMNAffinity over = affinity(1);
-        over.iNumAffinities = 3001;
-        CMNAffinity negative = affinity(1);
-        negative.iNumAffinities = -1;
-        return Stream.of(Arguments.of("2000", big, -101), Arguments.of("3001", over, -101),
-                Arguments.of("-1", negative, -101), Arguments.of("arrays shorter than n", shortArrays, -102),
-                Arguments.of("null array", nullArray, -102));
-    }
-
-    @ParameterizedTest(name = "{0} -> {2}")
-    @MethodSource("refusals")
-    void refusedExchangesSendNothing(String name, CMNAffinity a, int code) {
-        int before = sim.recordCount();
+    @ParameterizedTest(name = "{0} -> {3}")
+    @CsvSource({"2000 (1999 fill the block), 2000, 0, -101", "3001, 3001, 0, -101", "-1, -1, 0, -101",
+        "arrays shorter than n, 2, 1, -102", "null array, 1, -1, -102"})
+    void refusedExchangesSendNothing(String name, int count, int serverArray, int code) {
+        CMNAffinity a = affinity(1, 1, 2, 3, 4);
+        a.iNumAffinities = count;
+        a.aiServerAddr = serverArray < 0 ? null : serverArray > 0 ? new int[serverArray] : a.aiServerAddr;
         assertEquals(code, lib.serverDirectedAffinityNative(a));
-        assertEquals(code, a.iResponse);
-        assertEquals(before, sim.recordCount());
+        assertEquals(List.of(code, 0), List.of(a.iResponse, sim.recordCount()));
     }
 
     /** Any failed send gives the reason field as it stands: one the executor never answered, the previous one. */
@@ -166,6 +150,12 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
         HalfOpenLog failed = new HalfOpenLog();
         assertEquals(-1, lib.getHalfOpenInfoNative(failed));
         assertEquals(List.of(), failed.calls);
+
+        sim.command("DIAG FILL HALFOPEN 5400");  // at the largest: as many as the block holds
+        HalfOpenLog full = new HalfOpenLog();
+        assertEquals(0, lib.getHalfOpenInfoNative(full));
+        assertEquals(List.of(1 + 5333, "count 5400", "5332 ac0014d4 5332 false"),
+                List.of(full.calls.size(), full.calls.get(0), full.calls.get(5333)));
     }
 
     @Test
@@ -182,21 +172,11 @@ class DiagnosticExchangeTest extends ExecutorTestBase {
         AttackLog failed = new AttackLog();
         assertEquals(7, lib.getAttackingAddrsNative(failed, 0x0A000001, 80));
         assertEquals(List.of(), failed.calls);
-    }
 
-    @Test
-    void listenersAtTheirLargest() {
-        sim.command("DIAG FILL HALFOPEN 5400");
-        sim.command("DIAG FILL ATTACKERS 8064");
-        HalfOpenLog halfOpen = new HalfOpenLog();
-        assertEquals(0, lib.getHalfOpenInfoNative(halfOpen));
-        assertEquals(1 + 5333, halfOpen.calls.size());
-        assertEquals(List.of("count 5400", "5332 ac0014d4 5332 false"), List.of(halfOpen.calls.get(0),
-                halfOpen.calls.get(5333)));
-        AttackLog attacks = new AttackLog();
-        assertEquals(0, lib.getAttackingAddrsNative(attacks, 0x0A000001, 80));
-        assertEquals(1 + 7996, attacks.calls.size());
-        assertEquals("ac001f3b 7995", attacks.calls.get(7996));
+        sim.command("DIAG FILL ATTACKERS 8064");  // at the largest: as many as the block holds
+        AttackLog full = new AttackLog();
+        assertEquals(0, lib.getAttackingAddrsNative(full, 0x0A000001, 80));
+        assertEquals(List.of(1 + 7996, "ac001f3b 7995"), List.of(full.calls.size(), full.calls.get(7996)));
     }
 
     // ---- requests whose layout is all there is to see ------------------------------------------

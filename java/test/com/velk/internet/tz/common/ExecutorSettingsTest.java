@@ -4,14 +4,9 @@ import static java.nio.charset.StandardCharsets.UTF_8;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.lang.reflect.Field;
-import java.nio.ByteBuffer;
-import java.nio.ByteOrder;
-import java.time.LocalDate;
-import java.time.ZoneId;
-import java.time.ZoneOffset;
-import java.util.Arrays;
-import java.util.List;
-import java.util.Map;
+import java.nio.*;
+import java.time.*;
+import java.util.*;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -164,17 +159,6 @@ class ExecutorSettingsTest extends ExecutorTestBase {
         e.TraceLevel = -5;
         assertEquals(0, lib.getExecutorStatusNative(e));
         assertEquals(List.of(7, 0), List.of((int) e.v6ClientGateway[0], e.TraceLevel));
-    }
-
-    @ParameterizedTest(name = "{2} from {1} at {0}")
-    @CsvSource({"32, 0500000001000000, FINTimeout, 5", "64, 00000000ffffffff, DefaultPortStaleTimeout, 0",
-        "20, ffffffff, TraceLevel, -1", "84, ff, DefaultPortType, \u00ff", "600, 0a000001, ClientGateway, 10.0.0.1",
-        "86, 61ff6200, ConfigFileName, a?b"})
-    void readBackWidthsAndSigns(int offset, String hex, String field, String expected) throws Exception {
-        sim.script("NEXT", "MODEL", "PUT", String.valueOf(offset), hex);
-        CMNExecutor e = new CMNExecutor();
-        assertEquals(0, lib.getExecutorStatusNative(e));
-        assertEquals(expected, String.valueOf(get(e, field)));
     }
 
     @ParameterizedTest(name = "{0}")

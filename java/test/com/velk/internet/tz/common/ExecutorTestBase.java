@@ -3,22 +3,14 @@ package com.velk.internet.tz.common;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.lang.reflect.Field;
-import java.nio.ByteBuffer;
-import java.nio.ByteOrder;
+import java.nio.*;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
-import java.util.Arrays;
-import java.util.HexFormat;
-import java.util.LinkedHashMap;
-import java.util.List;
-import java.util.Map;
-import java.util.TreeMap;
+import java.util.*;
 import java.util.concurrent.TimeUnit;
 import java.util.function.IntUnaryOperator;
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeAll;
-import org.junit.jupiter.api.BeforeEach;
+import java.util.stream.*;
+import org.junit.jupiter.api.*;
 
 /**
  * Runs the simulated executor for a test class: started once for the class, running and RESET
@@ -115,6 +107,20 @@ abstract class ExecutorTestBase {
     /** Little-endian hex of the low `width` bytes of v. */
     static String le(long v, int width) {
         return HEX.formatHex(ByteBuffer.allocate(8).order(ByteOrder.LITTLE_ENDIAN).putLong(v).array(), 0, width);
+    }
+
+    /** n ints as an answer carries them, int i 0x7F000000 + i. */
+    static String counts(int n) {
+        return IntStream.range(0, n).mapToObj(i -> le(0x7F000000 + i, 4)).collect(Collectors.joining());
+    }
+
+    /** Field i holds int i of counts(n); null names a count not read. */
+    static void assertCounts(Object o, String... fields) {
+        for (int i = 0; i < fields.length; i++) {
+            if (fields[i] != null) {
+                assertEquals(0x7F000000 + i, get(o, fields[i]), fields[i]);
+            }
+        }
     }
 
     static Map<String, String> fieldsOf(Object o) throws IllegalAccessException {

@@ -2,16 +2,11 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.nio.ByteBuffer;
-import java.nio.ByteOrder;
-import java.util.Arrays;
-import java.util.List;
-import java.util.Map;
-import java.util.TreeMap;
+import java.nio.*;
+import java.util.*;
 import java.util.function.IntUnaryOperator;
 import java.util.stream.IntStream;
-import org.junit.jupiter.api.BeforeEach;
-import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.*;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
 
@@ -150,10 +145,6 @@ class HighAvailabilityTest extends ExecutorTestBase {
         assertRequest(command, command == 41 || command == 50 ? 16 : 280, rows);
     }
 
-    static List<Long> commands() {
-        return IntStream.range(0, sim.recordCount()).mapToObj(i -> SimExecutor.u32le(sim.record(i), 0)).toList();
-    }
-
     /** {aliases already listed (negative: and the NIC query fails), local address, result, tool line run}. */
     @ParameterizedTest(name = "{0} aliases, local {1} -> {2}")
     @CsvSource({"1, 10.1.2.3, 0, false", "0, 172.16.0.1, -44, false", "33, 10.1.2.3, -44, true",
@@ -167,7 +158,8 @@ class HighAvailabilityTest extends ExecutorTestBase {
             sim.script("NEXT", "ERROR", "5");
         }
         assertEquals(expected, lib.addHBNative(local, "10.2.0.9"));
-        assertEquals(expected == 0 ? List.of(55L, 45L) : List.of(55L), commands());
+        assertEquals(expected == 0 ? List.of(55L, 45L) : List.of(55L),
+                IntStream.range(0, sim.recordCount()).mapToObj(i -> SimExecutor.u32le(sim.record(i), 0)).toList());
         assertEquals(toolRun ? List.of("zoconfig eth0 alias 10.1.2.3 netmask 255.255.0.0 source 10.1.0.5") : List.of(),
                 toolLines());
         if (expected == 0) {

@@ -2,19 +2,11 @@ package com.velk.internet.tz.common;
 
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.util.List;
-import java.util.Map;
-import java.util.Set;
-import java.util.TreeMap;
-import java.util.TreeSet;
+import java.util.*;
 import java.util.function.ToIntFunction;
-import java.util.stream.Collectors;
-import java.util.stream.IntStream;
-import java.util.stream.Stream;
+import java.util.stream.*;
 import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.Arguments;
-import org.junit.jupiter.params.provider.CsvSource;
-import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.*;
 
 /**
  * Every method that maps the executor's reason code, each tried with every reason any method maps (and two no
@@ -22,27 +14,19 @@ import org.junit.jupiter.params.provider.MethodSource;
  * the interface's documented ones; a method that passes the send result on gives it whatever the reason.
  */
 class ReasonTest extends ExecutorTestBase {
-    static Map<Integer, Integer> table(int... reasonThenCode) {
-        Map<Integer, Integer> t = new TreeMap<>();
-        for (int i = 0; i < reasonThenCode.length; i += 2) {
-            t.put(reasonThenCode[i], reasonThenCode[i + 1]);
-        }
-        return t;
-    }
-
-    static final Map<Integer, Integer> CLUSTER_RECORD = table(-33, -3, -9, -29, -8, -4, -7, -28, -5, -5);
-    static final Map<Integer, Integer> CLUSTER_LOOKUP = table(-5, -5);
+    static final Map<Integer, Integer> CLUSTER_RECORD = map(-33, -3, -9, -29, -8, -4, -7, -28, -5, -5);
+    static final Map<Integer, Integer> CLUSTER_LOOKUP = map(-5, -5);
     // Reason -2 (busy) is retried, not mapped: PortTest covers it.
-    static final Map<Integer, Integer> PORT_RECORD = table(-87, -57, -84, -84, -62, -75, -61, -74, -56, -68, -55, -67,
+    static final Map<Integer, Integer> PORT_RECORD = map(-87, -57, -84, -84, -62, -75, -61, -74, -56, -68, -55, -67,
             -54, -12, -53, -66, -52, -65, -27, -38, -18, -73, -5, -5, -4, -30, -3, -14, -1, -12);
-    static final Map<Integer, Integer> LOOKUP = table(-5, -5, -1, -12);
-    static final Map<Integer, Integer> SERVER_RECORD = table(-58, -58, -43, -43, -36, -20, -15, -32, -14, -18, -13, -28,
+    static final Map<Integer, Integer> LOOKUP = map(-5, -5, -1, -12);
+    static final Map<Integer, Integer> SERVER_RECORD = map(-58, -58, -43, -43, -36, -20, -15, -32, -14, -18, -13, -28,
             -11, -19, -5, -5, -1, -12);
-    static final Map<Integer, Integer> SERVER_LOOKUP = table(-11, -19, -5, -5, -1, -12);
-    static final Map<Integer, Integer> RULE_RECORD = table(-70, -82, -47, -58, -46, -50, -45, -28, -5, -5, -1, -12);
-    static final Map<Integer, Integer> RULE_LOOKUP = table(-44, -57, -5, -5, -1, -12);
-    static final Map<Integer, Integer> BINDING = table(-51, -59, -49, -28, -48, -60, -44, -57, -11, -19, -5, -5, -1, -12);
-    static final Map<Integer, Integer> HEARTBEAT = table(-44, -44, -45, -45);
+    static final Map<Integer, Integer> SERVER_LOOKUP = map(-11, -19, -5, -5, -1, -12);
+    static final Map<Integer, Integer> RULE_RECORD = map(-70, -82, -47, -58, -46, -50, -45, -28, -5, -5, -1, -12);
+    static final Map<Integer, Integer> RULE_LOOKUP = map(-44, -57, -5, -5, -1, -12);
+    static final Map<Integer, Integer> BINDING = map(-51, -59, -49, -28, -48, -60, -44, -57, -11, -19, -5, -5, -1, -12);
+    static final Map<Integer, Integer> HEARTBEAT = map(-44, -44, -45, -45);
     /** The send result as it is. */
     static final Map<Integer, Integer> PASSED_ON = Map.of();
 
@@ -130,7 +114,7 @@ class ReasonTest extends ExecutorTestBase {
                 new Mapping("bind", "NEXT", BINDING, -99, l -> l.addServertoRuleNative(rule(), new CMNServer(), 7)),
                 new Mapping("unbind", "NEXT", BINDING, -99,
                         l -> l.removeServerfromRuleNative(rule(), new CMNServer(), 7)),
-                new Mapping("clustersList", "CMD 6", table(), -99, l -> list(l, "clusters", new StringBuffer())),
+                new Mapping("clustersList", "CMD 6", map(), -99, l -> list(l, "clusters", new StringBuffer())),
                 new Mapping("portsList", "CMD 12", CLUSTER_LOOKUP, -99, l -> list(l, "ports", new StringBuffer())),
                 new Mapping("serversList", "CMD 31", LOOKUP, -99, l -> list(l, "servers", new StringBuffer())),
                 new Mapping("rulesList", "CMD 20", LOOKUP, -99, l -> list(l, "rules", new StringBuffer())),

@@ -1,9 +1,7 @@
 package com.velk.internet.tz.common;
 
-import java.io.IOException;
-import java.io.UncheckedIOException;
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.io.*;
+import java.nio.file.*;
 import java.util.Comparator;
 import java.util.stream.Stream;
 

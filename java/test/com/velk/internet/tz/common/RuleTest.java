@@ -5,13 +5,9 @@ import static java.util.stream.Collectors.joining;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.nio.charset.StandardCharsets;
-import java.util.Arrays;
-import java.util.List;
-import java.util.Map;
-import java.util.function.Consumer;
-import java.util.function.ToIntFunction;
-import java.util.stream.IntStream;
-import java.util.stream.Stream;
+import java.util.*;
+import java.util.function.*;
+import java.util.stream.*;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
@@ -51,14 +47,11 @@ class RuleTest extends ExecutorTestBase {
             lib::getRuleReportNative, "rate", lib::setRuleCPSNative, "bind", r -> lib.addServertoRuleNative(r,
             new CMNServer(), 7), "unbind", r -> lib.removeServerfromRuleNative(r, new CMNServer(), 7), "servers",
             r -> lib.getRuleServersListNative(r, listed));
-    static final List<String> METHODS = List.of("add", "set", "remove", "status", "report", "rate", "bind", "unbind",
-            "servers");
-
-    static final Map<String, Long> COMMANDS = Map.of("add", 18L, "set", 22L, "remove", 19L, "status", 21L, "report",
-            23L, "rate", 81L, "bind", 24L, "unbind", 25L, "servers", 26L);
+    static final Map<String, Long> COMMANDS = new TreeMap<>(Map.of("add", 18L, "set", 22L, "remove", 19L, "status",
+            21L, "report", 23L, "rate", 81L, "bind", 24L, "unbind", 25L, "servers", 26L));
 
     static Stream<Arguments> refusals() {
-        Stream<Arguments> any = METHODS.stream().flatMap(m -> Stream.of(
+        Stream<Arguments> any = COMMANDS.keySet().stream().flatMap(m -> Stream.of(
                 Arguments.of(m, "no cluster", (Consumer<CMNRule>) r -> r.ClusterId = null, -88),
                 Arguments.of(m, "port -1", (Consumer<CMNRule>) r -> r.PortNumber = -1, -10),
                 Arguments.of(m, "port 65536", (Consumer<CMNRule>) r -> r.PortNumber = 65536, -10),
@@ -91,9 +84,7 @@ class RuleTest extends ExecutorTestBase {
     @ParameterizedTest(name = "{0}, {1} -> {3}")
     @MethodSource
     void refusals(String method, String what, Consumer<CMNRule> change, int expected) {
-        for (String command : new String[] {"18", "19", "21", "22", "23", "24", "25", "26", "81"}) {
-            sim.script("CMD", command, "PUT", "186", "09".repeat(12));
-        }
+        sim.script("NEXT", "PUT", "186", "09".repeat(12));
         CMNRule r = full(1);
         change.accept(r);
         assertEquals(expected, calls.get(method).applyAsInt(r));
@@ -201,12 +192,6 @@ class RuleTest extends ExecutorTestBase {
         return new CMNRule("web", 80, "r1");
     }
 
-    static CMNServer server() {
-        CMNServer s = new CMNServer("web", 80, "srv1");
-        s.iServerIdKey = 0x0A0B0C0D;
-        return s;
-    }
-
     /** List arguments refused before anything is sent (a null object or buffer: the argument sweep). */
     @Test
     void listArgumentsRefused() {
@@ -247,10 +232,12 @@ class RuleTest extends ExecutorTestBase {
     @ParameterizedTest(name = "command {0}, argument {1}")
     @CsvSource({"24, 0", "24, -1", "25, -2147483648", "25, 305419896"})
     void bindingPassesItsArgumentThrough(int command, int argument) {
+        CMNServer s = new CMNServer("web", 80, "srv1");
+        s.iServerIdKey = 0x0A0B0C0D;
         seedBlock();
         sim.script("NEXT", "RESULT", "0");
-        assertEquals(0, command == 24 ? lib.addServertoRuleNative(rule(), server(), argument)
-                : lib.removeServerfromRuleNative(rule(), server(), argument));
+        assertEquals(0, command == 24 ? lib.addServertoRuleNative(rule(), s, argument)
+                : lib.removeServerfromRuleNative(rule(), s, argument));
         assertRequest(command, 1952, map(84, "0d0c0b0a", 88, le(key("web"), 4), 92, "0050", 94, text("r1"), 1948,
                 le(argument, 4)));
     }

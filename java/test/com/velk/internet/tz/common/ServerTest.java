@@ -4,14 +4,9 @@ import static com.velk.internet.tz.common.SimExecutor.u32le;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.nio.charset.StandardCharsets;
-import java.util.ArrayList;
-import java.util.Arrays;
-import java.util.List;
-import java.util.Map;
-import java.util.function.Consumer;
-import java.util.function.ToIntFunction;
-import java.util.stream.IntStream;
-import java.util.stream.Stream;
+import java.util.*;
+import java.util.function.*;
+import java.util.stream.*;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
@@ -103,7 +98,7 @@ class ServerTest extends ExecutorTestBase {
                 1845, "01" + text("clone")));
     }
 
-    /** A change to the full server, what it refuses with; nothing is sent, by add and by set alike. */
+    /** A change to the full server, what it refuses with; nothing is sent, by add and by set alike (and the rate). */
     static Stream<Arguments> refusals() {
         Object[][] rows = {
             {"port -1", (Consumer<Recording>) s -> s.Port = -1, -10},
@@ -126,16 +121,23 @@ class ServerTest extends ExecutorTestBase {
             {"clone of 102", (Consumer<Recording>) s -> s.CloneID = "c".repeat(102), -85},
             {"identifier of 65", (Consumer<Recording>) s -> s.sServerID = "s".repeat(65), -85},
             {"null identifier", (Consumer<Recording>) s -> s.sServerID = null, -80}};
-        return Stream.of("add", "set").flatMap(m -> Arrays.stream(rows).map(r -> Arguments.of(m, r[0], r[1], r[2])));
+        Object[][] rates = {
+            {"server key -1", (Consumer<Recording>) s -> s.iServerIdKey = -1, -99},
+            {"rate -1", (Consumer<Recording>) s -> s._iCPSCount = -1, -99},
+            {"key and rate 0", (Consumer<Recording>) s -> s.iServerIdKey = s._iCPSCount = 0, 0},
+            {"key and rate MAX", (Consumer<Recording>) s -> s.iServerIdKey = s._iCPSCount = Integer.MAX_VALUE, 0}};
+        return Stream.concat(Arrays.stream(rates).map(r -> Arguments.of("cps", r[0], r[1], r[2])),
+                Stream.of("add", "set").flatMap(m -> Arrays.stream(rows).map(r -> Arguments.of(m, r[0], r[1], r[2]))));
     }
 
     @ParameterizedTest(name = "{0}, {1} -> {3}")
     @MethodSource
     void refusals(String method, String what, Consumer<Recording> change, int expected) {
+        sim.script("NEXT", "RESULT", "0");
         Recording s = full();
         change.accept(s);
         assertEquals(expected, calls.get(method).applyAsInt(s));
-        assertEquals(List.of(0, what.contains("identifier") ? 0x11223344 : s.iServerIdKey),
+        assertEquals(List.of(expected == 0 ? 1 : 0, what.contains("identifier") ? 0x11223344 : s.iServerIdKey),
                 List.of(sim.recordCount(), s.iServerIdKey), "an identifier refused is not keyed");
     }
 
@@ -216,31 +218,15 @@ class ServerTest extends ExecutorTestBase {
         assertRequest(command, length, rows);
     }
 
-    @ParameterizedTest(name = "server key {0}, rate {1} -> {2}")
-    @CsvSource({"-1, 5, -99", "5, -1, -99", "0, 0, 0", "2147483647, 2147483647, 0"})
-    void rateRefusesNegatives(int serverKey, int rate, int expected) {
-        Recording s = full();
-        s.iServerIdKey = serverKey;
-        s._iCPSCount = rate;
-        sim.script("NEXT", "RESULT", "0");
-        assertEquals(expected, lib.setServerCPSNative(s));
-        assertEquals(expected == 0 ? 1 : 0, sim.recordCount());
-    }
-
-    /** Report fields from 56 on, every byte of each its own; the saved weight is 16 bits at 80, sign-extended. */
+    /** Report fields from 56 on; the saved weight is 16 bits at 80, sign-extended. */
     @Test
     void reportTakesEachFieldFromItsOffset() {
-        byte[] a = new byte[96 - 56];
-        for (int i = 0; i < a.length; i++) {
-            a[i] = (byte) (0x80 + i);
-        }
-        sim.script("NEXT", "PUT", "56", HEX.formatHex(a));
+        sim.script("NEXT", "PUT", "56", counts(9), "PUT", "80", "fe80");
         Recording s = full();
         assertEquals(0, lib.getServerReportNative(s));
-        assertEquals(List.of(0x83828180, 0x87868584, 0x8B8A8988, 0x8F8E8D8C, 0x93929190, 0x97969594, (int) (short) 0x9998,
-                0xA3A2A1A0), List.of(s.TotalConnections,
-                s.TotalTCPConnections, s.TotalUDPConnections, s.ActiveConnections, s.FINishedConnections,
-                s.CompleteConnections, s._iSavedWeight, s.iBytesPerSecond));
+        assertCounts(s, "TotalConnections", "TotalTCPConnections", "TotalUDPConnections", "ActiveConnections",
+                "FINishedConnections", "CompleteConnections", null, null, "iBytesPerSecond");
+        assertEquals((int) (short) 0x80FE, s._iSavedWeight);
     }
 
     /** Java's listener count J against the executor's R: refused, grown, or handed back record by record. */
