@@ -11,7 +11,6 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.List;
 import java.util.Random;
 import java.util.stream.IntStream;
@@ -19,18 +18,19 @@ import java.util.stream.Stream;
 
 /**
  * save, diff and apply against the simulated executor, in one JVM: the round trip over generated configurations, a
- * hand-edited file's exact calls, a refusal mid-way, and files refused before any request. Usage: ConfigTest WORK_DIR
+ * hand-edited file's exact calls, a refusal mid-way, and files refused before any request.
+ * Usage: ConfigTest WORK_DIR SEEDS CHANGING_COMMANDS_FILE
  */
 public final class ConfigTest {
-    /** Device commands that change the executor's state (the simulated executor's numbers). */
-    private static final int[] CHANGING = {2, 4, 5, 8, 10, 11, 14, 16, 18, 19, 22, 24, 25, 27,
-        28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
     private final List<String> failures = new ArrayList<>();
     private Path work;
+    /** Device commands that change the executor's state: the first word of each line of the file. */
+    private List<Integer> changing;
 
     public static void main(String[] args) throws Exception {
         ConfigTest t = new ConfigTest();
         t.work = Path.of(args[0]);
+        t.changing = Files.readAllLines(Path.of(args[2])).stream().map(l -> Integer.valueOf(l.split(" ")[0])).toList();
         t.roundTrip(Integer.parseInt(args[1]));
         t.handEdited();
         t.refusedMidWay();
@@ -44,7 +44,7 @@ public final class ConfigTest {
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
         return IntStream.range(from, SIM.recordCount()).map(i -> (int) SimExecutor.u32le(SIM.record(i), 0))
-                .filter(c -> Arrays.stream(CHANGING).anyMatch(k -> k == c)).boxed().toList();
+                .boxed().filter(changing::contains).toList();
     }
 
     private Path file(String name, String text) throws IOException {
@@ -71,7 +71,7 @@ public final class ConfigTest {
             Path file = file("saved.yaml", saved.out());
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
-            for (int c : CHANGING) {
+            for (int c : changing) {
                 ctl("SCRIPT CMD " + c + " RESULT -1 REASON -99");
             }
             Run second = velkctl("apply", "-f", file.toString());
