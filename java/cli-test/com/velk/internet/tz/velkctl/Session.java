@@ -54,9 +54,10 @@ public final class Session {
         }
     }
 
-    private static boolean isJson(String text) {
+    /** Whether text is one JSON value (blank text parses as JSON null). */
+    static boolean isJson(String text) {
         try {
-            return !text.isBlank() && JsonParser.parseString(text) != null;
+            return !JsonParser.parseString(text).isJsonNull();
         } catch (JsonParseException e) {
             return false;
         }
