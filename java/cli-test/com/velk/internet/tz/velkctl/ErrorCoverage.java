@@ -89,10 +89,6 @@ public final class ErrorCoverage {
         return o;
     }
 
-    private Object[] plainArguments(Method m) throws ReflectiveOperationException {
-        return Sweep.plainArguments(m, t -> plain(t, m.getName()));
-    }
-
     private void note(String method, int code) {
         if (code != 0) {
             reached.computeIfAbsent(method, k -> new TreeSet<>()).add(code);
@@ -126,9 +122,8 @@ public final class ErrorCoverage {
     /** Each reason refusing the first request, then the second after the model's answer (a list's report first). */
     private void sweepAnswers(Method m) throws Exception {
         for (int reason : REASONS) {
-            String refused = "RESULT -1 REASON " + reason;
-            call(m, plainArguments(m), refused);
-            call(m, plainArguments(m), "MODEL", refused);
+            call(m, Sweep.plainArguments(m, t -> plain(t, m.getName())), "RESULT -1 REASON " + reason);
+            call(m, Sweep.plainArguments(m, t -> plain(t, m.getName())), "MODEL", "RESULT -1 REASON " + reason);
         }
     }
 
