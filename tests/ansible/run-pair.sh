@@ -58,24 +58,22 @@ done
 run 0
 recap lb-a 0 0; recap lb-b 0 0
 
-# Check mode after one weight changed: changed on both, and only reads reach the executors (every
-# changing command is scripted to be refused, which would fail the play; no alias tool run).
+# Check mode: unchanged on the file both hold; after one weight changed, changed on both. Only
+# reads reach the executors (every changing command is scripted to be refused, which would fail
+# the play) and the alias tool is not run.
 sed '0,/weight: 5/s//weight: 7/' "$playbook/files/balancer.yml" >"$work/edited.yml"
 cmp -s "$playbook/files/balancer.yml" "$work/edited.yml" && { echo "no weight edited"; exit 1; }
-declare -A before
 for member in lb-a lb-b; do
-  before[$member]=$(ctl "$member" RECORD COUNT)
   for command in $(cut -d' ' -f1 "$src/tests/cli/changing-commands.txt"); do
     ctl "$member" SCRIPT CMD "$command" RESULT -1 REASON -99 >/dev/null
   done
 done
 tools_before=$(wc -l <"$VELKLB_TOOL_LOG")
+run 0 --check
+recap lb-a 0 0; recap lb-b 0 0
 run 0 --check -e "velk_config_file=$work/edited.yml"
 recap lb-a 1 0; recap lb-b 1 0
-for member in lb-a lb-b; do
-  ctl "$member" UNSCRIPT >/dev/null
-  [ "$(ctl "$member" RECORD COUNT)" != "${before[$member]}" ] || { echo "$member: check mode read nothing"; exit 1; }
-done
+for member in lb-a lb-b; do ctl "$member" UNSCRIPT >/dev/null; done
 [ "$(wc -l <"$VELKLB_TOOL_LOG")" = "$tools_before" ] || { echo "check mode ran the alias tool"; exit 1; }
 
 # lb-a's executor stopped: the play fails for lb-a with velkctl's sentence, lb-b gets the weight.
