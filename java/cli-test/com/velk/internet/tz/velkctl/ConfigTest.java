@@ -10,9 +10,11 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import java.util.Random;
 import java.util.stream.IntStream;
 import java.util.stream.Stream;
+import org.yaml.snakeyaml.Yaml;
 
 /**
  * save, diff and apply against the simulated executor, in one JVM: the round trip over generated configurations, a
@@ -56,8 +58,9 @@ public final class ConfigTest {
     }
 
     /**
-     * For each seed: a generated configuration applied to an empty executor and saved; the executor emptied, the saved
-     * file applied and saved again gives the same bytes; applying it once more makes no changing call and says so.
+     * For each seed: a generated configuration applied to an empty executor and saved, holding every value it gives;
+     * the executor emptied, the saved file applied and saved again gives the same bytes; applying it once more makes
+     * no changing call and says so.
      */
     private void roundTrip(int seeds) throws IOException {
         for (int seed = 1; seed <= seeds; seed++) {
@@ -76,12 +79,24 @@ public final class ConfigTest {
             ctl("UNSCRIPT");
             String seedText = "seed " + seed + ": ";
             expect(first.status() == 0, seedText + "the generated file: " + first.err());
+            String text = Files.readString(generated);
+            expect(held(new Yaml().load(text), new Yaml().load(saved.out())),
+                    seedText + "the saved file lacks values of the generated one:\n" + text + "---\n" + saved.out());
             expect(applied.status() == 0, seedText + "the saved file: " + applied.err());
             expect(saved.out().equals(again.out()), seedText + "saved again differs:\n" + saved.out()
                     + "\n---\n" + again.out());
             expect(second.status() == 0 && second.out().equals("no changes\n"),
                     seedText + "a second apply: " + second.out() + second.err());
         }
+    }
+
+    /** Whether saved holds every value want gives: maps key by key, anything else whole; an empty key asks nothing. */
+    private static boolean held(Object want, Object saved) {
+        if (want instanceof Map<?, ?> w) {
+            return saved instanceof Map<?, ?> s
+                    && w.entrySet().stream().allMatch(e -> held(e.getValue(), s.get(e.getKey())));
+        }
+        return want == null || String.valueOf(want).equals(String.valueOf(saved));
     }
 
     /** A configuration over every object kind, each setting given or left to its default. */
