@@ -73,10 +73,10 @@ public final class ConfigTest {
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
             for (int c : changing) {
-                ctl("SCRIPT CMD " + c + " RESULT -1 REASON -99");
+                SIM.command("SCRIPT CMD " + c + " RESULT -1 REASON -99");
             }
             Run second = velkctl("apply", "-f", file.toString());
-            ctl("UNSCRIPT");
+            SIM.command("UNSCRIPT");
             String seedText = "seed " + seed + ": ";
             expect(first.status() == 0, seedText + "the generated file: " + first.err());
             String text = Files.readString(generated);
@@ -185,10 +185,10 @@ public final class ConfigTest {
     private void refusedMidWay() throws IOException {
         reset();
         Path file = file("base.yaml", BASE);
-        ctl("SCRIPT CMD 27 TIMES 2 MODEL");
-        ctl("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
+        SIM.command("SCRIPT CMD 27 TIMES 2 MODEL");
+        SIM.command("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
         Run first = velkctl("apply", "-f", file.toString());
-        ctl("UNSCRIPT");
+        SIM.command("UNSCRIPT");
         expect(first.status() == 1 && first.out().equals("+ cluster web\n+ port web:80\n+ server web:80 s1\n"
                 + "+ server web:80 s2\n") && Stream.of("refused: + server web:80 s3: server s3 on web:80: ",
                 "as many servers as it may (-28)", "4 of 7 change(s) applied").allMatch(first.err()::contains),

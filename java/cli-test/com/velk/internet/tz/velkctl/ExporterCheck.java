@@ -147,7 +147,7 @@ public final class ExporterCheck {
                             .formatHex(b, 0, Integer.parseInt(r[2])));
                 }
             }
-            Rig.ctl(line.toString());
+            Rig.SIM.command(line.toString());
         }
         String scrape = velkctl("metrics");
         Arrays.stream(SCRIPTED).forEach(r -> expect(scrape, r[4] + " " + r[3]));
@@ -195,7 +195,7 @@ public final class ExporterCheck {
                 "the forwarded counter in Prometheus: " + answer);
         Callable<String> up = () -> value(get(prom + "velk_up").body());
         waitFor(() -> "1".equals(up.call()) ? "" : null, "velk_up 1");
-        Rig.ctl("STOP");
+        Rig.SIM.command("STOP");
         waitFor(() -> "0".equals(up.call()) ? "" : null, "velk_up 0 after the executor stopped");
         expect(velkctl("metrics"), "velk_up 0");
         process(work.resolve("executor2.log"), build.resolve("bin/velklb-executor").toString(),

@@ -38,7 +38,7 @@ public final class Session {
             }
             List<String> words = Rig.words(line);
             if (words.get(0).equals("ctl")) {
-                Rig.ctl(line.substring(4));
+                Rig.SIM.command(line.substring(4));
                 continue;
             }
             if (json) {
