@@ -7,14 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 version=$(cat "$here/../../VERSION")
-work=$(mktemp -d /tmp/cmnexecutor-bundle.XXXXXX)
-daemon=""
-cleanup() {
-  if [ -n "$daemon" ] && kill -0 "$daemon" 2>/dev/null; then kill "$daemon" 2>/dev/null || true; fi
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/sim-env.sh"
 
 "$here/../../packaging/make-dist.sh" "$work/dist" "$version" "$build" >/dev/null
 (cd "$work/dist" && sha256sum -c --quiet "cmnexecutor-$version.sha256")
@@ -22,15 +15,11 @@ mkdir "$work/empty"
 tar -xzf "$work/dist/cmnexecutor-$version-linux-x86_64.tar.gz" -C "$work/empty"
 bundle=$work/empty/cmnexecutor-$version-linux-x86_64
 
-export VELKLB_DEVICE="$work/velklb"
+# The build's executor replaced by the bundle's; then only the system's folders on PATH.
+export PATH=$bundle:/usr/bin:/bin
+restart_executor
 export PATH=/usr/bin:/bin
 unset LD_LIBRARY_PATH
-"$bundle/velklb-executor" --socket "$VELKLB_DEVICE" >"$work/executor.log" 2>&1 &
-daemon=$!
-for _ in $(seq 1 250); do
-  "$bundle/velklb-ctl" PING >/dev/null 2>&1 && break
-  sleep 0.02
-done
 cd "$work/empty"
 "$bundle/velkctl" executor show -n >"$work/show.txt"
 grep -q "^DefaultClusterMaxPorts  *64$" "$work/show.txt" || { cat "$work/show.txt"; exit 1; }

@@ -27,8 +27,8 @@ run_jvm() {
   return "$status"
 }
 
-start_executor() {
-  "$build/bin/velklb-executor" --socket "$VELKLB_DEVICE" >>"$work/executor.log" 2>&1 &
+start_executor() {  # the velklb-executor PATH finds (the build's, unless a caller says otherwise)
+  velklb-executor --socket "$VELKLB_DEVICE" >>"$work/executor.log" 2>&1 &
   daemon=$!
   for _ in $(seq 1 250); do
     velklb-ctl PING >/dev/null 2>&1 && break

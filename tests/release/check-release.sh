@@ -34,9 +34,7 @@ tar -xzf "$work/dist/cmnexecutor-$version-linux-x86_64.tar.gz" -C "$work/u"
 unzip -q "$work/dist/cmnexecutor-$version-windows-x86_64.zip" -d "$work/u"
 tar -xzf "$work/dist/cmnexecutor-$version-debug.tar.gz" -C "$work/u"
 cd "$work/u"
-ln -s "cmnexecutor-$version-linux-x86_64" linux
-ln -s "cmnexecutor-$version-windows-x86_64" windows
-ln -s "cmnexecutor-$version-debug" debug
+for kind in linux windows debug; do ln -s "cmnexecutor-$version-$kind"* "$kind"; done
 
 # How each kind of artifact shows its version.
 printed() { strings -a "$1"; }
@@ -89,21 +87,11 @@ windows/cmnexecutor.dll  Java_com_velk_internet_tz_common_CMNExecutorInterface_g
 TABLE
 
 # Stripping keeps every entry point the build exports.
-exports() {  # file
-  case "$1" in
-    *.dll) x86_64-w64-mingw32-objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' ;;
-    *) nm -D --defined-only "$1" ;;
-  esac
-}
-same_exports() {  # built shipped
-  exports "$1" >"$work/built"
-  exports "$2" >"$work/shipped"
-  diff "$work/built" "$work/shipped"
-}
+dll_exports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p'; }
 check "the shipped .so exports what the build's does" \
-  same_exports "$linux/lib/libcmnexecutor.so" linux/libcmnexecutor.so
+  diff <(nm -D --defined-only "$linux/lib/libcmnexecutor.so") <(nm -D --defined-only linux/libcmnexecutor.so)
 check "the shipped DLL exports what the build's does" \
-  same_exports "$win/bin/cmnexecutor.dll" windows/cmnexecutor.dll
+  diff <(dll_exports "$win/bin/cmnexecutor.dll") <(dll_exports windows/cmnexecutor.dll)
 
 # No build folder in any shipped byte: the source tree's and the build trees' paths, in every
 # file and in our jars' entries.

@@ -2,8 +2,6 @@ package com.velk.internet.tz.velkctl;
 
 import static com.velk.internet.tz.velkctl.Rig.*;
 
-import com.google.gson.JsonParseException;
-import com.google.gson.JsonParser;
 import com.velk.internet.tz.common.SimExecutor;
 import java.io.IOException;
 import java.io.RandomAccessFile;
@@ -11,26 +9,28 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.List;
+import java.util.Map;
 import java.util.Random;
 import java.util.stream.IntStream;
 import java.util.stream.Stream;
+import org.yaml.snakeyaml.Yaml;
 
 /**
  * save, diff and apply against the simulated executor, in one JVM: the round trip over generated configurations, a
- * hand-edited file's exact calls, a refusal mid-way, and files refused before any request. Usage: ConfigTest WORK_DIR
+ * hand-edited file's exact calls, a refusal mid-way, and files refused before any request.
+ * Usage: ConfigTest WORK_DIR SEEDS CHANGING_COMMANDS_FILE
  */
 public final class ConfigTest {
-    /** Device commands that change the executor's state (the simulated executor's numbers). */
-    private static final int[] CHANGING = {2, 4, 5, 8, 10, 11, 14, 16, 18, 19, 22, 24, 25, 27,
-        28, 29, 30, 32, 40, 41, 43, 44, 45, 46, 48, 50, 51, 58, 71, 72, 80, 81, 83};
     private final List<String> failures = new ArrayList<>();
     private Path work;
+    /** Device commands that change the executor's state: the first word of each line of the file. */
+    private List<Integer> changing;
 
     public static void main(String[] args) throws Exception {
         ConfigTest t = new ConfigTest();
         t.work = Path.of(args[0]);
+        t.changing = Files.readAllLines(Path.of(args[2])).stream().map(l -> Integer.valueOf(l.split(" ")[0])).toList();
         t.roundTrip(Integer.parseInt(args[1]));
         t.handEdited();
         t.refusedMidWay();
@@ -44,7 +44,7 @@ public final class ConfigTest {
     /** The command numbers of the changing requests since request from. */
     private List<Integer> changes(int from) {
         return IntStream.range(from, SIM.recordCount()).map(i -> (int) SimExecutor.u32le(SIM.record(i), 0))
-                .filter(c -> Arrays.stream(CHANGING).anyMatch(k -> k == c)).boxed().toList();
+                .boxed().filter(changing::contains).toList();
     }
 
     private Path file(String name, String text) throws IOException {
@@ -58,8 +58,9 @@ public final class ConfigTest {
     }
 
     /**
-     * For each seed: a generated configuration applied to an empty executor and saved; the executor emptied, the saved
-     * file applied and saved again gives the same bytes; applying it once more makes no changing call and says so.
+     * For each seed: a generated configuration applied to an empty executor and saved, holding every value it gives;
+     * the executor emptied, the saved file applied and saved again gives the same bytes; applying it once more makes
+     * no changing call and says so.
      */
     private void roundTrip(int seeds) throws IOException {
         for (int seed = 1; seed <= seeds; seed++) {
@@ -71,19 +72,31 @@ public final class ConfigTest {
             Path file = file("saved.yaml", saved.out());
             Run applied = velkctl("apply", "-f", file.toString());
             Run again = velkctl("save");
-            for (int c : CHANGING) {
-                ctl("SCRIPT CMD " + c + " RESULT -1 REASON -99");
+            for (int c : changing) {
+                SIM.command("SCRIPT CMD " + c + " RESULT -1 REASON -99");
             }
             Run second = velkctl("apply", "-f", file.toString());
-            ctl("UNSCRIPT");
+            SIM.command("UNSCRIPT");
             String seedText = "seed " + seed + ": ";
             expect(first.status() == 0, seedText + "the generated file: " + first.err());
+            String text = Files.readString(generated);
+            expect(held(new Yaml().load(text), new Yaml().load(saved.out())),
+                    seedText + "the saved file lacks values of the generated one:\n" + text + "---\n" + saved.out());
             expect(applied.status() == 0, seedText + "the saved file: " + applied.err());
             expect(saved.out().equals(again.out()), seedText + "saved again differs:\n" + saved.out()
                     + "\n---\n" + again.out());
             expect(second.status() == 0 && second.out().equals("no changes\n"),
                     seedText + "a second apply: " + second.out() + second.err());
         }
+    }
+
+    /** Whether saved holds every value want gives: maps key by key, anything else whole; an empty key asks nothing. */
+    private static boolean held(Object want, Object saved) {
+        if (want instanceof Map<?, ?> w) {
+            return saved instanceof Map<?, ?> s
+                    && w.entrySet().stream().allMatch(e -> held(e.getValue(), s.get(e.getKey())));
+        }
+        return want == null || String.valueOf(want).equals(String.valueOf(saved));
     }
 
     /** A configuration over every object kind, each setting given or left to its default. */
@@ -172,10 +185,10 @@ public final class ConfigTest {
     private void refusedMidWay() throws IOException {
         reset();
         Path file = file("base.yaml", BASE);
-        ctl("SCRIPT CMD 27 TIMES 2 MODEL");
-        ctl("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
+        SIM.command("SCRIPT CMD 27 TIMES 2 MODEL");
+        SIM.command("SCRIPT CMD 27 TIMES 1 RESULT -1 REASON -13");
         Run first = velkctl("apply", "-f", file.toString());
-        ctl("UNSCRIPT");
+        SIM.command("UNSCRIPT");
         expect(first.status() == 1 && first.out().equals("+ cluster web\n+ port web:80\n+ server web:80 s1\n"
                 + "+ server web:80 s2\n") && Stream.of("refused: + server web:80 s3: server s3 on web:80: ",
                 "as many servers as it may (-28)", "4 of 7 change(s) applied").allMatch(first.err()::contains),
@@ -250,11 +263,7 @@ public final class ConfigTest {
             Process p = new ProcessBuilder(words("velkctl " + args)).redirectError(ProcessBuilder.Redirect.DISCARD)
                     .start();
             String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
-            try {
-                expect(p.waitFor() == 0 && !JsonParser.parseString(out).isJsonNull(), "velkctl " + args + ": " + out);
-            } catch (JsonParseException e) {
-                failures.add("velkctl " + args + ": not JSON: " + out);
-            }
+            expect(p.waitFor() == 0 && Session.isJson(out), "velkctl " + args + ": " + out);
         }
     }
 }

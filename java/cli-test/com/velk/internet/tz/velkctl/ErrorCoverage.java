@@ -89,10 +89,6 @@ public final class ErrorCoverage {
         return o;
     }
 
-    private Object[] plainArguments(Method m) throws ReflectiveOperationException {
-        return Sweep.plainArguments(m, t -> plain(t, m.getName()));
-    }
-
     private void note(String method, int code) {
         if (code != 0) {
             reached.computeIfAbsent(method, k -> new TreeSet<>()).add(code);
@@ -108,7 +104,7 @@ public final class ErrorCoverage {
     /** Calls m, its requests answered from `answers`, the last repeated twice more for a busy executor's retries. */
     private void call(Method m, Object[] args, String... answers) throws Exception {
         for (int i = 0; i < answers.length + 2; i++) {
-            Rig.ctl("SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)]);
+            Rig.SIM.command("SCRIPT NEXT " + answers[Math.min(i, answers.length - 1)]);
         }
         try {
             note(m.getName(), (Integer) m.invoke(api, args));
@@ -119,16 +115,15 @@ public final class ErrorCoverage {
                 failures.add(m.getName() + " threw " + e.getCause());
             }
         } finally {
-            Rig.ctl("UNSCRIPT");
+            Rig.SIM.command("UNSCRIPT");
         }
     }
 
     /** Each reason refusing the first request, then the second after the model's answer (a list's report first). */
     private void sweepAnswers(Method m) throws Exception {
         for (int reason : REASONS) {
-            String refused = "RESULT -1 REASON " + reason;
-            call(m, plainArguments(m), refused);
-            call(m, plainArguments(m), "MODEL", refused);
+            call(m, Sweep.plainArguments(m, t -> plain(t, m.getName())), "RESULT -1 REASON " + reason);
+            call(m, Sweep.plainArguments(m, t -> plain(t, m.getName())), "MODEL", "RESULT -1 REASON " + reason);
         }
     }
 
@@ -207,14 +202,11 @@ public final class ErrorCoverage {
         }
         sweepJavaObjects();
         sweepVelkctlLines(arguments);
-        for (String method : ErrorTable.methods()) {
-            Set<Integer> codes = reached.getOrDefault(method, Set.of());
-            for (Map.Entry<Integer, String> e : ErrorTable.codesOf(method).entrySet()) {
-                if (!codes.contains(e.getKey()) && !e.getValue().startsWith("no memory")) {
-                    failures.add(method + " " + e.getKey() + " is named but no call gave it");
-                }
+        ErrorTable.methods().forEach(method -> ErrorTable.codesOf(method).forEach((code, sentence) -> {
+            if (!reached.getOrDefault(method, Set.of()).contains(code) && !sentence.startsWith("no memory")) {
+                failures.add(method + " " + code + " is named but no call gave it");
             }
-        }
+        }));
         reached.forEach((m, codes) -> System.out.println(m + " " + codes));
         failures.forEach(f -> System.out.println("FAIL " + f));
         System.out.println(methods.size() + " methods swept");

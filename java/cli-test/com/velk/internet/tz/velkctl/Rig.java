@@ -38,14 +38,9 @@ final class Rig {
     /** The simulated executor VELKLB_DEVICE names; the tests' own client of its control socket. */
     static final SimExecutor SIM = new SimExecutor(null, Path.of(System.getenv("VELKLB_DEVICE")));
 
-    /** One control line; its answer, which must begin with OK. */
-    static String ctl(String line) {
-        return SIM.command(line);
-    }
-
     /** The executor emptied, with the interface names the rig's cards report. */
     static void reset() {
-        List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1").forEach(Rig::ctl);
+        List.of("RESET", "IFNAME vlkA eth0", "IFNAME vlkB eth1").forEach(SIM::command);
     }
 
     /** A command line's words: what blanks separate. */

@@ -38,7 +38,7 @@ public final class Session {
             }
             List<String> words = Rig.words(line);
             if (words.get(0).equals("ctl")) {
-                Rig.ctl(line.substring(4));
+                Rig.SIM.command(line.substring(4));
                 continue;
             }
             if (json) {
@@ -54,9 +54,10 @@ public final class Session {
         }
     }
 
-    private static boolean isJson(String text) {
+    /** Whether text is one JSON value (blank text parses as JSON null). */
+    static boolean isJson(String text) {
         try {
-            return !text.isBlank() && JsonParser.parseString(text) != null;
+            return !JsonParser.parseString(text).isJsonNull();
         } catch (JsonParseException e) {
             return false;
         }
