@@ -1,7 +1,9 @@
 package com.velk.internet.tz.common;
 
-import java.io.*;
-import java.nio.file.*;
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.Comparator;
 import java.util.stream.Stream;
 

@@ -3,7 +3,9 @@ package com.velk.internet.tz.common;
 import static com.velk.internet.tz.common.SimExecutor.u32le;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.util.*;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
 import java.util.function.Consumer;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
