@@ -38,9 +38,13 @@ mkdir -p "$VELKLB_REGISTRY"
 "$build/bin/velklb-executor" >"$work/executor.log" 2>&1 &
 daemon=$!
 
+# The bench's cases, written once by the JVM bench as plan lines.
+java -Djava.library.path="$build/lib" -cp "$build/cmnexecutor.jar:$build/cmnexecutor-bench.jar" \
+  com.velk.internet.tz.common.Bench --plan "$work/cases.plan"
 valgrind -q --tool=callgrind --collect-atstart=no --compress-strings=no --compress-pos=no \
   --callgrind-out-file="$work/dump.%p" \
-  "$build/bin/cmn-instructions" "$build/lib/libcmnexecutor.so" "$work/lookups.txt" "$calls"
+  "$build/bin/cmn-instructions" "$build/lib/libcmnexecutor.so" "$work/cases.plan" "$work/lookups.txt" \
+  "$calls"
 
 # One dump per case (dump.PID.N), named by its trigger; the library's share of each. A cost
 # line belongs to the function of the last fn= line (its own cost), or to the call announced by

@@ -1,8 +1,10 @@
 // Instructions per call of the library's own code, a figure that does not depend on the
-// machine's noise. Runs the bench's cases through the library under the in-process JNI host,
-// against the simulated executor, and marks each case's calls for callgrind:
+// machine's noise. Runs the bench's cases (the plan Bench.java writes with --plan: per case a
+// "== LABEL" line, the lines that set it up, and last the call it measures) through the library
+// under the in-process JNI host, against the simulated executor, and marks each case's calls
+// for callgrind:
 //
-//   valgrind --tool=callgrind --collect-atstart=no ... cmn-instructions LIBRARY OUT [CALLS]
+//   valgrind --tool=callgrind --collect-atstart=no ... cmn-instructions LIBRARY PLAN OUT [CALLS]
 //
 // Each case is set up, called twice (so that lazy binding and first-touch costs stay out), then
 // called CALLS times between a zeroing and a dump of callgrind's counts, the dump named by the
@@ -15,17 +17,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "jnihost.h"
 #include "native_library.h"
+#include "plan.h"
+#include "scenario.h"
 #include "sim_link.h"
-
-using jnihost::Host;
-using jnihost::Object;
-using jnihost::simMust;
 
 namespace {
 
@@ -33,6 +32,7 @@ namespace {
 
 std::uint64_t lookups = 0;
 JNINativeInterface_ hostTable;
+JNINativeInterface_ countedTable;
 
 jclass JNICALL countedFindClass(JNIEnv* env, const char* name) {
   ++lookups;
@@ -51,217 +51,29 @@ jmethodID JNICALL countedGetMethodID(JNIEnv* env, jclass cls, const char* name, 
   return hostTable.GetMethodID(env, cls, name, sig);
 }
 
-class Driver {
- public:
-  Driver(Host& host, jnihost::NativeLibrary& library) : host_(host), library_(library) {
-    hostTable = *host.env()->functions;
-    counted_ = hostTable;
-    counted_.FindClass = countedFindClass;
-    counted_.GetObjectClass = countedGetObjectClass;
-    counted_.GetFieldID = countedGetFieldID;
-    counted_.GetMethodID = countedGetMethodID;
-    host.env()->functions = &counted_;
-    const char* self = "com/velk/internet/tz/common/CMNExecutorInterface";
-    if (host.findClass(self) == nullptr) host.defineClass(self);
-    receiver_ = host.newObject(self);
-  }
-
-  // Calls `method` with Object* arguments (null for none); its int result.
-  template <typename... A>
-  jint call(const char* method, A... args) {
-    void* fn = library_.entry(method);
-    if (fn == nullptr) fail(std::string("no entry point ") + method);
-    host_.beginCall(method);
-    jobject self = host_.arg(receiver_);
-    const jint result = jnihost::callEntry<jint>(fn, host_.env(), self, pass(args)...);
-    host_.endCall();
-    return result;
-  }
-
-  void must(jint result, const std::string& what) {
-    if (result != 0) fail(what + " returned " + std::to_string(result));
-  }
-
-  [[noreturn]] static void fail(const std::string& what) {
-    std::fprintf(stderr, "cmn-instructions: %s\n", what.c_str());
-    std::exit(1);
-  }
-
-  Host& host() { return host_; }
-
- private:
-  jobject pass(Object* o) { return host_.arg(o); }
-  static jint pass(jint v) { return v; }
-
-  Host& host_;
-  jnihost::NativeLibrary& library_;
-  JNINativeInterface_ counted_;
-  Object* receiver_ = nullptr;
-};
-
-struct Case {
-  std::string label;
-  std::function<void(Driver&)> setup;
-  std::function<jint(Driver&)> call;
-};
-
-std::string clusterId(int i) {
-  char head[24];
-  std::snprintf(head, sizeof(head), "cluster-%04d.", i);
-  std::string id = head;
-  while (id.size() < 64) id += static_cast<char>('a' + id.size() % 26);
-  return id;
+void countLookups(jnihost::Host& host) {
+  hostTable = *host.env()->functions;
+  countedTable = hostTable;
+  countedTable.FindClass = countedFindClass;
+  countedTable.GetObjectClass = countedGetObjectClass;
+  countedTable.GetFieldID = countedGetFieldID;
+  countedTable.GetMethodID = countedGetMethodID;
+  host.env()->functions = &countedTable;
 }
 
-std::string le32(std::uint32_t v) {
-  char hex[9];
-  std::snprintf(hex, sizeof(hex), "%02x%02x%02x%02x", v & 0xFF, v >> 8 & 0xFF, v >> 16 & 0xFF,
-                v >> 24);
-  return hex;
-}
-
-std::string hexOf(const std::vector<std::uint8_t>& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t b : bytes) {
-    hex += digits[b >> 4];
-    hex += digits[b & 15];
-  }
-  return hex;
-}
-
-Object* cluster(Driver& d, const std::string& id) {
-  Object* c = d.host().newObject("CMNCluster");
-  d.host().setString(c, "sClusterId", id.c_str());
-  return c;
-}
-
-Object* port(Driver& d, const char* clusterId, int number) {
-  Object* p = d.host().newObject("CMNPort");
-  d.host().setString(p, "ClusterId", clusterId);
-  d.host().setInt(p, "PortNumber", number);
-  return p;
-}
-
-void reset(Driver& d) {
-  simMust("RESET");
-  Object* e = d.host().newObject("CMNExecutor");
-  d.host().setInt(e, "MaxNumberOfClusters", 256);
-  d.host().setInt(e, "SetMaxNumberOfClusters", 1);
-  d.must(d.call("setExecutorStatusNative", e), "executor settings");
-}
-
-jint listClusters(Driver& d) {
-  return d.call("getClustersListNative", d.host().newObject("java/lang/StringBuffer"));
-}
-
-jint listPorts(Driver& d) {
-  return d.call("getPortsListNative", d.host().newString("ports"),
-                d.host().newObject("java/lang/StringBuffer"));
-}
-
-std::vector<Case> cases() {
-  std::vector<Case> all;
-  auto oneOfEach = [](Driver& d) {
-    reset(d);
-    d.must(d.call("addClusterNative", cluster(d, "bench")), "cluster add");
-    d.must(d.call("addPortNative", port(d, "bench", 80)), "port add");
-  };
-  all.push_back({"getPortStatusNative", oneOfEach,
-                 [](Driver& d) { return d.call("getPortStatusNative", port(d, "bench", 80)); }});
-  all.push_back({"getExecutorReportNative", oneOfEach, [](Driver& d) {
-                   return d.call("getExecutorReportNative",
-                                 d.host().newObject("CMNExecutorReport"));
-                 }});
-  all.push_back({"getExecutorStatusNative", oneOfEach, [](Driver& d) {
-                   return d.call("getExecutorStatusNative", d.host().newObject("CMNExecutor"));
-                 }});
-  all.push_back({"getClusterStatusNative", oneOfEach,
-                 [](Driver& d) { return d.call("getClusterStatusNative", cluster(d, "bench")); }});
-  for (int n : {10, 100, 256}) {
-    all.push_back({"getClustersListNative " + std::to_string(n),
-                   [n](Driver& d) {
-                     reset(d);
-                     for (int i = 0; i < n; ++i) {
-                       d.must(d.call("addClusterNative", cluster(d, clusterId(i))), "cluster add");
-                     }
-                   },
-                   listClusters});
-  }
-  all.push_back({"getClustersListNative 888 scripted",
-                 [](Driver& d) {
-                   reset(d);
-                   constexpr int n = 888;
-                   std::vector<std::uint8_t> entries(n * 72);
-                   for (int i = 0; i < n; ++i) {
-                     const std::string id = clusterId(i);
-                     std::copy(id.begin(), id.end(), entries.begin() + i * 72);
-                     entries[i * 72 + 68] = static_cast<std::uint8_t>(i + 1);
-                     entries[i * 72 + 69] = static_cast<std::uint8_t>((i + 1) >> 8);
-                   }
-                   simMust("SCRIPT CMD 3 MODEL PUT 220 " + le32(n));
-                   simMust("SCRIPT CMD 6 PUT 16 " + le32(n) + " PUT 20 " + hexOf(entries));
-                 },
-                 listClusters});
-  for (int n : {10, 100, 1024}) {
-    all.push_back({"getPortsListNative " + std::to_string(n),
-                   [n](Driver& d) {
-                     reset(d);
-                     Object* c = cluster(d, "ports");
-                     d.host().setInt(c, "MaxNumberOfPorts", 1024);
-                     d.host().setInt(c, "SetMaxNumberOfPorts", 1);
-                     d.must(d.call("addClusterNative", c), "cluster add");
-                     for (int i = 1; i <= n; ++i) {
-                       d.must(d.call("addPortNative", port(d, "ports", i)), "port add");
-                     }
-                   },
-                   listPorts});
-  }
-  all.push_back({"getPortsListNative 7999 scripted",
-                 [](Driver& d) {
-                   reset(d);
-                   constexpr int n = 7999;
-                   std::vector<std::uint8_t> entries(n * 8);
-                   for (int i = 0; i < n; ++i) {
-                     entries[i * 8] = static_cast<std::uint8_t>((i + 1) >> 8);
-                     entries[i * 8 + 1] = static_cast<std::uint8_t>(i + 1);
-                   }
-                   simMust("SCRIPT CMD 9 PUT 24 " + le32(n));
-                   simMust("SCRIPT CMD 12 PUT 20 " + le32(n) + " PUT 24 " + hexOf(entries));
-                 },
-                 listPorts});
-  // One answer holds 726 servers: the block's most is the executor's most for a list.
-  for (int n : {10, 100, 726}) {
-    all.push_back({"getServersListNative " + std::to_string(n) + " scripted",
-                   [n](Driver& d) {
-                     reset(d);
-                     std::vector<std::uint8_t> entries(n * 88);
-                     for (int i = 0; i < n; ++i) {
-                       entries[i * 88] = static_cast<std::uint8_t>(i + 1);
-                       entries[i * 88 + 1] = static_cast<std::uint8_t>((i + 1) >> 8);
-                       const std::string id = "server" + clusterId(i).substr(7);
-                       std::copy(id.begin(), id.end(), entries.begin() + i * 88 + 8);
-                     }
-                     simMust("SCRIPT CMD 15 PUT 36 " + le32(n));
-                     simMust("SCRIPT CMD 31 PUT 36 " + le32(n) + " PUT 48 " + hexOf(entries));
-                   },
-                   [](Driver& d) {
-                     return d.call("getServersListNative", d.host().newString("servers"), jint{80},
-                                   d.host().newObject("java/lang/StringBuffer"),
-                                   d.host().newIntArray(726));
-                   }});
-  }
-  return all;
+[[noreturn]] void fail(const std::string& what) {
+  std::fprintf(stderr, "cmn-instructions: %s\n", what.c_str());
+  std::exit(1);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: %s LIBRARY OUT [CALLS]\n", argv[0]);
+  if (argc < 4 || argc > 5) {
+    std::fprintf(stderr, "usage: %s LIBRARY PLAN OUT [CALLS]\n", argv[0]);
     return 2;
   }
-  const int calls = argc == 4 ? std::atoi(argv[3]) : 5;
+  const int calls = argc == 5 ? std::atoi(argv[4]) : 5;
   if (!jnihost::startExecutor(20)) {
     std::fprintf(stderr, "the simulated executor does not answer\n");
     return 2;
@@ -271,26 +83,44 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "can't load %s: %s\n", argv[1], library.error().c_str());
     return 2;
   }
-  std::FILE* out = std::fopen(argv[2], "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "can't write %s\n", argv[2]);
+  const std::vector<jnihost::PlanLine> plan = jnihost::readPlan(argv[2]);
+  std::FILE* out = std::fopen(argv[3], "wb");
+  // The calls' transcript is not wanted here; only their results are.
+  std::FILE* transcript = std::fopen("/dev/null", "wb");
+  if (out == nullptr || transcript == nullptr) {
+    std::fprintf(stderr, "can't write %s\n", argv[3]);
     return 2;
   }
-  Host host;
-  Driver driver(host, library);
-  for (const Case& c : cases()) {
-    c.setup(driver);
-    for (int i = 0; i < 2; ++i) driver.must(c.call(driver), c.label);
+  jnihost::Host host;
+  countLookups(host);
+  jnihost::Session session(host, library, transcript);
+  session.followRecord(false);
+  session.followTools(false);
+  jnihost::PlanRunner runner(session, host);
+  const auto isTitle = [](const jnihost::PlanLine& line) { return line.text.rfind("== ", 0) == 0; };
+  std::string label;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    if (isTitle(plan[i])) {
+      label = plan[i].text.substr(3);
+      continue;
+    }
+    if (i + 1 < plan.size() && !isTitle(plan[i + 1])) {  // a line that sets the case up
+      const std::string result = runner.run(plan[i]);
+      if (!result.empty() && result != "0") fail(plan[i].text + " returned " + result);
+      continue;
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (runner.run(plan[i]) != "0") fail(label + " failed");
+    }
     lookups = 0;
     CALLGRIND_ZERO_STATS;
     CALLGRIND_TOGGLE_COLLECT;
-    for (int i = 0; i < calls; ++i) {
-      if (c.call(driver) != 0) Driver::fail(c.label + " failed");
+    for (int k = 0; k < calls; ++k) {
+      if (runner.run(plan[i]) != "0") fail(label + " failed");
     }
     CALLGRIND_TOGGLE_COLLECT;
-    CALLGRIND_DUMP_STATS_AT(c.label.c_str());
-    std::fprintf(out, "%s\t%d\t%.1f\n", c.label.c_str(), calls,
-                 static_cast<double>(lookups) / calls);
+    CALLGRIND_DUMP_STATS_AT(label.c_str());
+    std::fprintf(out, "%s\t%d\t%.1f\n", label.c_str(), calls, static_cast<double>(lookups) / calls);
   }
   std::fclose(out);
   const std::size_t failures = host.violations().size();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <utility>
 #include <type_traits>
 
@@ -27,18 +28,19 @@ auto as(const Value& v) {
   }
 }
 
-using Dispatch = bool (*)(Session&, const std::string&, const std::vector<Value>&);
+using Dispatch = bool (*)(Session&, const std::string&, const std::vector<Value>&, std::string&);
 
 template <typename R, typename... K, std::size_t... I>
-void callWith(Session& s, const std::string& method, const std::vector<Value>& args,
-              std::index_sequence<I...>) {
-  s.call<R>(method, as<K>(args[I])...);
+std::string callWith(Session& s, const std::string& method, const std::vector<Value>& args,
+                     std::index_sequence<I...>) {
+  return s.call<R>(method, as<K>(args[I])...);
 }
 
 template <typename R, typename... K>
-bool dispatch(Session& s, const std::string& method, const std::vector<Value>& args) {
+bool dispatch(Session& s, const std::string& method, const std::vector<Value>& args,
+              std::string& result) {
   if (args.size() != sizeof...(K)) return false;
-  callWith<R, K...>(s, method, args, std::index_sequence_for<K...>{});
+  result = callWith<R, K...>(s, method, args, std::index_sequence_for<K...>{});
   return true;
 }
 
@@ -49,10 +51,12 @@ const std::map<std::string, Dispatch> kNatives = {
 };
 #undef JNIHOST_NATIVE
 
-class Interpreter {
+}  // namespace
+
+class PlanRunner::Interpreter {
  public:
   Interpreter(Session& s, Host& h) : s_(s), h_(h) {}
-  void run(const PlanLine& line);
+  std::string run(const PlanLine& line);
 
  private:
   // An argument or field value: a number, a boolean, or an object (null included).
@@ -82,7 +86,7 @@ class Interpreter {
   std::map<std::string, std::string> shapes_;
 };
 
-Value Interpreter::value(const char*& p) {
+Value PlanRunner::Interpreter::value(const char*& p) {
   Value v;
   if (*p == '\'') {
     const char* end = std::strchr(p + 1, '\'');
@@ -143,7 +147,7 @@ Value Interpreter::value(const char*& p) {
 }
 
 // Takes "{ASSIGN...}" at p into o.
-void Interpreter::assign(Object* o, const char*& p) {
+void PlanRunner::Interpreter::assign(Object* o, const char*& p) {
   expect(p, '{');
   while (true) {
     while (*p == ' ') ++p;
@@ -179,7 +183,7 @@ void Interpreter::assign(Object* o, const char*& p) {
   expect(p, '}');
 }
 
-void Interpreter::run(const PlanLine& line) {
+std::string PlanRunner::Interpreter::run(const PlanLine& line) {
   line_ = &line;
   const std::string& t = line.text;
   const char* p = t.c_str();
@@ -210,15 +214,21 @@ void Interpreter::run(const PlanLine& line) {
       args.push_back(value(q));
       if (*q != '\0') fail("unread text in " + words[i]);
     }
-    if (!native->second(s_, words[0], args)) fail("wrong number of arguments");
+    std::string result;
+    if (!native->second(s_, words[0], args, result)) fail("wrong number of arguments");
+    return result;
   }
+  return "";
 }
 
-}  // namespace
+PlanRunner::PlanRunner(Session& session, Host& host)
+    : interpreter_(std::make_unique<Interpreter>(session, host)) {}
+PlanRunner::~PlanRunner() = default;
+std::string PlanRunner::run(const PlanLine& line) { return interpreter_->run(line); }
 
 void runPlan(Session& session, Host& host, const std::vector<PlanLine>& plan) {
-  Interpreter interpreter(session, host);
-  for (const PlanLine& line : plan) interpreter.run(line);
+  PlanRunner runner(session, host);
+  for (const PlanLine& line : plan) runner.run(line);
 }
 
 }  // namespace jnihost

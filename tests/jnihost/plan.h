@@ -1,4 +1,5 @@
-// Sessions of calls held as data: a plan file the conformance scenario and the fuzz seeds read.
+// Sessions of calls held as data: a plan file the conformance scenario, the fuzz seeds and the
+// bench's instruction counter read (the bench's JVM side runs the same lines from Java).
 // A plan is lines; "#" starts a comment line. Each line is one of
 //   == TITLE              a section: a titled step of the scenario, a fuzz family's seed
 //   > LINE                a control line for the simulated executor

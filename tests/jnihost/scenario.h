@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <type_traits>
 
@@ -105,8 +106,21 @@ class Session {
   int missing_ = 0;
 };
 
-// Runs `plan` in `session`, a line at a time (plan.h); exits with status 2 on a line it
-// can't run.
+// Runs plan lines (plan.h) in `session` one at a time, keeping what earlier lines named; exits
+// with status 2 on a line it can't run.
+class PlanRunner {
+ public:
+  PlanRunner(Session& session, Host& host);
+  ~PlanRunner();
+  // A call line's result as text (Session::call); "" for any other line.
+  std::string run(const PlanLine& line);
+
+ private:
+  class Interpreter;
+  std::unique_ptr<Interpreter> interpreter_;
+};
+
+// Runs `plan` in `session`, a line at a time; exits with status 2 on a line it can't run.
 void runPlan(Session& session, Host& host, const std::vector<PlanLine>& plan);
 
 }  // namespace jnihost

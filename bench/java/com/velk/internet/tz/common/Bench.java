@@ -1,8 +1,11 @@
 package com.velk.internet.tz.common;
 
 import java.io.IOException;
+import java.lang.reflect.Field;
+import java.lang.reflect.Method;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -20,15 +23,14 @@ import java.util.function.IntSupplier;
  * ({@link #replay}) sends the same bytes over the same socket; the two are timed alike, call by
  * call from Java, in alternating blocks so that both see the same machine. Run by bench/run-bench.sh ({@code make bench}).
  *
- * <pre>Bench [--counts FILE] [--budget-ms N] [--only TEXT]</pre>
+ * <pre>Bench [--counts FILE] [--budget-ms N] [--only TEXT]
+ * Bench --plan OUT</pre>
  * FILE holds "label instructions lookups" lines from the instruction counter; TEXT limits the
- * run to the cases whose label contains it.
+ * run to the cases whose label contains it. The cases are held once, as lines of the plan
+ * language the JNI host runs; --plan writes them for the instruction counter (a "== LABEL" line
+ * per case, its setup lines, then the call it measures) and does nothing else.
  */
 final class Bench {
-    static {
-        System.loadLibrary("cmnbench");
-    }
-
     /** Connects the floor's client to the executor and keeps one call's requests; 0 or an errno. */
     static native int open(String device, byte[][] requests);
 
@@ -41,7 +43,8 @@ final class Bench {
     private static final int MAX_CALLS = 100_000;
     private static final int CLUSTER_ID_LENGTH = 64;
 
-    private record Case(String family, String label, int entries, Runnable setup, IntSupplier call) {}
+    /** A case: the lines that set it up, then the call it measures (a plan language line). */
+    private record Case(String family, String label, int entries, List<String> setup, String call) {}
 
     private record Stats(double median, double p99) {
         static Stats of(long[] nanos) {
@@ -69,6 +72,16 @@ final class Bench {
         Map<String, String[]> counts = new HashMap<>();
         for (int i = 0; i + 1 < args.length; i += 2) {
             switch (args[i]) {
+                case "--plan" -> {
+                    List<String> plan = new ArrayList<>();
+                    for (Case c : cases()) {
+                        plan.add("== " + c.label());
+                        plan.addAll(c.setup());
+                        plan.add(c.call());
+                    }
+                    Files.write(Path.of(args[i + 1]), plan);
+                    return;
+                }
                 case "--budget-ms" -> budgetMs = Long.parseLong(args[i + 1]);
                 case "--only" -> only = args[i + 1];
                 case "--counts" -> {
@@ -80,6 +93,7 @@ final class Bench {
                 default -> throw new IllegalArgumentException("unknown option " + args[i]);
             }
         }
+        System.loadLibrary("cmnbench");  // the floor's client; --plan does without it
         SimExecutor sim = SimExecutor.fromEnvironment();
         sim.start();
         try {
@@ -97,7 +111,7 @@ final class Bench {
             if (!c.label().contains(only)) {
                 continue;
             }
-            c.setup().run();
+            c.setup().forEach(this::setUp);
             tables.computeIfAbsent(c.family(), f -> new ArrayList<>()).add(measure(c));
         }
         tables.forEach((family, rows) -> {
@@ -112,19 +126,19 @@ final class Bench {
     }
 
     private String measure(Case c) {
+        Call measured = call(c.call());
+        IntSupplier call = () -> measured.invoke(lib);
         // Warm the JIT and both connections, and check that the call does what it should.
         long warmStart = System.nanoTime();
         int warmCalls = 0;
         while (warmCalls < 200 || System.nanoTime() - warmStart < budgetNanos / 10) {
-            int result = c.call().getAsInt();
-            if (result != 0) {
-                throw new IllegalStateException(c.label() + " returned " + result);
-            }
+            must(call.getAsInt(), c.label());
             warmCalls++;
         }
+        checkEntries(measured, c.entries());
         long perCall = Math.max(1, (System.nanoTime() - warmStart) / warmCalls);
         int before = sim.recordCount();
-        c.call().getAsInt();
+        call.getAsInt();
         int sent = sim.recordCount() - before;
         byte[][] requests = new byte[sent][];
         List<String> lengths = new ArrayList<>();
@@ -144,7 +158,6 @@ final class Bench {
         long[] library = new long[perBlock * BLOCKS];
         // Each side goes first in every other block, so that neither alone pays what a switch
         // between the two leaves behind (the executor's bookkeeping, caches, the JIT's work).
-        IntSupplier call = c.call();
         for (int b = 0; b < BLOCKS; b++) {
             if (b % 2 == 0) {
                 timeFloor(floorCall, floor, b * perBlock, perBlock);
@@ -186,66 +199,98 @@ final class Bench {
         }
     }
 
+    /** A list call's text holds as many entries as the case set up. */
+    private static void checkEntries(Call measured, int expected) {
+        for (Object arg : measured.args()) {
+            if (arg instanceof StringBuffer text && text.chars().filter(ch -> ch == '+').count() != expected) {
+                throw new IllegalStateException("the list holds " + text + ", not " + expected + " entries");
+            }
+        }
+    }
+
     private static void checked(int error) {
         if (error != 0) {
             throw new IllegalStateException("the floor's client failed with error " + error);
         }
     }
 
-    // ---- Cases -----------------------------------------------------------------------------
+    // ---- Cases, as lines of the plan language the JNI host runs -----------------------------
 
-    private List<Case> cases() {
+    private static List<Case> cases() {
         List<Case> all = new ArrayList<>();
         String small = "Status and report calls";
-        CMNExecutor executor = new CMNExecutor();
-        CMNExecutorReport report = new CMNExecutorReport();
-        CMNCluster cluster = new CMNCluster("bench");
-        CMNPort port = new CMNPort("bench", 80);
-        Runnable oneOfEach = () -> {
-            reset();
-            must(lib.addClusterNative(new CMNCluster("bench")), "cluster add");
-            must(lib.addPortNative(new CMNPort("bench", 80)), "port add");
-        };
-        all.add(new Case(small, "getPortStatusNative", 0, oneOfEach, () -> lib.getPortStatusNative(port)));
-        all.add(new Case(small, "getExecutorReportNative", 0, oneOfEach,
-                () -> lib.getExecutorReportNative(report)));
-        all.add(new Case(small, "getExecutorStatusNative", 0, oneOfEach,
-                () -> lib.getExecutorStatusNative(executor)));
-        all.add(new Case(small, "getClusterStatusNative", 0, oneOfEach,
-                () -> lib.getClusterStatusNative(cluster)));
+        List<String> oneOfEach = new ArrayList<>(reset());
+        oneOfEach.add("addClusterNative CMNCluster{sClusterId='bench'}");
+        oneOfEach.add("addPortNative CMNPort{ClusterId='bench' PortNumber=80}");
+        for (String call : List.of("getPortStatusNative CMNPort{ClusterId='bench' PortNumber=80}",
+                "getExecutorReportNative CMNExecutorReport", "getExecutorStatusNative CMNExecutor",
+                "getClusterStatusNative CMNCluster{sClusterId='bench'}")) {
+            all.add(new Case(small, call.substring(0, call.indexOf(' ')), 0, oneOfEach, call));
+        }
 
         String clusters = "Cluster list (identifiers of 64 characters)";
+        String listClusters = "getClustersListNative java/lang/StringBuffer";
         for (int n : new int[] {10, 100, 256}) {
-            all.add(new Case(clusters, "getClustersListNative " + n, n, () -> addClusters(n),
-                    () -> lib.getClustersListNative(new StringBuffer())));
+            List<String> setup = reset();
+            for (int i = 0; i < n; i++) {
+                setup.add("addClusterNative CMNCluster{sClusterId='" + clusterId(i) + "'}");
+            }
+            all.add(new Case(clusters, "getClustersListNative " + n, n, setup, listClusters));
         }
-        all.add(new Case(clusters, "getClustersListNative 888 scripted", 888, () -> scriptClusters(888),
-                () -> lib.getClustersListNative(new StringBuffer())));
+        // The block's most: the count in the executor report, then a whole answer of entries.
+        int most = 888;
+        ByteBuffer entries = ByteBuffer.allocate(most * 72).order(ByteOrder.LITTLE_ENDIAN);
+        for (int i = 0; i < most; i++) {
+            entries.put(i * 72, ascii(clusterId(i))).putInt(i * 72 + 68, i + 1);
+        }
+        all.add(new Case(clusters, "getClustersListNative 888 scripted", most,
+                scripted("CMD 3 MODEL PUT 220 " + le(most), "CMD 6 PUT 16 " + le(most) + " PUT 20", entries),
+                listClusters));
 
         String ports = "Port list";
+        String listPorts = "getPortsListNative 'ports' java/lang/StringBuffer";
         for (int n : new int[] {10, 100, 1024}) {
-            all.add(new Case(ports, "getPortsListNative " + n, n, () -> addPorts(n),
-                    () -> lib.getPortsListNative("ports", new StringBuffer())));
+            List<String> setup = reset();
+            setup.add("addClusterNative CMNCluster{sClusterId='ports' MaxNumberOfPorts=1024 SetMaxNumberOfPorts=1}");
+            for (int i = 1; i <= n; i++) {
+                setup.add("addPortNative CMNPort{ClusterId='ports' PortNumber=" + i + "}");
+            }
+            all.add(new Case(ports, "getPortsListNative " + n, n, setup, listPorts));
         }
-        all.add(new Case(ports, "getPortsListNative 7999 scripted", 7999, this::scriptPorts,
-                () -> lib.getPortsListNative("ports", new StringBuffer())));
+        most = 7999;
+        entries = ByteBuffer.allocate(most * 8).order(ByteOrder.BIG_ENDIAN);
+        for (int i = 0; i < most; i++) {
+            entries.putShort(i * 8, (short) (i + 1));
+        }
+        all.add(new Case(ports, "getPortsListNative 7999 scripted", most,
+                scripted("CMD 9 PUT 24 " + le(most), "CMD 12 PUT 20 " + le(most) + " PUT 24", entries), listPorts));
 
         // One answer holds 726 servers: the block's most is the executor's most for a list.
         String servers = "Server list (identifiers of 64 characters, keys into an int[726])";
-        int[] keys = new int[726];
         for (int n : new int[] {10, 100, 726}) {
-            all.add(new Case(servers, "getServersListNative " + n + " scripted", n, () -> scriptServers(n),
-                    () -> lib.getServersListNative("servers", 80, new StringBuffer(), keys)));
+            entries = ByteBuffer.allocate(n * 88).order(ByteOrder.LITTLE_ENDIAN);
+            for (int i = 0; i < n; i++) {
+                entries.putInt(i * 88, i + 1).put(i * 88 + 8, ascii("server" + clusterId(i).substring(7)));
+            }
+            all.add(new Case(servers, "getServersListNative " + n + " scripted", n,
+                    scripted("CMD 15 PUT 36 " + le(n), "CMD 31 PUT 36 " + le(n) + " PUT 48", entries),
+                    "getServersListNative 'servers' 80 java/lang/StringBuffer int[726]"));
         }
         return all;
     }
 
-    private void reset() {
-        sim.command("RESET");
-        CMNExecutor e = new CMNExecutor();
-        e.MaxNumberOfClusters = 256;
-        e.SetMaxNumberOfClusters = 1;
-        must(lib.setExecutorStatusNative(e), "executor settings");
+    /** A fresh executor that takes 256 clusters. */
+    private static List<String> reset() {
+        return new ArrayList<>(List.of("> RESET",
+                "setExecutorStatusNative CMNExecutor{MaxNumberOfClusters=256 SetMaxNumberOfClusters=1}"));
+    }
+
+    /** A fresh executor whose answers are scripted: a count first, then the answer of entries. */
+    private static List<String> scripted(String count, String answer, ByteBuffer entries) {
+        List<String> setup = reset();
+        setup.add("> SCRIPT " + count);
+        setup.add("> SCRIPT " + answer + " " + HexFormat.of().formatHex(entries.array()));
+        return setup;
     }
 
     static String clusterId(int i) {
@@ -256,85 +301,114 @@ final class Bench {
         return id.toString();
     }
 
-    private void addClusters(int n) {
-        reset();
-        for (int i = 0; i < n; i++) {
-            must(lib.addClusterNative(new CMNCluster(clusterId(i))), "cluster add " + i);
-        }
-        checkEntries(lib::getClustersListNative, n);
-    }
-
-    private void addPorts(int n) {
-        reset();
-        CMNCluster c = new CMNCluster("ports");
-        c.MaxNumberOfPorts = 1024;
-        c.SetMaxNumberOfPorts = 1;
-        must(lib.addClusterNative(c), "cluster add");
-        for (int i = 1; i <= n; i++) {
-            must(lib.addPortNative(new CMNPort("ports", i)), "port add " + i);
-        }
-        checkEntries(list -> lib.getPortsListNative("ports", list), n);
-    }
-
-    /** The block's most: the count in the executor report, then a whole answer of entries. */
-    private void scriptClusters(int n) {
-        reset();
-        ByteBuffer entries = ByteBuffer.allocate(n * 72).order(ByteOrder.LITTLE_ENDIAN);
-        for (int i = 0; i < n; i++) {
-            entries.position(i * 72);
-            entries.put(clusterId(i).getBytes(java.nio.charset.StandardCharsets.US_ASCII));
-            entries.putInt(i * 72 + 68, i + 1);
-        }
-        sim.script("CMD", "3", "MODEL", "PUT", "220", le(n));
-        sim.script("CMD", "6", "PUT", "16", le(n), "PUT", "20", HexFormat.of().formatHex(entries.array()));
-        checkEntries(lib::getClustersListNative, n);
-    }
-
-    private void scriptPorts() {
-        reset();
-        int n = 7999;
-        ByteBuffer entries = ByteBuffer.allocate(n * 8).order(ByteOrder.BIG_ENDIAN);
-        for (int i = 0; i < n; i++) {
-            entries.putShort(i * 8, (short) (i + 1));
-        }
-        sim.script("CMD", "9", "PUT", "24", le(n));
-        sim.script("CMD", "12", "PUT", "20", le(n), "PUT", "24", HexFormat.of().formatHex(entries.array()));
-        checkEntries(list -> lib.getPortsListNative("ports", list), n);
-    }
-
-    private void scriptServers(int n) {
-        reset();
-        ByteBuffer entries = ByteBuffer.allocate(n * 88).order(ByteOrder.LITTLE_ENDIAN);
-        for (int i = 0; i < n; i++) {
-            entries.putInt(i * 88, i + 1);
-            entries.position(i * 88 + 8);
-            entries.put(serverId(i).getBytes(java.nio.charset.StandardCharsets.US_ASCII));
-        }
-        sim.script("CMD", "15", "PUT", "36", le(n));
-        sim.script("CMD", "31", "PUT", "36", le(n), "PUT", "48", HexFormat.of().formatHex(entries.array()));
-        checkEntries(list -> lib.getServersListNative("servers", 80, list, new int[n]), n);
-    }
-
-    static String serverId(int i) {
-        return "server" + clusterId(i).substring("cluster".length());
-    }
-
-    private interface Lister {
-        int list(StringBuffer into);
-    }
-
-    private static void checkEntries(Lister lister, int expected) {
-        StringBuffer text = new StringBuffer();
-        must(lister.list(text), "list");
-        long entries = text.chars().filter(ch -> ch == '+').count();
-        if (entries != expected) {
-            throw new IllegalStateException("the list holds " + entries + " entries, not " + expected);
-        }
+    private static byte[] ascii(String text) {
+        return text.getBytes(StandardCharsets.US_ASCII);
     }
 
     private static String le(int value) {
         return HexFormat.of().formatHex(
                 ByteBuffer.allocate(4).order(ByteOrder.LITTLE_ENDIAN).putInt(value).array());
+    }
+
+    // ---- Plan lines run from Java ------------------------------------------------------------
+
+    /** A call line made ready once: the entry point and its arguments. */
+    private record Call(String line, Method method, Object[] args) {
+        int invoke(CMNExecutorInterface lib) {
+            for (Object arg : args) {
+                if (arg instanceof StringBuffer text) {
+                    text.setLength(0);
+                }
+            }
+            try {
+                return (Integer) method.invoke(lib, args);
+            } catch (ReflectiveOperationException e) {
+                throw new IllegalStateException(line + " failed", e);
+            }
+        }
+    }
+
+    /** Runs a setup line: a control line for the executor, or a call that must succeed. */
+    private void setUp(String line) {
+        if (line.startsWith("> ")) {
+            sim.command(line.substring(2));
+        } else {
+            must(call(line).invoke(lib), line);
+        }
+    }
+
+    /** A call line: the entry point, then its arguments: numbers, 'text', null, true or false,
+     *  CLASS or CLASS{FIELD=VALUE ...} (a new object), int[N]. */
+    static Call call(String line) {
+        List<String> words = words(line);
+        Method method = Arrays.stream(CMNExecutorInterface.class.getMethods())
+                .filter(m -> m.getName().equals(words.get(0))).findFirst()
+                .orElseThrow(() -> new IllegalArgumentException("no entry point: " + line));
+        Class<?>[] types = method.getParameterTypes();
+        if (types.length != words.size() - 1) {
+            throw new IllegalArgumentException("wrong number of arguments: " + line);
+        }
+        Object[] args = new Object[types.length];
+        try {
+            for (int i = 0; i < types.length; i++) {
+                args[i] = value(words.get(i + 1), types[i]);
+            }
+        } catch (ReflectiveOperationException | RuntimeException e) {
+            throw new IllegalArgumentException("can't run: " + line, e);
+        }
+        return new Call(line, method, args);
+    }
+
+    private static Object value(String word, Class<?> type) throws ReflectiveOperationException {
+        if (word.equals("null")) {
+            return null;
+        } else if (word.startsWith("'")) {
+            return word.substring(1, word.length() - 1);
+        } else if (type == boolean.class) {
+            return Boolean.parseBoolean(word);
+        } else if (type.isPrimitive()) {
+            long number = Long.decode(word);
+            return type == byte.class ? (Object) (byte) number : type == short.class ? (Object) (short) number
+                    : type == long.class ? (Object) number : (Object) (int) number;
+        } else if (word.startsWith("int[")) {
+            return new int[Integer.parseInt(word.substring(4, word.length() - 1))];
+        }
+        int brace = word.indexOf('{');
+        String name = brace < 0 ? word : word.substring(0, brace);
+        Class<?> cls = Class.forName(name.contains("/") ? name.replace('/', '.') : Bench.class.getPackageName() + "." + name);
+        Object object = cls.getConstructor().newInstance();
+        if (brace >= 0) {
+            for (String assign : words(word.substring(brace + 1, word.length() - 1))) {
+                int equals = assign.indexOf('=');
+                Field field = cls.getField(assign.substring(0, equals));
+                field.set(object, value(assign.substring(equals + 1), field.getType()));
+            }
+        }
+        return object;
+    }
+
+    /** A line's words, a quoted text or a {...} or [...] group kept whole. */
+    private static List<String> words(String line) {
+        List<String> words = new ArrayList<>();
+        StringBuilder word = new StringBuilder();
+        int depth = 0;
+        boolean quoted = false;
+        for (char c : line.toCharArray()) {
+            if (c == ' ' && depth == 0 && !quoted) {
+                if (word.length() > 0) {
+                    words.add(word.toString());
+                }
+                word.setLength(0);
+                continue;
+            }
+            quoted ^= c == '\'';
+            depth += quoted ? 0 : c == '{' || c == '[' ? 1 : c == '}' || c == ']' ? -1 : 0;
+            word.append(c);
+        }
+        if (word.length() > 0) {
+            words.add(word.toString());
+        }
+        return words;
     }
 
     private static void must(int result, String what) {
