@@ -13,6 +13,8 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Answer = std::array<int32_t, 2>;
+constexpr Answer kDone{0, 0};
 
 void put32(Bytes& b, size_t off, uint32_t v) { std::memcpy(&b[off], &v, 4); }  // little-endian
 
@@ -39,17 +41,17 @@ protected:
         return buf.data();
     }
 
-    // The answer's result field; `fields` holds it and the reason field.
-    int32_t call(const Bytes& req) {
+    // The answer's result and reason fields.
+    Answer call(const Bytes& req) {
         auto r = velksim::simHandleRequest(*state, req.data(), uint32_t(req.size()), answer.data());
         EXPECT_EQ(r.outcome, velksim::DeviceOutcome::kAnswer);
-        std::memcpy(fields, &answer[4], 8);
-        return fields[0];
+        Answer fields;
+        std::memcpy(&fields[0], &answer[4], 8);
+        return fields;
     }
 
     std::unique_ptr<velksim::SimState> state{new velksim::SimState};
     Bytes answer = Bytes(velksim::kBlockSize);
-    int32_t fields[2] = {};
 };
 
 // Control lines and their answers; "ERR" stands for any refusal.
@@ -89,8 +91,8 @@ TEST_F(Core, NextQueueComesFirstThenCommandScriptsThenTheModel) {
                           "CMD 8 RESULT 3", "CMD 8 RESULT 4"})  // the last replaces the other
         ASSERT_EQ(control(std::string("SCRIPT ") + s), "OK");
     std::vector<int32_t> results;
-    for (int i = 0; i < 5; ++i) results.push_back(call(request(7, 16)));
-    results.push_back(call(request(8, 16)));
+    for (int i = 0; i < 5; ++i) results.push_back(call(request(7, 16))[0]);
+    results.push_back(call(request(8, 16))[0]);
     // Command 7 of length 16 is too short for the model's cluster record: it refuses.
     EXPECT_EQ(results, (std::vector<int32_t>{10, 11, 2, 2, -1, 4}));
 }
@@ -121,10 +123,9 @@ TEST_P(ModelRefusals, CarryTheirReasonCodes) {
     cluster[84] = 1;  // the maximum number of ports at 20
     put32(cluster, 20, 1);
     for (const Bytes& r : {settings, cluster, request(10, 96, 1, 80), request(34, 40, 1, 80)})
-        ASSERT_EQ(call(r), 0);
+        ASSERT_EQ(call(r), kDone);
     const Refusal& c = GetParam();
-    EXPECT_EQ(call(request(c[0], 192, c[1], uint16_t(c[2]))), -1);
-    EXPECT_EQ(fields[1], c[3]);
+    EXPECT_EQ(call(request(c[0], 192, c[1], uint16_t(c[2]))), (Answer{-1, c[3]}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, ModelRefusals, ::testing::ValuesIn(kRefusals));
@@ -135,8 +136,8 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
     Bytes port = request(10, 96, 1, 80);
     port[80] = 1;  // the maximum number of servers at 32
     put32(port, 32, 1);
-    ASSERT_EQ(call(request(4, 192, 1)), 0);
-    ASSERT_EQ(call(port), 0);
+    ASSERT_EQ(call(request(4, 192, 1)), kDone);
+    ASSERT_EQ(call(port), kDone);
     auto server = [](uint32_t command, uint32_t key, uint16_t listeners) {
         Bytes b = request(command, 1952);
         put32(b, 84, key);
@@ -146,25 +147,21 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
         b[1184] = 1;
         return b;
     };
-    EXPECT_EQ(call(server(27, 7, 3)), -1);
-    EXPECT_EQ(fields[1], -15);
-    ASSERT_EQ(call(server(27, 7, 2)), 0);
-    EXPECT_EQ(call(server(32, 7, 3)), -1);
-    EXPECT_EQ(fields[1], -15);
-    EXPECT_EQ(call(server(27, 8, 0)), -1);
-    EXPECT_EQ(fields[1], -13);
-    EXPECT_EQ(call(request(27, 1951)), -1);
-    EXPECT_EQ(fields[1], -1);
+    EXPECT_EQ(call(server(27, 7, 3)), (Answer{-1, -15}));
+    ASSERT_EQ(call(server(27, 7, 2)), kDone);
+    EXPECT_EQ(call(server(32, 7, 3)), (Answer{-1, -15}));
+    EXPECT_EQ(call(server(27, 8, 0)), (Answer{-1, -13}));
+    EXPECT_EQ(call(request(27, 1951)), (Answer{-1, -1}));
 
     // The server table fills whatever the ports allow: port 81 takes 32, the others 64 each.
     constexpr uint32_t kWide = 64;
     const uint16_t wide = velksim::kServerMax / kWide + 1;
-    ASSERT_EQ(call(request(10, 96, 1, 81)), 0);  // the cluster default: 32 servers a port
+    ASSERT_EQ(call(request(10, 96, 1, 81)), kDone);  // the cluster default: 32 servers a port
     for (uint16_t p = 82; p < 82 + wide; ++p) {
         Bytes b = request(10, 96, 1, p);
         b[80] = 1;
         put32(b, 32, kWide);
-        ASSERT_EQ(call(b), 0);
+        ASSERT_EQ(call(b), kDone);
     }
     uint32_t added = 1;
     for (uint16_t p = 81; p < 82 + wide && added < velksim::kServerMax; ++p) {
@@ -172,14 +169,13 @@ TEST_F(Core, ServerRefusalsCarryTheirReasonCodes) {
              ++k, ++added) {
             Bytes b = server(27, 100 + k, 0);
             b[92] = static_cast<uint8_t>(p >> 8), b[93] = static_cast<uint8_t>(p);
-            ASSERT_EQ(call(b), 0) << added;
+            ASSERT_EQ(call(b), kDone) << added;
         }
     }
     Bytes last = server(27, 99, 0);
     last[92] = static_cast<uint8_t>((81 + wide) >> 8);  // the last port, still empty
     last[93] = static_cast<uint8_t>(81 + wide);
-    EXPECT_EQ(call(last), -1);
-    EXPECT_EQ(fields[1], -13);
+    EXPECT_EQ(call(last), (Answer{-1, -13}));
 }
 
 }  // namespace

@@ -16,10 +16,12 @@
 #include <dlfcn.h>
 #include <jni.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -79,7 +81,7 @@ class Run {
   jobject self() { return host_.arg(receiver_); }
   void setVariant(std::uint8_t variant) { variant_ = variant; }
 
-  jint make(I_) { return static_cast<jint>(input().u32()); }
+  jint make(I_) { return static_cast<jint>(input().little(4)); }
   jboolean make(Z_) { return (input().u8() & 1) != 0 ? JNI_TRUE : JNI_FALSE; }
   jstring make(String_) {
     const char* text = kTexts[input().u8() % kTextCount];
@@ -92,7 +94,7 @@ class Run {
   }
   template <typename Kind>
   jobject make(Kind) {
-    return pass(build(Kind::kClass));
+    return pass(fill(host_.newObject(Kind::kClass)));
   }
 
   void returned(jstring text) {
@@ -118,8 +120,7 @@ class Run {
     return host_.arg(o);
   }
   Object* receiver();
-  Object* build(const std::string& cls);
-  void fill(Object* o);
+  Object* fill(Object* o);
   void checkText(const std::string& where, const std::string& text,
                  std::size_t bound = kTextBound) const;
 
@@ -145,17 +146,11 @@ Object* Run::receiver() {
   return host_.newObject(name);
 }
 
-Object* Run::build(const std::string& cls) {
-  Object* o = host_.newObject(cls);
-  fill(o);
-  return o;
-}
-
 // Field values from the variant byte: bit 0 clears every "Set" flag, bit 1 makes the texts null
 // (identifiers excepted), bits 2-4 give arrays that the class makes empty a length, bits 5-7
 // pick the object (server and rule names, addresses, numbers). Identifiers and port numbers
 // are those of the recorded sessions, so the simulated executor accepts their requests.
-void Run::fill(Object* o) {
+Object* Run::fill(Object* o) {
   const int which = variant_ >> 5;
   const std::string cluster = which < 4 ? "web" : "mail";
   const std::string server = "srv" + std::to_string(which);
@@ -176,25 +171,18 @@ void Run::fill(Object* o) {
       if (name == "InterfaceName") text = "en0";
       if ((variant_ & 2) != 0 && !identifier) continue;
       v.reference = host_.newString(text);
-    } else if (f.signature[0] == '[') {
+    } else if (f.signature == "[Ljava/lang/String;") {  // set through a method, which grows it
+      v.reference = host_.newObjectArray("java/lang/String", (variant_ >> 2) & 7);
+    } else if (f.signature[0] == '[') {  // int[] or byte[]
       Object* array = v.reference;
       if (array == nullptr || (array->ints.empty() && array->bytes.empty())) {
         // One whose length the class leaves to its user (the weights' arrays).
         const std::size_t length = (variant_ >> 2) & 7;
-        if (f.signature == "[I") array = host_.newIntArray(length);
-        if (f.signature == "[B") array = host_.newByteArray(length);
+        array = f.signature == "[I" ? host_.newIntArray(length) : host_.newByteArray(length);
         v.reference = array;
       }
-      if (f.signature == "[Ljava/lang/String;") {  // set through a method, which grows it
-        v.reference = host_.newObjectArray("java/lang/String", (variant_ >> 2) & 7);
-        continue;
-      }
-      for (std::size_t n = 0; n < array->ints.size(); ++n) {
-        array->ints[n] = static_cast<std::int32_t>(small + n);
-      }
-      for (std::size_t n = 0; n < array->bytes.size(); ++n) {
-        array->bytes[n] = static_cast<std::int8_t>(10 + n);
-      }
+      std::iota(array->ints.begin(), array->ints.end(), small);
+      std::iota(array->bytes.begin(), array->bytes.end(), std::int8_t{10});
     } else if (f.signature == "B") {
       v.primitive = name.compare(0, 3, "Set") == 0 ? ((variant_ & 1) != 0 ? 0 : 1) : small % 2;
     } else if (f.signature == "C") {
@@ -215,8 +203,11 @@ void Run::fill(Object* o) {
     }
   }
   if (o->cls->name == std::string(kPackage) + "CMNServer") {
-    for (int n = 0; n < which % 3; ++n) jnihost::addListener(host_, o, build("CMNListener"));
+    for (int n = 0; n < which % 3; ++n) {
+      jnihost::addListener(host_, o, fill(host_.newObject("CMNListener")));
+    }
   }
+  return o;
 }
 
 void Run::checkText(const std::string& where, const std::string& text,
@@ -309,16 +300,12 @@ struct Resolved {
   void* function;
 };
 
-bool ofTarget(const char* family) {
-  return std::strcmp(family, CMN_FUZZ_FAMILY) == 0;
-}
-
 // The entry points of the target's family (or all of them) that the library exports, in table
 // order.
 std::vector<Resolved> entriesOf(bool all) {
   std::vector<Resolved> out;
   for (const Entry& e : kEntries) {
-    if (!all && !ofTarget(e.family)) continue;
+    if (!all && std::strcmp(e.family, CMN_FUZZ_FAMILY) != 0) continue;
     void* function = ::dlsym(RTLD_DEFAULT, (std::string(kEntryPrefix) + e.name).c_str());
     if (function != nullptr) out.push_back(Resolved{&e, function});
   }
@@ -352,7 +339,6 @@ void resetLibrary() {
 
 // Runs the input as a session of calls over `entries`.
 void runSession(const std::vector<Resolved>& entries) {
-  if (entries.empty()) return;
   Run& run = theRun();
   run.startSession();
   for (int call = 0; call < kCallsPerSession && !input().exhausted(); ++call) {
@@ -379,13 +365,11 @@ std::vector<std::uint8_t> callBytes(const std::vector<std::string>& words, std::
     if (word[0] == '#') {
       bytes.push_back(static_cast<std::uint8_t>(std::stoi(word.substr(1))));
     } else if (word == "null" || word[0] == '\'') {
-      const auto named = [&word](const char* text) {
-        return text == nullptr ? word == "null" : word == "'" + std::string(text) + "'";
-      };
-      std::size_t i = 0;
-      while (i < kTextCount && !named(kTexts[i])) ++i;
-      if (i == kTextCount) fail("no text " + word);
-      bytes.push_back(static_cast<std::uint8_t>(i));
+      const char* const* text = std::find_if(kTexts, kTexts + kTextCount, [&word](const char* t) {
+        return t == nullptr ? word == "null" : word == "'" + std::string(t) + "'";
+      });
+      if (text == kTexts + kTextCount) fail("no text " + word);
+      bytes.push_back(static_cast<std::uint8_t>(text - kTexts));
     } else {
       const auto value = static_cast<std::uint32_t>(std::stoll(word, nullptr, 0));
       for (int shift = 0; shift < 32; shift += 8) bytes.push_back(std::uint8_t(value >> shift));
@@ -417,15 +401,11 @@ Answer simulatedAnswer(const std::uint8_t* block, std::uint32_t length) {
   return a;
 }
 
-const Resolved* findEntry(const std::vector<Resolved>& entries, const char* name,
-                          std::size_t* index) {
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (std::strcmp(entries[i].entry->name, name) == 0) {
-      *index = i;
-      return &entries[i];
-    }
-  }
-  return nullptr;
+// Where the entry point `name` is in `entries`; their count when it is not there.
+std::size_t indexOf(const std::vector<Resolved>& entries, const std::string& name) {
+  std::size_t i = 0;
+  while (i < entries.size() && name != entries[i].entry->name) ++i;
+  return i;
 }
 
 // Runs the plan of `lines` against a fresh simulated executor and writes the session's bytes
@@ -449,9 +429,10 @@ void record(const std::string& name, const std::vector<jnihost::PlanLine>& lines
     // they are not on the tape.
     std::string method;
     std::vector<std::uint8_t> bytes = callBytes(jnihost::planWords(line.text), &method);
-    std::size_t index = 0;
-    const bool own = findEntry(g_entries, method.c_str(), &index) != nullptr;
-    if (!own && findEntry(all, method.c_str(), &index) == nullptr) fail("no " + method);
+    std::size_t index = indexOf(g_entries, method);
+    const bool own = index < g_entries.size();
+    if (!own) index = indexOf(all, method);
+    if (index == all.size()) fail("no " + method);
     bytes.insert(bytes.begin(), static_cast<std::uint8_t>(index));
     std::vector<std::uint8_t> untaped;
     input().record(bytes, simulatedAnswer, own ? &tape : &untaped);
@@ -493,10 +474,8 @@ void recordAll(const std::string& dir) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace cmnfuzz;
-  bool known = false;
-  for (const Entry& e : kEntries) known = known || ofTarget(e.family);
-  if (!known) fail("no family " + std::string(CMN_FUZZ_FAMILY));
   g_entries = entriesOf(false);
+  if (g_entries.empty()) fail("no entry point of family " + std::string(CMN_FUZZ_FAMILY));
   const char* dir = std::getenv("CMN_FUZZ_RECORD");
   if (dir != nullptr && dir[0] != '\0') {
     recordAll(dir);

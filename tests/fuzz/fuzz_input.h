@@ -43,8 +43,7 @@ class Input {
 
   bool exhausted() const { return at_ >= size_; }
   std::uint8_t u8();
-  std::uint16_t u16();
-  std::uint32_t u32();
+  std::uint32_t little(int bytes);  // little-endian, of 1 to 4 bytes
 
   // The next device answer for the request in `block` (see above).
   Answer answer(const std::uint8_t* block, std::uint32_t length);

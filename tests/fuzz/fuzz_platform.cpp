@@ -4,6 +4,7 @@
 // in place of platform/<os>/, so the library's own code is fuzzed unchanged.
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -24,9 +25,7 @@ void Input::replay(const std::uint8_t* data, std::size_t size) {
 
 void Input::record(const std::vector<std::uint8_t>& plan, AnswerSource source,
                    std::vector<std::uint8_t>* tape) {
-  data_ = plan.data();
-  size_ = plan.size();
-  at_ = 0;
+  replay(plan.data(), plan.size());
   source_ = source;
   tape_ = tape;
 }
@@ -42,14 +41,10 @@ std::uint8_t Input::u8() {
   return value;
 }
 
-std::uint16_t Input::u16() {
-  const std::uint16_t low = u8();
-  return static_cast<std::uint16_t>(low | u8() << 8);
-}
-
-std::uint32_t Input::u32() {
-  const std::uint32_t low = u16();
-  return low | static_cast<std::uint32_t>(u16()) << 16;
+std::uint32_t Input::little(int bytes) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint32_t>(u8()) << (8 * i);
+  return value;
 }
 
 Answer Input::answer(const std::uint8_t* block, std::uint32_t length) {
@@ -68,8 +63,8 @@ Answer Input::answer(const std::uint8_t* block, std::uint32_t length) {
     return a;
   }
   a.mode = u8();
-  a.n = u32();
-  const std::size_t wanted = u16();
+  a.n = little(4);
+  const std::size_t wanted = little(2);
   a.bytes = data_ + at_;
   a.given = static_cast<std::uint32_t>(wanted < size_ - at_ ? wanted : size_ - at_);
   at_ += a.given;
@@ -210,7 +205,7 @@ constexpr std::size_t kRegistryValues = sizeof(kRegistry) / sizeof(kRegistry[0])
 
 }  // namespace
 
-// A key is the index of its first value, plus one.
+// A key is the index of its first value, plus one; its other values follow that one.
 RegistryKey openRegistryKey(const char* path) {
   if (path == nullptr) return kNoRegistryKey;
   for (std::size_t i = 0; i < kRegistryValues; ++i) {
@@ -224,15 +219,11 @@ void closeRegistryKey(RegistryKey) {}
 bool readRegistryText(RegistryKey key, const char* name, char* buffer, std::uint32_t size) {
   if (key == kNoRegistryKey || name == nullptr || buffer == nullptr || size == 0) return false;
   const char* path = kRegistry[key - 1].key;
-  for (std::size_t i = static_cast<std::size_t>(key - 1); i < kRegistryValues; ++i) {
-    if (std::strcmp(kRegistry[i].key, path) != 0 || std::strcmp(kRegistry[i].name, name) != 0) {
-      continue;
+  for (std::size_t i = key - 1; i < kRegistryValues && std::strcmp(kRegistry[i].key, path) == 0;
+       ++i) {
+    if (std::strcmp(kRegistry[i].name, name) == 0) {
+      return std::snprintf(buffer, size, "%s", kRegistry[i].text) >= 0;  // cut to the buffer
     }
-    std::size_t length = std::strlen(kRegistry[i].text);
-    if (length > size - 1) length = size - 1;
-    std::memcpy(buffer, kRegistry[i].text, length);
-    buffer[length] = '\0';
-    return true;
   }
   return false;
 }

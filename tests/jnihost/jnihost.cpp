@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <tuple>
 #include <type_traits>
 
 namespace jnihost {
@@ -149,6 +150,15 @@ jmethodID JNICALL getMethodID(JNIEnv* env, jclass cls, const char* name, const c
                            "java/lang/NoSuchMethodError");
 }
 
+// Whether a field of type `signature` may hold `target`. The model has no class hierarchy:
+// the exact class, or any object for a field of type Object.
+bool holds(const std::string& signature, const Object* target) {
+  if (signature == "Ljava/lang/Object;") return true;
+  if (signature[0] == '[') return target->cls->name == signature;
+  return target->cls->name == signature.substr(1, signature.size() - 2);
+}
+
+// Get<Type>Field and Set<Type>Field, named in messages by the type's letter (L an object).
 template <char Type, typename T>
 T JNICALL getField(JNIEnv* env, jobject obj, jfieldID id) {
   static const char name[] = {'G', 'e', 't', Type, 'F', 'i', 'e', 'l', 'd', '\0'};
@@ -156,7 +166,11 @@ T JNICALL getField(JNIEnv* env, jobject obj, jfieldID id) {
   Object* object = objectArg(env, obj, name);
   const FieldDef* f = fieldOf(env, object, id, Type, name);
   if (f == nullptr) return T{};
-  return static_cast<T>(object->fields[f->slot].primitive);
+  if constexpr (Type == 'L') {
+    return hostOf(env).newLocal(object->fields[f->slot].reference);
+  } else {
+    return static_cast<T>(object->fields[f->slot].primitive);
+  }
 }
 
 template <char Type, typename T>
@@ -166,36 +180,16 @@ void JNICALL setField(JNIEnv* env, jobject obj, jfieldID id, T value) {
   Object* object = objectArg(env, obj, name);
   const FieldDef* f = fieldOf(env, object, id, Type, name);
   if (f == nullptr) return;
-  object->fields[f->slot].primitive = static_cast<std::int64_t>(value);
-}
-
-// Whether a field of type `signature` may hold `target`. The model has no class hierarchy:
-// the exact class, or any object for a field of type Object.
-bool holds(const std::string& signature, const Object* target) {
-  if (signature == "Ljava/lang/Object;") return true;
-  if (signature[0] == '[') return target->cls->name == signature;
-  return target->cls->name == signature.substr(1, signature.size() - 2);
-}
-
-jobject JNICALL getObjectField(JNIEnv* env, jobject obj, jfieldID id) {
-  if (!enter(env, "GetObjectField")) return nullptr;
-  Object* object = objectArg(env, obj, "GetObjectField");
-  const FieldDef* f = fieldOf(env, object, id, 'L', "GetObjectField");
-  if (f == nullptr) return nullptr;
-  return hostOf(env).newLocal(object->fields[f->slot].reference);
-}
-
-void JNICALL setObjectField(JNIEnv* env, jobject obj, jfieldID id, jobject value) {
-  if (!enter(env, "SetObjectField")) return;
-  Object* object = objectArg(env, obj, "SetObjectField");
-  const FieldDef* f = fieldOf(env, object, id, 'L', "SetObjectField");
-  if (f == nullptr) return;
-  Object* target = value != nullptr ? hostOf(env).deref(value) : nullptr;
-  if (target != nullptr && !holds(f->signature, target)) {
-    hostOf(env).violation("SetObjectField: " + f->name + " given a " + target->cls->name);
-    return;
+  if constexpr (Type == 'L') {
+    Object* target = value != nullptr ? hostOf(env).deref(value) : nullptr;
+    if (target != nullptr && !holds(f->signature, target)) {
+      hostOf(env).violation(std::string(name) + ": " + f->name + " given a " + target->cls->name);
+      return;
+    }
+    object->fields[f->slot].reference = target;
+  } else {
+    object->fields[f->slot].primitive = static_cast<std::int64_t>(value);
   }
-  object->fields[f->slot].reference = target;
 }
 
 // ---- Calls into Java ---------------------------------------------------------------------------
@@ -220,24 +214,32 @@ std::vector<Value> arguments(Host& h, const MethodDef* m, va_list args) {
   return values;
 }
 
+// Call<Type>MethodV on an object; NewObjectV (`returns` 'C') on a class, where the object is
+// made, then `<init>` runs on it as a method does and the object is the result.
 Value invoke(JNIEnv* env, jobject obj, jmethodID id, va_list args, char returns,
              const char* function) {
   Host& h = hostOf(env);
   if (!enter(env, function)) return Value{};
-  Object* self = objectArg(env, obj, function);
-  if (self == nullptr || id == nullptr) {
+  Class* cls = returns == 'C' ? classArg(env, static_cast<jclass>(obj), function) : nullptr;
+  Object* self = returns == 'C' ? nullptr : objectArg(env, obj, function);
+  if ((self == nullptr && cls == nullptr) || id == nullptr) {
     if (id == nullptr) h.violation(std::string(function) + " given a null method ID");
     return Value{};
   }
   const auto* m = reinterpret_cast<const MethodDef*>(id);
   const std::string ret = m->signature.substr(m->signature.find(')') + 1);
-  if ((returns == 'L' && !isReference(ret)) || (returns != 'L' && ret != std::string(1, returns))) {
-    h.violation(std::string(function) + ": method " + m->name + " returns " + ret);
+  const bool fits = cls != nullptr   ? m->name == "<init>" && m->owner == cls
+                    : returns == 'L' ? isReference(ret)
+                                     : ret == std::string(1, returns);
+  if (!fits) {
+    h.violation(std::string(function) + ": method " + m->name +
+                (cls != nullptr ? " is not a constructor of " + cls->name : " returns " + ret));
     return Value{};
   }
+  if (cls != nullptr) self = h.newObject(cls->name);
   Value result = m->body(h, self, arguments(h, m, args));
   h.javaCallUnchecked = true;
-  return result;
+  return cls != nullptr ? Value{0, self} : result;
 }
 
 jint JNICALL callIntMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
@@ -245,32 +247,17 @@ jint JNICALL callIntMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args
 }
 
 jobject JNICALL callObjectMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
-  Value v = invoke(env, obj, id, args, 'L', "CallObjectMethodV");
-  return v.reference != nullptr ? hostOf(env).newLocal(v.reference) : nullptr;
+  return hostOf(env).newLocal(invoke(env, obj, id, args, 'L', "CallObjectMethodV").reference);
 }
 
 void JNICALL callVoidMethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {
   invoke(env, obj, id, args, 'V', "CallVoidMethodV");
 }
 
-// A constructor call: the object is made, then `<init>` runs on it as a method does.
+// A constructor that threw gives no object.
 jobject JNICALL newObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list args) {
-  Host& h = hostOf(env);
-  if (!enter(env, "NewObjectV")) return nullptr;
-  Class* c = classArg(env, cls, "NewObjectV");
-  if (c == nullptr || id == nullptr) {
-    if (id == nullptr) h.violation("NewObjectV given a null method ID");
-    return nullptr;
-  }
-  const auto* m = reinterpret_cast<const MethodDef*>(id);
-  if (m->name != "<init>" || m->owner != c) {
-    h.violation("NewObjectV: " + m->name + " is not a constructor of " + c->name);
-    return nullptr;
-  }
-  Object* made = h.newObject(c->name);
-  m->body(h, made, arguments(h, m, args));
-  h.javaCallUnchecked = true;
-  return h.pending != nullptr ? nullptr : h.newLocal(made);
+  Object* made = invoke(env, cls, id, args, 'C', "NewObjectV").reference;
+  return hostOf(env).pending == nullptr ? hostOf(env).newLocal(made) : nullptr;
 }
 
 // ---- Exceptions and references ----------------------------------------------------------------
@@ -369,46 +356,34 @@ jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
   return 0;
 }
 
-template <typename T>
-std::vector<T>* regionOf(JNIEnv* env, jarray array, jsize start, jsize length,
-                         const char* arrayClass, const char* function) {
-  Host& h = hostOf(env);
-  if (!enter(env, function)) return nullptr;
-  Object* a = objectArg(env, array, function);
-  if (a == nullptr) return nullptr;
-  if (a->cls->name != arrayClass) {
-    h.violation(std::string(function) + " given a " + a->cls->name);
-    return nullptr;
-  }
-  std::vector<T>* items;
-  if constexpr (sizeof(T) == 4) {
-    items = &a->ints;
-  } else {
-    items = &a->bytes;
-  }
-  const std::int64_t size = static_cast<std::int64_t>(items->size());
-  if (start < 0 || length < 0 || static_cast<std::int64_t>(start) + length > size) {
-    h.violation(std::string(function) + ": region " + std::to_string(start) + "+" +
-                std::to_string(length) + " of an array of " + std::to_string(size));
-    h.throwNew("java/lang/ArrayIndexOutOfBoundsException", "region out of bounds");
-    return nullptr;
-  }
-  return items;
-}
-
 // Get<T>ArrayRegion (Set false) and Set<T>ArrayRegion (Set true).
 template <typename T, typename J, typename A, bool Set>
 void JNICALL copyRegion(JNIEnv* env, A array, jsize start, jsize length,
                         std::conditional_t<Set, const J*, J*> buffer) {
-  const std::string name =
-      std::string(Set ? "Set" : "Get") + (sizeof(T) == 4 ? "Int" : "Byte") + "ArrayRegion";
-  std::vector<T>* items =
-      regionOf<T>(env, array, start, length, sizeof(T) == 4 ? "[I" : "[B", name.c_str());
-  if (items == nullptr || length == 0) return;
+  constexpr bool ints = sizeof(T) == 4;
+  const std::string function =
+      std::string(Set ? "Set" : "Get") + (ints ? "Int" : "Byte") + "ArrayRegion";
+  Host& h = hostOf(env);
+  if (!enter(env, function.c_str())) return;
+  Object* a = objectArg(env, array, function.c_str());
+  if (a == nullptr) return;
+  if (a->cls->name != (ints ? "[I" : "[B")) {
+    h.violation(function + " given a " + a->cls->name);
+    return;
+  }
+  std::vector<T>& items = std::get<std::vector<T>&>(std::tie(a->ints, a->bytes));
+  const std::int64_t size = static_cast<std::int64_t>(items.size());
+  if (start < 0 || length < 0 || static_cast<std::int64_t>(start) + length > size) {
+    h.violation(function + ": region " + std::to_string(start) + "+" + std::to_string(length) +
+                " of an array of " + std::to_string(size));
+    h.throwNew("java/lang/ArrayIndexOutOfBoundsException", "region out of bounds");
+    return;
+  }
+  if (length == 0) return;
   if constexpr (Set) {
-    std::memcpy(items->data() + start, buffer, length * sizeof(T));
+    std::memcpy(items.data() + start, buffer, length * sizeof(T));
   } else {
-    std::memcpy(buffer, items->data() + start, length * sizeof(T));
+    std::memcpy(buffer, items.data() + start, length * sizeof(T));
   }
 }
 
@@ -443,8 +418,8 @@ Host::Host() : block_(new EnvBlock) {
   t.SetCharField = setField<'C', jchar>;
   t.SetIntField = setField<'I', jint>;
   t.SetLongField = setField<'J', jlong>;
-  t.GetObjectField = getObjectField;
-  t.SetObjectField = setObjectField;
+  t.GetObjectField = getField<'L', jobject>;
+  t.SetObjectField = setField<'L', jobject>;
   t.CallIntMethodV = callIntMethodV;
   t.CallObjectMethodV = callObjectMethodV;
   t.CallVoidMethodV = callVoidMethodV;
@@ -641,15 +616,12 @@ std::string Host::describeValue(const std::string& signature, const Value& value
   if (signature == "Ljava/lang/String;") {
     out << '"' << o->text << '"';
   } else if (signature == "[I" || signature == "[B") {
-    // Arrays as their items up to the last one that is not zero.
-    std::size_t used = signature == "[I" ? o->ints.size() : o->bytes.size();
-    auto item = [&](std::size_t i) {
-      return signature == "[I" ? std::int64_t{o->ints[i]} : std::int64_t{o->bytes[i]};
-    };
-    const std::size_t length = used;
-    while (used > 0 && item(used - 1) == 0) --used;
-    out << '[' << length << ':';
-    for (std::size_t i = 0; i < used; ++i) out << (i ? "," : "") << item(i);
+    // Arrays as their length and items up to the last one that is not zero.
+    std::vector<std::int64_t> items(o->ints.begin(), o->ints.end());
+    items.insert(items.end(), o->bytes.begin(), o->bytes.end());  // one of them is empty
+    out << '[' << items.size() << ':';
+    while (!items.empty() && items.back() == 0) items.pop_back();
+    for (std::size_t i = 0; i < items.size(); ++i) out << (i ? "," : "") << items[i];
     out << ']';
   } else {
     out << '<' << o->cls->name << '>';

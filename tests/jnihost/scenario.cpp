@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 
 namespace jnihost {
 
@@ -30,12 +31,9 @@ void Session::fill(Object* object, int seed) {
         break;
       case '[':
         if (v.reference != nullptr) {
-          for (std::size_t n = 0; n < v.reference->ints.size(); ++n) {
-            v.reference->ints[n] = static_cast<std::int32_t>(0x01010101 * (k % 16) + n);
-          }
-          for (std::size_t n = 0; n < v.reference->bytes.size(); ++n) {
-            v.reference->bytes[n] = static_cast<std::int8_t>(k + n);
-          }
+          Object* a = v.reference;
+          std::iota(a->ints.begin(), a->ints.end(), std::int32_t(0x01010101 * (k % 16)));
+          std::iota(a->bytes.begin(), a->bytes.end(), static_cast<std::int8_t>(k));
         }
         break;
       default:  // int and short: a pattern whose four bytes all differ
