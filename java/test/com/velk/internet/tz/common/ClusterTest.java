@@ -1,22 +1,20 @@
 package com.velk.internet.tz.common;
 
 import static com.velk.internet.tz.common.SimExecutor.u32le;
-import static java.util.stream.Collectors.joining;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.nio.ByteBuffer;
-import java.nio.ByteOrder;
-import java.nio.charset.StandardCharsets;
+import java.lang.reflect.Method;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.Objects;
+import java.util.TreeMap;
 import java.util.function.ToIntFunction;
-import java.util.stream.IntStream;
-import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.*;
 
-/** Cluster records: requests as the executor receives them, answers as Java sees them. */
+/** Cluster records, and the requests naming a record of any kind: requests as sent, answers as Java sees them. */
 class ClusterTest extends ExecutorTestBase {
     /** Flag fields by offset: 84 to 95, then 169. */
     static final String[] FLAGS = {"SetMaxNumberOfPorts", "SetDefaultPortMaxServers",
@@ -49,21 +47,7 @@ class ClusterTest extends ExecutorTestBase {
 
     final Map<String, ToIntFunction<CMNCluster>> calls = Map.of("add", lib::addClusterNative, "set",
             lib::setClusterStatusNative, "remove", lib::removeClusterNative, "status", lib::getClusterStatusNative,
-            "report", lib::getClusterReportNative, "cps", lib::setClusterCPSNative);
-
-    /** Command, length and where each lookup puts the cluster key; the rate also its value at 68. */
-    @ParameterizedTest(name = "{0}")
-    @CsvSource({"remove, 5, 192, 100", "status, 7, 192, 100", "report, 9, 72, 16", "cps, 72, 72, 16"})
-    void lookupsAddressACluster(String method, int command, int length, int keyAt) {
-        CMNCluster c = full("Looked-Up");
-        c.iClusterIdKey = 0x0A0B0C0D;
-        c.iConnectionsPerSecond = -2;
-        seedBlock();
-        calls.get(method).applyAsInt(c);
-        // the rate sends the object's key, the others the key of its identifier
-        assertRequest(command, length, method.equals("cps") ? map(keyAt, "0d0c0b0a", 68, "feffffff")
-                : map(keyAt, le(key("Looked-Up"), 4)));
-    }
+            "report", lib::getClusterReportNative);
 
     @Test
     void fullAddPutsEveryFieldAtItsOffset() {
@@ -159,44 +143,92 @@ class ClusterTest extends ExecutorTestBase {
         assertFields(expected, read);
     }
 
-    /** Report fields by offset from 24 (60 is not read), after the key at 16 and the address at 20. */
-    @Test
-    void reportTakesEachFieldFromItsOffset() {
-        sim.script("NEXT", "PUT", "16", "0df0feca0a141ec8" + counts(12));
-        CMNCluster c = new CMNCluster("reported");
-        assertEquals(0, lib.getClusterReportNative(c));
-        assertCounts(c, "NumPorts", "SYNonActive", "SYNonFINNed", "FINs_Dropped", "ACKs_Dropped", "RSTs_Dropped",
-                "PKTs_Dropped", "PKTnonExisting", "QuiescNew", null, "iBytesPerSecond", "iConnectionsPerSecond");
-        assertEquals(List.of(0xCAFEF00D, "10.20.30.200"), List.of(c.iClusterIdKey, c.Address));
-    }
-
-    static Stream<Arguments> lists() {
-        return Stream.of(Arguments.of(0, 0, List.of(), 0),
-                // the text outgrows its first 10000 bytes twice
-                Arguments.of(400, 400, IntStream.range(0, 400).mapToObj(i -> String.format("%060d", i)).toList(), 400),
-                // never ask for or read more than the 888 entries one answer holds
-                Arguments.of(5000, 100000, IntStream.range(0, 888).mapToObj(i -> "C" + i).toList(), 888),
-                // an identifier without its NUL ends with its entry
-                Arguments.of(2, 2, List.of("A".repeat(72), "B"), 2));
-    }
-
-    /** The report's cluster count sizes the list request; the answer's entries are appended to the buffer. */
-    @ParameterizedTest(name = "{0} reported, {1} answered")
-    @MethodSource
-    void lists(int reported, int answered, List<String> ids, int asked) {
-        byte[] entries = new byte[72 * Math.max(1, ids.size())];
-        for (int i = 0; i < ids.size(); i++) {
-            byte[] id = ids.get(i).getBytes(StandardCharsets.US_ASCII);
-            System.arraycopy(id, 0, entries, 72 * i, id.length);
+    /**
+     * Requests that name a record: command, length and the bytes each writes into a seeded block ("k:ID" the key of
+     * ID, "t:TEXT" a text); for reports and status, the answer (# is counts(n)) and every field it writes: int i of
+     * counts(n) in the i-th field named (- is not read), "field=value" the others. No other field is written.
+     */
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {
+        "removeClusterNative | 5 192 100=k:Looked-Up | |", "getClusterStatusNative | 7 192 100=k:Looked-Up | |",
+        "setClusterCPSNative | 72 72 16=0d0c0b0a 68=feffffff | |",  // the object's key, not its identifier's
+        "getClusterReportNative | 9 72 16=k:Looked-Up | PUT 16 0df0feca0a141ec8 PUT 24 # | NumPorts SYNonActive"
+            + " SYNonFINNed FINs_Dropped ACKs_Dropped RSTs_Dropped PKTs_Dropped PKTnonExisting QuiescNew -"
+            + " iBytesPerSecond iConnectionsPerSecond iClusterIdKey=-889262067 Address=10.20.30.200",
+        "getPortReportNative | 15 72 16=k:web 20=01bb | PUT 24 # PUT 68 fefffdff | iConnectionsPerSecond"
+            + " ActiveConnections iNumHalfOpen NumServers - NumNodesDown MaxWeight NumNodesLocal - iBytesPerSecond"
+            + " iResetsSent iPortProtocol=65534 iMethod=-3",
+        "getPortStatusNative | 13 96 16=k:web 20=01bb | PUT 28 07000000efcdab8900000000ffffffffffffffffffff0000"
+            + "04030201d4fefffffffffffffe8081000180fe001f9000000d0c0b0a090909090909090909090909" + "5a | NumServers=7"
+            + " MaxNumberOfServers=-1985229329 StickyTime=-1 iPortProtocol=65535 iStickyBits=16909060 StaleTimeout=-300"
+            + " WeightBound=-32514 Type=\uff81 iMethod=-32767 Replicate=254 iCrossPort=8080 iMaxHalfOpen=168496141"
+            + " SendReset=90",  // flags are not read back
+        "getRuleReportNative | 23 188 16=k:web 20=0050 32=t:r1 | PUT 24 # | iConnectionsPerSecond ActiveConnections"
+            + " - - - - - - iUniqueId TimesFired NumServers - - - - iBytesPerSecond",
+        "setRuleCPSNative | 81 188 16=k:web 20=0050 24=feffffff 32=t:r1 | |",  // port 65616, unchecked
+        "addServertoRuleNative | 24 1952 84=44332211 88=k:web 92=0050 94=t:r1 1948=efcdab89 | |",
+        "removeServerfromRuleNative | 25 1952 84=44332211 88=k:web 92=0050 94=t:r1 1948=efcdab89 | |",
+        "removeServerNative | 28 1952 88=k:web 92=01bb 84=44332211 | |",
+        "getServerStatusNative | 56 1952 88=k:web 92=01bb 84=44332211 | |",
+        "setServerDownNative | 29 136 16=k:web 20=01bb 48=44332211 44=01000000 | |",
+        "setServerUpNative | 30 136 16=k:web 20=01bb 48=44332211 44=01000000 | |",
+        "setServerCPSNative | 83 96 16=k:web 20=01bb 44=44332211 92=04030201 | |",
+        "getServerReportNative | 33 96 16=k:web 20=01bb 44=44332211 | PUT 56 # PUT 80 fe80 | TotalConnections"
+            + " TotalTCPConnections TotalUDPConnections ActiveConnections FINishedConnections CompleteConnections - -"
+            + " iBytesPerSecond _iSavedWeight=-32514"})
+    void requestsThatNameARecord(String method, String request, String answer, String fields) throws Exception {
+        CMNCluster c = full("Looked-Up");
+        c.iClusterIdKey = 0x0A0B0C0D;
+        c.iConnectionsPerSecond = -2;
+        CMNRule r = new CMNRule("web", method.equals("setRuleCPSNative") ? 65616 : 80, "r1");
+        r.iConnectionsPerSecond = -2;
+        CMNServer s = ServerTest.full();
+        s._iCPSCount = 0x01020304;
+        s._iNumListeners = 0;
+        Map<Class<?>, Object> args = Map.of(CMNCluster.class, c, CMNPort.class, PortTest.full(443), CMNRule.class, r,
+                CMNServer.class, s, int.class, 0x89ABCDEF);
+        Method m = Arrays.stream(lib.getClass().getMethods()).filter(x -> x.getName().equals(method)).findAny().get();
+        Object o = args.get(m.getParameterTypes()[0]);
+        Map<String, String> expected = fieldsOf(o);
+        List<String> counted = Arrays.stream(Objects.toString(fields, "").split(" ")).filter(f -> !f.contains("="))
+                .toList();
+        seedBlock();
+        if (answer != null) {
+            sim.script(("NEXT " + answer.replace("#", counts(counted.size()))).split(" "));
         }
+        Object result = m.invoke(lib, Arrays.stream(m.getParameterTypes()).map(args::get).toArray());
+        String[] w = request.split(" ");
+        Map<Integer, String> rows = new TreeMap<>();
+        for (String at : Arrays.copyOfRange(w, 2, w.length)) {
+            String v = at.split("=")[1];
+            rows.put(Integer.valueOf(at.split("=")[0]), v.startsWith("k:") ? le(key(v.substring(2)), 4)
+                    : v.startsWith("t:") ? text(v.substring(2)) : v);
+        }
+        assertRequest(Integer.parseInt(w[0]), Integer.parseInt(w[1]), rows);
+        if (answer != null) {
+            for (String f : fields.split(" ")) {
+                String value = f.contains("=") ? f.split("=")[1] : String.valueOf(0x7F000000 + counted.indexOf(f));
+                expected.put(f.split("=")[0], "[" + value + "]");
+            }
+            expected.remove("-");
+            assertEquals(0, result);
+            assertFields(expected, o);
+        }
+    }
+
+    /** The report's cluster count sizes the list request, at most 888 entries; identifiers end with their entry. */
+    @ParameterizedTest(name = "{0} reported, {1} answered")
+    @CsvSource({"0, 0, 0", "400, 400, 400", "5000, 100000, 888"})
+    void lists(int reported, int answered, int asked) {
+        String prefix = "C".repeat(60);  // 400 entries outgrow the text's first 10000 bytes twice
         sim.script("CMD", "3", "MODEL", "PUT", "220", le(reported, 4));
-        sim.script("CMD", "6", "PUT", "16", le(answered, 4), "PUT", "20", HEX.formatHex(entries));
+        sim.script("CMD", "6", "PUT", "16", le(answered, 4), "PUT", "20", entries(asked, 72, 0, prefix));
         StringBuffer sb = new StringBuffer("x");
         assertEquals(0, lib.getClustersListNative(sb));
         byte[] report = sim.record(-2);
         byte[] r = sim.record(-1);
         assertEquals(List.of(3L, 240L, 6L, 20L + 72 * asked, (long) asked),
                 List.of(u32le(report, 0), u32le(report, 12), u32le(r, 0), u32le(r, 12), u32le(r, 16)));
-        assertEquals("x" + ids.stream().map(id -> "+" + id).collect(joining()), sb.toString());
+        assertEquals("x" + expectedText(asked, 72, prefix), sb.toString());
     }
 }

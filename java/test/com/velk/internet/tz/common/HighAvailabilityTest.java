@@ -11,7 +11,6 @@ import java.util.TreeMap;
 import java.util.function.IntUnaryOperator;
 import java.util.stream.IntStream;
 import org.junit.jupiter.api.BeforeEach;
-import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
 

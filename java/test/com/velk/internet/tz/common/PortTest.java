@@ -4,8 +4,6 @@ import static com.velk.internet.tz.common.SimExecutor.u32le;
 import static java.util.stream.Collectors.joining;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.nio.ByteBuffer;
-import java.nio.ByteOrder;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
@@ -105,43 +103,14 @@ class PortTest extends ExecutorTestBase {
         assertEquals(7, p.SetSendReset, "flags come back as the executor last left them");
     }
 
-    /** Status reads each setting from its offset, with its width and sign; flags are not read back. */
-    @Test
-    void statusReadsEveryField() throws Exception {
-        sim.script("NEXT", "PUT", "28", "07000000efcdab8900000000" + le(-1, 8) + "ffff000004030201" + le(-300, 8)
-                + "fe8081000180fe001f9000000d0c0b0a" + "09".repeat(12) + "5a");
-        CMNPort read = new CMNPort("web", 443);
-        setBytes(read, FLAGS, 3);
-        assertEquals(0, lib.getPortStatusNative(read));
-        assertFields(map("NumServers", "[7]", "MaxNumberOfServers", "[" + 0x89ABCDEF + "]", "StickyTime", "[-1]",
-                "iPortProtocol", "[65535]", "iStickyBits", "[16909060]", "StaleTimeout", "[-300]", "WeightBound",
-                "[-32514]", "Type", "[\uff81]", "iMethod", "[-32767]", "Replicate", "[254]", "iCrossPort", "[8080]",
-                "iMaxHalfOpen", "[168496141]", "SendReset", "[90]"), read);
-        assertBytes(read, FLAGS, i -> 3);
-    }
-
-    /** Report fields by offset from 24 (40 and 56 are not read); protocol and method are 16 bits at 68 and 70. */
-    @Test
-    void reportTakesEachFieldFromItsOffset() {
-        sim.script("NEXT", "PUT", "24", counts(11) + "feff" + "fdff");
-        CMNPort p = full(443);
-        assertEquals(0, lib.getPortReportNative(p));
-        assertCounts(p, "iConnectionsPerSecond", "ActiveConnections", "iNumHalfOpen", "NumServers", null,
-                "NumNodesDown", "MaxWeight", "NumNodesLocal", null, "iBytesPerSecond", "iResetsSent");
-        assertEquals(List.of(65534, -3), List.of(p.iPortProtocol, p.iMethod));
-    }
-
     /** The report's port count sizes the list request, at most 7999 entries; port numbers are big-endian. */
     @ParameterizedTest(name = "{0} reported, {1} answered -> {2}")
     @CsvSource({"0, 0, 0", "2, 2, 2", "10000, 100000, 7999"})
     void lists(int reported, int answered, int asked) {
-        byte[] entries = new byte[8 * Math.max(1, asked)];
-        for (int i = 0; i < asked; i++) {
-            entries[8 * i] = (byte) ((65535 - i) >> 8);
-            entries[8 * i + 1] = (byte) (65535 - i);
-        }
+        String entries = IntStream.range(0, Math.max(1, asked))
+                .mapToObj(i -> String.format("%04x%012x", i < asked ? 65535 - i : 0, 0)).collect(joining());
         sim.script("CMD", "9", "PUT", "24", le(reported, 4));
-        sim.script("CMD", "12", "PUT", "20", le(answered, 4), "PUT", "24", HEX.formatHex(entries));
+        sim.script("CMD", "12", "PUT", "20", le(answered, 4), "PUT", "24", entries);
         StringBuffer sb = new StringBuffer("x");
         assertEquals(0, lib.getPortsListNative("WEB", sb));
         byte[] report = sim.record(-2);

@@ -1,17 +1,14 @@
 package com.velk.internet.tz.common;
 
 import static com.velk.internet.tz.common.SimExecutor.u32le;
-import static java.util.stream.Collectors.joining;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
 import java.util.TreeMap;
 import java.util.function.Consumer;
 import java.util.function.ToIntFunction;
-import java.util.stream.IntStream;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -193,73 +190,15 @@ class RuleTest extends ExecutorTestBase {
         assertBytes(r, FLAGS, i -> i == 0 ? 0 : 1);
     }
 
-    static CMNRule rule() {
-        return new CMNRule("web", 80, "r1");
-    }
-
     /** List arguments refused before anything is sent (a null object or buffer: the argument sweep). */
     @Test
     void listArgumentsRefused() {
-        CMNRule noServers = rule();
+        CMNRule noServers = new CMNRule("web", 80, "r1");
         noServers.NumServers = -1;
         assertEquals(List.of(-99, -88, -10, -10, 0), List.of(lib.getRuleServersListNative(noServers,
                 new StringBuffer()), lib.getRulesListNative(null, 80, new StringBuffer()), lib.getRulesListNative("web",
                 65536, new StringBuffer()), lib.getServersListNative("web", 65536, new StringBuffer(), new int[1]),
                 sim.recordCount()));
-    }
-
-    @Test
-    void reportTakesEachFieldFromItsOffset() {
-        sim.script("NEXT", "PUT", "24", le(0x7F000024, 4) + le(0x7F000028, 4), "PUT", "56",
-                le(0x7F000056, 4) + le(0x7F000060, 4) + le(0x7F000064, 4), "PUT", "84", le(0x7F000084, 4));
-        CMNRule r = rule();
-        assertEquals(0, lib.getRuleReportNative(r));
-        assertEquals(List.of(0x7F000024, 0x7F000028, 0x7F000056, 0x7F000060, 0x7F000064, 0x7F000084),
-                List.of(r.iConnectionsPerSecond, r.ActiveConnections, r.iUniqueId, r.TimesFired, r.NumServers,
-                        r.iBytesPerSecond));
-        byte[] q = sim.record(-1);
-        assertEquals(List.of(23L, 188L, key("web"), "0050", text("r1")), List.of(u32le(q, 0), u32le(q, 12),
-                u32le(q, 16), HEX.formatHex(q, 20, 22), HEX.formatHex(q, 32, 35)));
-    }
-
-    /** The rate set sends the port number's low 16 bits, unchecked. */
-    @Test
-    void rateGoesOutWithTheLowBitsOfThePort() {
-        seedBlock();
-        sim.script("NEXT", "RESULT", "0");
-        CMNRule r = rule();
-        r.PortNumber = 65616;
-        r.iConnectionsPerSecond = -2;
-        assertEquals(0, lib.setRuleCPSNative(r));
-        assertRequest(81, 188, map(16, le(key("web"), 4), 20, "0050", 24, "feffffff", 32, text("r1")));
-    }
-
-    @ParameterizedTest(name = "command {0}, argument {1}")
-    @CsvSource({"24, 0", "24, -1", "25, -2147483648", "25, 305419896"})
-    void bindingPassesItsArgumentThrough(int command, int argument) {
-        CMNServer s = new CMNServer("web", 80, "srv1");
-        s.iServerIdKey = 0x0A0B0C0D;
-        seedBlock();
-        sim.script("NEXT", "RESULT", "0");
-        assertEquals(0, command == 24 ? lib.addServertoRuleNative(rule(), s, argument)
-                : lib.removeServerfromRuleNative(rule(), s, argument));
-        assertRequest(command, 1952, map(84, "0d0c0b0a", 88, le(key("web"), 4), 92, "0050", 94, text("r1"), 1948,
-                le(argument, 4)));
-    }
-
-    /** `count` entries of `size` bytes, the text of entry i at `at`: i = 0 fills the entry to its end. */
-    static String entries(int count, int size, int at, String prefix) {
-        byte[] e = new byte[size * Math.max(1, count)];
-        for (int i = 0; i < count; i++) {
-            byte[] t = (i == 0 ? "a".repeat(size - at) : prefix + i).getBytes(StandardCharsets.US_ASCII);
-            System.arraycopy(t, 0, e, size * i + at, t.length);
-        }
-        return HEX.formatHex(e);
-    }
-
-    static String expectedText(int count, int width, String prefix) {
-        return IntStream.range(0, count).mapToObj(i -> "+" + (i == 0 ? "a".repeat(width) : prefix + i))
-                .collect(joining());
     }
 
     /** The port report's rule count sizes the list request, at most 2285 entries; names end with their entry. */

@@ -3,7 +3,8 @@ package com.velk.internet.tz.common;
 import static com.velk.internet.tz.common.SimExecutor.u32le;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.nio.charset.StandardCharsets;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
@@ -86,9 +87,7 @@ class ServerTest extends ExecutorTestBase {
     }
 
     final Map<String, ToIntFunction<CMNServer>> calls = Map.of("add", lib::addServerNative, "set",
-            lib::setServerStatusNative, "remove", lib::removeServerNative, "status", lib::getServerStatusNative,
-            "report", lib::getServerReportNative, "up", lib::setServerUpNative, "down", lib::setServerDownNative,
-            "cps", lib::setServerCPSNative);
+            lib::setServerStatusNative, "cps", lib::setServerCPSNative);
 
     @Test
     void fullAddPutsEveryFieldAtItsOffset() {
@@ -204,36 +203,6 @@ class ServerTest extends ExecutorTestBase {
         assertEquals(0, sim.recordCount());
     }
 
-    /** Command, length and where each lookup puts the cluster key, the port and the server key. */
-    @ParameterizedTest(name = "{0}")
-    @CsvSource({"remove, 28, 1952, 88, 92, 84", "status, 56, 1952, 88, 92, 84", "down, 29, 136, 16, 20, 48",
-        "up, 30, 136, 16, 20, 48", "report, 33, 96, 16, 20, 44", "cps, 83, 96, 16, 20, 44"})
-    void lookupsAddressAServer(String method, int command, int length, int clusterAt, int portAt, int serverAt) {
-        seedBlock();
-        Recording s = full();
-        s._iCPSCount = 0x01020304;
-        s._iNumListeners = 0;
-        calls.get(method).applyAsInt(s);
-        Map<Integer, String> rows = map(clusterAt, le(key("web"), 4), portAt, "01bb", serverAt, "44332211");
-        if (command == 29 || command == 30) {
-            rows.put(44, "01000000");
-        } else if (command == 83) {
-            rows.put(92, "04030201");
-        }
-        assertRequest(command, length, rows);
-    }
-
-    /** Report fields from 56 on; the saved weight is 16 bits at 80, sign-extended. */
-    @Test
-    void reportTakesEachFieldFromItsOffset() {
-        sim.script("NEXT", "PUT", "56", counts(9), "PUT", "80", "fe80");
-        Recording s = full();
-        assertEquals(0, lib.getServerReportNative(s));
-        assertCounts(s, "TotalConnections", "TotalTCPConnections", "TotalUDPConnections", "ActiveConnections",
-                "FINishedConnections", "CompleteConnections", null, null, "iBytesPerSecond");
-        assertEquals((int) (short) 0x80FE, s._iSavedWeight);
-    }
-
     /** Java's listener count J against the executor's R: refused, grown, or handed back record by record. */
     static Stream<Arguments> handBack() {
         return IntStream.range(0, 4).boxed().flatMap(j -> IntStream.range(0, 4).mapToObj(r -> Arguments.of(j, r,
@@ -279,11 +248,9 @@ class ServerTest extends ExecutorTestBase {
     @ParameterizedTest(name = "{0} reported, {1} answered, {2} keys -> {3} asked")
     @CsvSource({"0, 0, 1, 0", "2, 2, 2, 2", "3, 3, 1, 3", "100000, 100000, 800, 726"})
     void lists(int reported, int answered, int keyRoom, int asked) {
-        byte[] entries = new byte[88 * Math.max(1, asked)];
+        byte[] entries = HEX.parseHex(entries(asked, 88, 8, "s"));
         for (int i = 0; i < asked; i++) {
-            System.arraycopy(new byte[] {(byte) i, (byte) (i >> 8), 0, 0x7F}, 0, entries, 88 * i, 4);
-            byte[] id = ("s" + i).getBytes(StandardCharsets.US_ASCII);
-            System.arraycopy(id, 0, entries, 88 * i + 8, id.length);
+            ByteBuffer.wrap(entries).order(ByteOrder.LITTLE_ENDIAN).putInt(88 * i, 0x7F000000 + i);
         }
         sim.script("CMD", "15", "PUT", "36", le(reported, 4));
         sim.script("CMD", "31", "PUT", "36", le(answered, 4), "PUT", "48", HEX.formatHex(entries));
@@ -294,9 +261,7 @@ class ServerTest extends ExecutorTestBase {
         byte[] r = sim.record(-1);
         assertEquals(List.of(31L, 48L + 88 * asked, key("web"), "01bb", (long) asked),
                 List.of(u32le(r, 0), u32le(r, 12), u32le(r, 16), HEX.formatHex(r, 20, 22), u32le(r, 44)));
-        StringBuilder want = new StringBuilder("x");
-        IntStream.range(0, asked).forEach(i -> want.append("+s").append(i));
-        assertEquals(want.toString(), sb.toString());
+        assertEquals("x" + expectedText(asked, 80, "s"), sb.toString());
         for (int i = 0; i < keyRoom; i++) {
             assertEquals(i < asked ? 0x7F000000 + i : -7, keys[i], "key " + i);
         }
