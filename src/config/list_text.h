@@ -50,14 +50,16 @@ class ListText {
   int append(const char* text, std::size_t length);
   const char* text() const { return text_; }
 
-  // Room for a line of up to kListLineSize bytes written in place at the text's end, or null
-  // when no memory could be had; commitLine(length) then takes the line's `length` bytes in.
-  char (*lineRoom())[kListLineSize] {
-    if (length_ + kListLineSize + 1 > capacity_ && !makeRoom(kListLineSize)) return nullptr;
-    return reinterpret_cast<char(*)[kListLineSize]>(text_ + length_);
+  // Room for lines written in place at the text's end: at least kListLineSize bytes and the
+  // NUL after them, or 0 when no memory could be had. The lines written are taken in with
+  // commit(end), `end` the byte after the last of them.
+  std::size_t lineRoom() {
+    if (!makeRoom(kListLineSize)) return 0;
+    return capacity_ - length_ - 1;
   }
-  void commitLine(std::size_t length) {
-    length_ += length;
+  char* end() { return text_ + length_; }
+  void commit(const char* end) {
+    length_ = static_cast<std::size_t>(end - text_);
     text_[length_] = '\0';
   }
   std::size_t length() const { return length_; }
@@ -124,6 +126,8 @@ void renderList(ListText& list, Records run, std::uint32_t count, Line&& line) {
   // A line holds a record's text and its '+' at the most: room for all of them, estimated.
   list.reserve(std::size_t{count} * (run.size < kListLineSize ? run.size + 1 : kListLineSize));
   using LineResult = decltype(line(run.first, std::declval<char(&)[kListLineSize]>()));
+  char* at = nullptr;
+  std::size_t room = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     // Within the run (count is): the offset computed from i lets the compiler see that the
     // record's reads stay within the block, sparing the longest lists a bound check per entry.
@@ -133,12 +137,20 @@ void renderList(ListText& list, Records run, std::uint32_t count, Line&& line) {
       line(entry, text);
       if (list.append(text) != 0) break;
     } else {
-      // A line that says its length is written straight into the list.
-      char(*room)[kListLineSize] = list.lineRoom();
-      if (room == nullptr) break;
-      list.commitLine(line(entry, *room));
+      // A line that says its length is written straight into the list; where it goes and the
+      // room left are held here, so that a long list pays for its bookkeeping once per buffer.
+      if (room < kListLineSize) {
+        if (at != nullptr) list.commit(at);
+        room = list.lineRoom();
+        if (room == 0) break;
+        at = list.end();
+      }
+      const std::size_t length = line(entry, *reinterpret_cast<char(*)[kListLineSize]>(at));
+      at += length;
+      room -= length;
     }
   }
+  if (at != nullptr) list.commit(at);
 }
 
 }  // namespace cmn::config
