@@ -366,10 +366,10 @@ final class Bench {
             return word.substring(1, word.length() - 1);
         } else if (type == boolean.class) {
             return Boolean.parseBoolean(word);
-        } else if (type.isPrimitive()) {
-            long number = Long.decode(word);
-            return type == byte.class ? (Object) (byte) number : type == short.class ? (Object) (short) number
-                    : type == long.class ? (Object) number : (Object) (int) number;
+        } else if (type == int.class) {
+            return Long.decode(word).intValue();
+        } else if (type == byte.class) {
+            return Long.decode(word).byteValue();
         } else if (word.startsWith("int[")) {
             return new int[Integer.parseInt(word.substring(4, word.length() - 1))];
         }
